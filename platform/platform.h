@@ -1,0 +1,70 @@
+#pragma once
+// The few operating-system services that the portable code needs. Win32 and
+// POSIX each provide one implementation file; the build links the right one.
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "platform_types.h"
+
+namespace platform {
+
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+enum class FolderResult { created, already_exists, failed };
+
+// Creates one folder (no parents). A name that is already taken, by a folder
+// or by a plain file, is `already_exists`: the caller treats both alike.
+FolderResult create_folder(const std::string& path);
+
+// Opens a file with a C stdio mode ("rb", "wb"). Paths use backslashes as on
+// Windows; the POSIX build maps them so host tests see the same tree.
+std::FILE* open_file(const std::string& path, const char* mode);
+
+// 64-bit positioning on an open stdio file.
+bool seek_to(std::FILE* file, std::uint64_t offset);
+bool seek_to_end(std::FILE* file);
+std::int64_t tell(std::FILE* file);
+
+// Removes a file; callers never act on the outcome.
+void delete_file(const std::string& path);
+
+// The user's temporary folder as the system reports it (with its trailing
+// separator), or empty when it is not reported or does not fit 260 bytes.
+std::string temp_folder();
+
+// Dispatches every message waiting for this thread's windows; never blocks.
+void drain_message_queue();
+
+void sleep_milliseconds(unsigned milliseconds);
+
+// Window services used by the status operations. A null handle is skipped.
+void set_window_text(WindowHandle window, const std::string& text);
+std::string window_text(WindowHandle window, int buffer_bytes);
+void show_window(WindowHandle window, int show_command);
+void invalidate_without_erase(WindowHandle window, const Rect* area);
+void set_progress_position(WindowHandle progress_bar, int position);
+void message_box(WindowHandle owner, const std::string& text, const std::string& caption,
+                 unsigned style);
+void delete_bitmap(BitmapHandle bitmap);
+void delete_brush(BrushHandle brush);
+
+constexpr int show_hide = 0;
+constexpr int show_normal = 5;
+constexpr unsigned box_ok = 0x0;
+constexpr unsigned box_icon_error = 0x10;
+constexpr unsigned box_icon_information = 0x40;
+
+// Owns one stdio file; closes it once, whichever way the owner leaves.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+}  // namespace platform

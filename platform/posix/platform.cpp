@@ -1,0 +1,74 @@
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "message_pump.h"
+
+namespace platform {
+namespace {
+std::function<void()>& pump() {
+    static std::function<void()> instance;
+    return instance;
+}
+}  // namespace
+
+void set_message_pump(std::function<void()> callback) { pump() = std::move(callback); }
+
+namespace {
+std::string native_path(const std::string& path) {
+    std::string native = path;
+    for (char& c : native) {
+        if (c == '\\') c = '/';
+    }
+    return native;
+}
+}  // namespace
+
+FolderResult create_folder(const std::string& path) {
+    if (::mkdir(native_path(path).c_str(), 0777) == 0) return FolderResult::created;
+    return errno == EEXIST ? FolderResult::already_exists : FolderResult::failed;
+}
+
+std::FILE* open_file(const std::string& path, const char* mode) {
+    return std::fopen(native_path(path).c_str(), mode);
+}
+
+bool seek_to(std::FILE* file, std::uint64_t offset) {
+    if (offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
+    return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+bool seek_to_end(std::FILE* file) { return ::fseeko(file, 0, SEEK_END) == 0; }
+
+std::int64_t tell(std::FILE* file) { return ::ftello(file); }
+
+void delete_file(const std::string& path) { ::unlink(native_path(path).c_str()); }
+
+std::string temp_folder() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string folder = (dir && *dir) ? dir : "/tmp";
+    if (folder.size() >= 260) return {};
+    if (folder.back() != '/') folder += '/';
+    return folder;
+}
+
+void drain_message_queue() {
+    if (pump()) pump()();
+}
+
+void sleep_milliseconds(unsigned milliseconds) { ::usleep(milliseconds * 1000u); }
+
+void set_window_text(WindowHandle, const std::string&) {}
+std::string window_text(WindowHandle, int) { return {}; }
+void show_window(WindowHandle, int) {}
+void invalidate_without_erase(WindowHandle, const Rect*) {}
+void set_progress_position(WindowHandle, int) {}
+void message_box(WindowHandle, const std::string&, const std::string&, unsigned) {}
+void delete_bitmap(BitmapHandle) {}
+void delete_brush(BrushHandle) {}
+
+}  // namespace platform

@@ -1,0 +1,90 @@
+#include "platform/platform.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+namespace platform {
+
+FolderResult create_folder(const std::string& path) {
+    if (CreateDirectoryA(path.c_str(), nullptr)) return FolderResult::created;
+    return GetLastError() == ERROR_ALREADY_EXISTS ? FolderResult::already_exists
+                                                  : FolderResult::failed;
+}
+
+std::FILE* open_file(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
+
+bool seek_to(std::FILE* file, std::uint64_t offset) {
+    if (offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
+    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+}
+
+bool seek_to_end(std::FILE* file) { return _fseeki64(file, 0, SEEK_END) == 0; }
+
+std::int64_t tell(std::FILE* file) { return _ftelli64(file); }
+
+void delete_file(const std::string& path) { DeleteFileA(path.c_str()); }
+
+std::string temp_folder() {
+    char buffer[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, buffer);
+    buffer[MAX_PATH - 1] = '\0';
+    return buffer;
+}
+
+void drain_message_queue() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+void sleep_milliseconds(unsigned milliseconds) { Sleep(milliseconds); }
+
+void set_window_text(WindowHandle window, const std::string& text) {
+    if (window) SetWindowTextA(window, text.c_str());
+}
+
+std::string window_text(WindowHandle window, int buffer_bytes) {
+    if (!window || buffer_bytes <= 0) return {};
+    std::vector<char> buffer(static_cast<size_t>(buffer_bytes), '\0');
+    GetWindowTextA(window, buffer.data(), buffer_bytes);
+    buffer.back() = '\0';
+    return buffer.data();
+}
+
+void show_window(WindowHandle window, int show_command) {
+    if (window) ShowWindow(window, show_command);
+}
+
+void invalidate_without_erase(WindowHandle window, const Rect* area) {
+    if (!window) return;
+    if (area) {
+        RECT rect = {area->left, area->top, area->right, area->bottom};
+        InvalidateRect(window, &rect, FALSE);
+    } else {
+        InvalidateRect(window, nullptr, FALSE);
+    }
+}
+
+void set_progress_position(WindowHandle progress_bar, int position) {
+    if (progress_bar) SendMessageA(progress_bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void message_box(WindowHandle owner, const std::string& text, const std::string& caption,
+                 unsigned style) {
+    MessageBoxA(owner, text.c_str(), caption.c_str(), style);
+}
+
+void delete_bitmap(BitmapHandle bitmap) {
+    if (bitmap) DeleteObject(bitmap);
+}
+
+void delete_brush(BrushHandle brush) {
+    if (brush) DeleteObject(brush);
+}
+
+}  // namespace platform

@@ -1,0 +1,14 @@
+#pragma once
+// The records that make an install usable and removable: the uninstaller
+// copy, the all-users shortcuts and the uninstall entry. None reports to the
+// user; the install sequence ignores every result.
+#include <string>
+
+bool install_uninstaller(const std::string& install_folder);
+void create_shortcuts(const std::string& install_folder);
+bool create_shortcut(const std::string& shortcut_path, const std::string& target_path,
+                     const std::string& working_directory);
+void register_uninstall_entry(const std::string& install_folder);
+
+// Wraps text in double quotes, writing each inner quote as \".
+std::string quote_argument(const std::string& text);

@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "zip/installed_file.h"
+
+// Writes "installed-files.txt" in the install folder, one CR LF line per file.
+// False only when the file cannot be opened for writing.
+bool write_manifest(const std::string& install_folder, const std::vector<InstalledFile>& files);
+
+// Appends every safe line of the manifest to paths, as stored. False when the
+// manifest cannot be opened (paths untouched).
+bool read_manifest(const std::string& install_folder, std::vector<std::string>& paths);

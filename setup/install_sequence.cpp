@@ -1,0 +1,87 @@
+#include "setup/install_sequence.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "download/download_package.h"
+#include "platform/platform.h"
+#include "records/install_records.h"
+#include "records/manifest.h"
+#include "setup/messages.h"
+#include "setup/paths.h"
+#include "ui/setup_window.h"
+#include "zip/extract_package.h"
+
+namespace {
+constexpr char folder_failure_message[] =
+    "Could not create the install folder. Please run setup as administrator.";
+constexpr char kept_package_suffix[] = "\n\nThe downloaded zip was kept here for inspection:\n";
+constexpr char success_message[] = "Quellmark was installed successfully.";
+
+// Only an exact, whole-text match is a cancellation; a longer message that
+// merely contains the words is a failure and is shown.
+bool is_cancellation(const std::string& message) { return message == cancelled_message; }
+
+// Runs the steps from the installing page to the final box. The window and
+// the texts belong to run_install, which releases them on every path.
+int install_into(SetupWindow& window, const std::string& install_folder) {
+    window.enter_install_mode();
+    const std::string package_path = temp_package_path();
+    window.set_status("Preparing install folder...", install_folder);
+
+    if (!create_directory_tree(install_folder)) {
+        window.finish(folder_failure_message, false);
+        return 1;
+    }
+
+    std::string error_message;
+    bool downloaded;
+    {
+        const std::string url = package_url();
+        downloaded = download_package(url, package_path, window, error_message);
+    }
+    if (!downloaded) {
+        if (!is_cancellation(error_message)) window.finish(error_message, false);
+        return 1;
+    }
+
+    std::vector<InstalledFile> installed_files;
+    if (!extract_package(package_path, install_folder, window, error_message, installed_files)) {
+        // The package stays on disk either way, so it can be inspected.
+        if (!is_cancellation(error_message)) {
+            error_message += kept_package_suffix;
+            error_message += package_path;
+            window.finish(error_message, false);
+        }
+        return 1;
+    }
+
+    // From here on nothing can fail the install: the game files are in place.
+    platform::delete_file(package_path);
+    window.set_status("Preparing uninstaller...", "");
+    install_uninstaller(install_folder);
+    write_manifest(install_folder, installed_files);
+    window.set_status("Creating shortcuts...", "");
+    create_shortcuts(install_folder);
+    register_uninstall_entry(install_folder);
+    window.finish(success_message, true);
+    return 0;
+}
+}  // namespace
+
+bool selects_uninstall(const char* command_line) {
+    if (!command_line) return false;
+    return std::strstr(command_line, "/uninstall") != nullptr;
+}
+
+int run_install() {
+    SetupWindow window;
+    const std::string proposed_folder = default_install_folder();
+    if (!window.create(proposed_folder)) return 1;
+
+    std::string install_folder;
+    if (!window.wait_for_start(install_folder)) return 0;
+
+    return install_into(window, install_folder);
+}

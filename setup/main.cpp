@@ -1,0 +1,12 @@
+#include <windows.h>
+
+#include "records/uninstall.h"
+#include "setup/install_sequence.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int) {
+    // Long steps run on this thread between queue drains; the system must not
+    // swap the window for a "not responding" ghost meanwhile.
+    DisableProcessWindowsGhosting();
+    if (selects_uninstall(command_line)) return run_uninstall();
+    return run_install();
+}

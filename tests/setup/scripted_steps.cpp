@@ -1,0 +1,95 @@
+#include "tests/setup/scripted_steps.h"
+
+#include "download/download_package.h"
+#include "records/install_records.h"
+#include "records/manifest.h"
+#include "tests/support/scratch_folder.h"
+#include "ui/setup_window.h"
+#include "zip/extract_package.h"
+
+StepScript script;
+StepJournal journal;
+
+void reset_steps() {
+    script = StepScript{};
+    journal = StepJournal{};
+}
+
+SetupWindow::~SetupWindow() { journal.calls.push_back("window released"); }
+
+bool SetupWindow::create(const std::string& proposed_folder) {
+    journal.calls.push_back("create " + proposed_folder);
+    return script.window_created;
+}
+
+bool SetupWindow::wait_for_start(std::string& folder) {
+    journal.calls.push_back("wait_for_start");
+    if (!script.start_pressed) return false;
+    folder = script.typed_folder;
+    return !folder.empty();
+}
+
+void SetupWindow::enter_install_mode() {
+    journal.calls.push_back("enter_install_mode");
+    cancel_requested = false;
+}
+
+void SetupWindow::set_status(const std::string& headline_text, const std::string& detail_text) {
+    headline = headline_text;
+    detail = detail_text;
+    journal.calls.push_back("status " + headline_text + " | " + detail_text);
+}
+
+void SetupWindow::set_progress(int) {}
+void SetupWindow::process_pending_messages() {}
+
+void SetupWindow::finish(const std::string& message, bool success) {
+    journal.calls.push_back("finish");
+    journal.boxes.push_back({message, success});
+}
+
+bool download_package(const std::string& url, const std::string& path, SetupWindow&,
+                      std::string& error_message) {
+    journal.calls.push_back("download");
+    journal.download_url = url;
+    journal.download_path = path;
+    if (script.download_writes_package) test_support::write_file(path, "PK package bytes");
+    if (!script.download_succeeds) error_message = script.download_message;
+    return script.download_succeeds;
+}
+
+bool extract_package(const std::string& package_path, const std::string& install_folder,
+                     SetupWindow& window, std::string& error_message,
+                     std::vector<InstalledFile>& installed_files) {
+    journal.calls.push_back("extract");
+    journal.extract_package_path = package_path;
+    journal.extract_install_folder = install_folder;
+    installed_files = script.extracted;
+    // A Cancel pressed late, after the last block, must change nothing.
+    if (script.cancel_during_extraction) window.cancel_requested = true;
+    if (!script.extraction_succeeds) error_message = script.extraction_message;
+    return script.extraction_succeeds;
+}
+
+bool install_uninstaller(const std::string& install_folder) {
+    journal.calls.push_back("install_uninstaller");
+    journal.record_folders.push_back(install_folder);
+    return !script.records_fail;
+}
+
+bool write_manifest(const std::string& install_folder, const std::vector<InstalledFile>& files) {
+    journal.calls.push_back("write_manifest");
+    journal.record_folders.push_back(install_folder);
+    journal.manifest_entries = files.size();
+    return !script.records_fail;
+}
+
+void create_shortcuts(const std::string& install_folder) {
+    journal.calls.push_back("create_shortcuts");
+    journal.record_folders.push_back(install_folder);
+}
+
+void register_uninstall_entry(const std::string& install_folder) {
+    journal.calls.push_back("register_uninstall_entry");
+    journal.record_folders.push_back(install_folder);
+}

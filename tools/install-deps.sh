@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the run need.
+# Idempotent: a second run finds everything present and only refreshes lists.
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+apt-get update -qq
+
+apt-get install -y -qq --no-install-recommends \
+  cmake ninja-build make pkg-config \
+  g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev \
+  libz-mingw-w64-dev \
+  g++ clang libclang-rt-14-dev llvm \
+  googletest zlib1g-dev \
+  wine wine32:i386 wine64 libgnutls30:i386 fonts-wine fonts-liberation \
+  libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxinerama1:i386 \
+  libxcomposite1:i386 libxfixes3:i386 libxext6:i386 \
+  xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core \
+  python3 openssl ca-certificates curl \
+  zip unzip libarchive-tools \
+  >/dev/null

@@ -1,0 +1,80 @@
+#include "ui/setup_window.h"
+
+namespace {
+constexpr int folder_field_buffer_bytes = 520;
+constexpr int start_poll_milliseconds = 25;
+constexpr unsigned progress_full = 100;
+}  // namespace
+
+SetupWindow::~SetupWindow() {
+    for (platform::BitmapHandle bitmap :
+         {skin_background, skin_button_normal, skin_button_hover, skin_button_pressed,
+          skin_close_hover, skin_close_pressed, skin_minimize_hover, skin_minimize_pressed}) {
+        platform::delete_bitmap(bitmap);
+    }
+    platform::delete_brush(edit_brush);
+}
+
+platform::Rect SetupWindow::status_area() const {
+    return {scaled(300), scaled(230), scaled(740), scaled(540)};
+}
+
+void SetupWindow::process_pending_messages() { platform::drain_message_queue(); }
+
+void SetupWindow::set_status(const std::string& headline_text, const std::string& detail_text) {
+    // Copies first: callers may pass this record's own strings.
+    std::string new_headline = headline_text;
+    std::string new_detail = detail_text;
+    headline = std::move(new_headline);
+    detail = std::move(new_detail);
+    platform::set_window_text(headline_label, headline);
+    platform::set_window_text(detail_label, detail);
+    if (main_window) {
+        const platform::Rect area = status_area();
+        platform::invalidate_without_erase(main_window, &area);
+    }
+    process_pending_messages();
+}
+
+void SetupWindow::set_progress(int position) {
+    platform::set_progress_position(progress_bar, position);
+    process_pending_messages();
+}
+
+bool SetupWindow::wait_for_start(std::string& folder) {
+    if (cancel_requested) return false;
+    while (!start_requested) {
+        process_pending_messages();
+        platform::sleep_milliseconds(start_poll_milliseconds);
+        if (cancel_requested) break;
+    }
+    if (cancel_requested) return false;
+    folder = platform::window_text(folder_edit, folder_field_buffer_bytes);
+    return !folder.empty();
+}
+
+void SetupWindow::enter_install_mode() {
+    install_running = true;
+    cancel_requested = false;
+    platform::show_window(folder_edit, platform::show_hide);
+    platform::show_window(browse_button, platform::show_hide);
+    platform::show_window(install_button, platform::show_hide);
+    platform::set_window_text(cancel_button, "Cancel");
+    platform::show_window(progress_bar, platform::show_normal);
+    set_status("Preparing install.", "The setup is getting ready to download the client package.");
+    platform::set_progress_position(progress_bar, 0);
+    process_pending_messages();
+    if (main_window) {
+        platform::invalidate_without_erase(main_window, nullptr);
+        process_pending_messages();
+    }
+}
+
+void SetupWindow::finish(const std::string& message, bool success) {
+    platform::set_progress_position(progress_bar, success ? progress_full : 0);
+    process_pending_messages();
+    set_status(success ? "Setup complete." : "Setup failed.", message);
+    platform::message_box(main_window, message, "Quellmark Setup",
+                          platform::box_ok | (success ? platform::box_icon_information
+                                                      : platform::box_icon_error));
+}

@@ -1,0 +1,90 @@
+#pragma once
+// The one setup window of an install run, and the operations through which
+// the install steps report to it. The program has no message loop: every
+// operation here ends by draining the queue, which is what keeps the window
+// alive while the single thread downloads and extracts.
+#include <string>
+
+#include "platform/platform.h"
+
+// Control identifiers of the window's children.
+constexpr int ID_INSTALL = 1001;
+constexpr int ID_CANCEL = 1002;
+constexpr int ID_BROWSE = 1003;
+constexpr int ID_FOLDER = 1004;
+constexpr int ID_MINIMIZE = 1005;
+constexpr int ID_CLOSE = 1006;
+
+enum class ChromeGlyph { minimize, close };
+
+struct SetupWindow {
+    platform::WindowHandle main_window = nullptr;
+    platform::WindowHandle progress_bar = nullptr;
+    platform::WindowHandle headline_label = nullptr;
+    platform::WindowHandle detail_label = nullptr;
+    platform::WindowHandle folder_edit = nullptr;
+    platform::WindowHandle browse_button = nullptr;
+    platform::WindowHandle install_button = nullptr;
+    platform::WindowHandle cancel_button = nullptr;
+    platform::WindowHandle close_button = nullptr;
+    platform::WindowHandle minimize_button = nullptr;
+    bool cancel_requested = false;
+    bool start_requested = false;
+    bool install_running = false;
+    int ui_scale = 100;
+    bool dragging = false;
+    int hot_control_id = 0;
+    platform::WindowProcedure button_base_proc = nullptr;
+    struct {
+        int x;
+        int y;
+    } drag_offset;
+    platform::BitmapHandle skin_background = nullptr;
+    platform::BitmapHandle skin_button_normal = nullptr;
+    platform::BitmapHandle skin_button_hover = nullptr;
+    platform::BitmapHandle skin_button_pressed = nullptr;
+    platform::BitmapHandle skin_close_hover = nullptr;
+    platform::BitmapHandle skin_close_pressed = nullptr;
+    platform::BitmapHandle skin_minimize_hover = nullptr;
+    platform::BitmapHandle skin_minimize_pressed = nullptr;
+    platform::BrushHandle edit_brush = nullptr;
+    std::string headline;
+    std::string detail;
+    std::string initial_folder;
+
+    SetupWindow() = default;
+    SetupWindow(const SetupWindow&) = delete;
+    SetupWindow& operator=(const SetupWindow&) = delete;
+    // Frees the skin bitmaps and the brush. The window itself is left to the
+    // end of the process, which follows right after.
+    ~SetupWindow();
+
+    // Design coordinate (a pixel of the 988 x 735 skin) to window pixels.
+    int scaled(int design_value) const { return (design_value * ui_scale + 50) / 100; }
+    // The rectangle that holds every page text, in window pixels.
+    platform::Rect status_area() const;
+
+    // Status operations (usable before the window exists: null handles are skipped).
+    void process_pending_messages();
+    void set_status(const std::string& headline_text, const std::string& detail_text);
+    void set_progress(int position);
+    bool wait_for_start(std::string& folder);
+    void enter_install_mode();
+    void finish(const std::string& message, bool success);
+
+    // Creation and skin (Windows only).
+    bool create(const std::string& proposed_folder);
+    void load_skin();
+
+    // Behaviour of the window (Windows only).
+    static platform::MessageResult PLATFORM_CALLBACK window_proc(platform::WindowHandle window,
+                                                                 platform::MessageId message,
+                                                                 platform::WordParam wparam,
+                                                                 platform::LongParam lparam);
+    void draw_page_texts(platform::DeviceContext dc);
+    void browse_for_folder();
+    void draw_background_behind(platform::DeviceContext dc, platform::WindowHandle button, int x,
+                                int y, int width, int height);
+    void draw_chrome_button(platform::DeviceContext dc, platform::WindowHandle button, int x, int y,
+                            int width, int height, ChromeGlyph glyph, bool pressed, bool hover);
+};

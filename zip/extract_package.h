@@ -1,0 +1,14 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "ui/setup_window.h"
+#include "zip/installed_file.h"
+
+// Installs the package at package_path into install_folder, in directory
+// order, moving the progress bar from 50 to 100. Returns true when every entry
+// was handled; on false, error_message holds the reason and installed_files
+// every file completed before the failure. Nothing is rolled back.
+bool extract_package(const std::string& package_path, const std::string& install_folder,
+                     SetupWindow& window, std::string& error_message,
+                     std::vector<InstalledFile>& installed_files);
