@@ -21,7 +21,9 @@ FARPROC system_export(const char* dll, const char* name) {
 
 template <typename Function>
 Function resolve(void*& pointer, const char* dll, const char* name) {
-    auto function = reinterpret_cast<Function>(system_export(dll, name));
+    // FARPROC is the generic export type; going through void* states the
+    // real signature without a function-to-function cast.
+    auto function = reinterpret_cast<Function>(reinterpret_cast<void*>(system_export(dll, name)));
     if (function) pointer = reinterpret_cast<void*>(function);
     return function;
 }
