@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Checks the built setup image: PE32 for i386, GUI subsystem, an embedded
 # manifest asking for administrator rights, and an import table that names
-# only DLLs from the allowed list below.
+# only DLLs on the system's KnownDLLs list. Any other DLL named there would be
+# searched in the program's own folder first, before the program's first line.
 set -euo pipefail
 image=$1
-allowed="kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll oleaut32.dll
-comctl32.dll wininet.dll msvcrt.dll shlwapi.dll comdlg32.dll"
+allowed="advapi32.dll clbcatq.dll combase.dll comdlg32.dll coml2.dll gdi32.dll gdiplus.dll
+imagehlp.dll imm32.dll kernel32.dll msctf.dll msvcrt.dll normaliz.dll nsi.dll ole32.dll
+oleaut32.dll psapi.dll rpcrt4.dll sechost.dll setupapi.dll shcore.dll shell32.dll shlwapi.dll
+user32.dll wldap32.dll ws2_32.dll"
 
 dump=$(i686-w64-mingw32-objdump -p "$image")
 fail=0
@@ -14,7 +17,7 @@ grep -qE 'Magic[[:space:]]+010b' <<<"$dump" || { echo "not PE32"; fail=1; }
 grep -qE 'Subsystem[[:space:]]+00000002' <<<"$dump" || { echo "not a GUI subsystem image"; fail=1; }
 for dll in $(sed -n 's/.*DLL Name: //p' <<<"$dump" | tr 'A-Z' 'a-z'); do
   if ! grep -qw -- "$dll" <<<"$allowed"; then
-    echo "imports $dll, which is not an allowed system DLL"
+    echo "imports $dll, which is not on the KnownDLLs list"
     fail=1
   fi
 done
