@@ -1,0 +1,53 @@
+// The texts of the two pages, drawn onto the window's off-screen image.
+#include "setup/paths.h"
+#include "ui/gdi_scope.h"
+#include "ui/setup_window.h"
+#include "ui/url_host.h"
+
+namespace {
+
+constexpr COLORREF text_colour = RGB(255, 248, 226);
+constexpr int text_left = 310;
+constexpr int text_right = 730;
+constexpr UINT detail_flags = DT_WORDBREAK | DT_END_ELLIPSIS;
+
+std::string ready_description() {
+    return "Setup will download the latest client files from " + url_host(package_base_url) +
+           " and install them on this computer.";
+}
+
+// Draws text into the text column between the design rows top and bottom,
+// left-aligned at the top and clipped to the rectangle.
+void draw_row(const SetupWindow& record, HDC dc, const std::string& text, int top, int bottom,
+              UINT flags) {
+    RECT area = {record.scaled(text_left), record.scaled(top), record.scaled(text_right),
+                 record.scaled(bottom)};
+    DrawTextA(dc, text.c_str(), -1, &area, flags);
+}
+
+}  // namespace
+
+void SetupWindow::draw_page_texts(HDC dc) {
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, text_colour);
+    const bool ready = !install_running;
+    {
+        gdi::Owned<HFONT> title_font(gdi::create_georgia(scaled(24), 600));
+        gdi::Selection selected(dc, title_font.get());
+        draw_row(*this, dc, ready ? "Install Quellmark" : "Installing Quellmark", 242, 288,
+                 DT_SINGLELINE);
+    }
+    gdi::Owned<HFONT> body_font(gdi::create_georgia(scaled(15), 600));
+    gdi::Selection selected(dc, body_font.get());
+    if (ready) {
+        draw_row(*this, dc, ready_description(), 300, 370, DT_WORDBREAK);
+        draw_row(*this, dc, "Install folder:", 365, 388, DT_SINGLELINE);
+        draw_row(*this, dc, headline, 432, 464, DT_WORDBREAK);
+        if (!detail.empty()) draw_row(*this, dc, detail, 462, 502, detail_flags);
+    } else {
+        draw_row(*this, dc, "Installing The Annals of Quellmark, please wait.", 300, 370,
+                 DT_WORDBREAK);
+        draw_row(*this, dc, headline, 390, 430, DT_WORDBREAK);
+        if (!detail.empty()) draw_row(*this, dc, detail, 430, 500, detail_flags);
+    }
+}

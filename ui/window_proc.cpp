@@ -1,0 +1,203 @@
+// The setup window's procedure: it makes the children, paints the page,
+// colours the folder field, draws the buttons and turns clicks and drags
+// into the record's flags. It never calls into the install steps.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "ui/gdi_scope.h"
+#include "ui/setup_window.h"
+#include "ui/skin.h"
+
+namespace {
+
+constexpr COLORREF field_background = RGB(111, 80, 45);
+constexpr COLORREF field_text = RGB(255, 248, 226);
+constexpr DWORD owner_drawn_button = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW;
+
+SetupWindow* attached_record(HWND window) {
+    return reinterpret_cast<SetupWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+struct ChildControl {
+    const char* window_class;
+    DWORD style;
+    DWORD extended_style;
+    int x, y, width, height;
+    int id;
+    HWND SetupWindow::*field;
+};
+
+// The nine children, in the order they are created. Positions are design
+// coordinates. The status labels are never shown: they only carry the texts.
+const ChildControl child_controls[] = {
+    {"EDIT", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 310, 390, 310, 24, ID_FOLDER,
+     &SetupWindow::folder_edit},
+    {"BUTTON", owner_drawn_button, 0, 632, 387, 98, 30, ID_BROWSE, &SetupWindow::browse_button},
+    {"STATIC", WS_CHILD, 0, 0, 0, 0, 0, 0, &SetupWindow::headline_label},
+    {"STATIC", WS_CHILD, 0, 0, 0, 0, 0, 0, &SetupWindow::detail_label},
+    {PROGRESS_CLASSA, WS_CHILD, 0, 310, 508, 420, 18, 0, &SetupWindow::progress_bar},
+    {"BUTTON", owner_drawn_button, 0, 448, 578, 134, 30, ID_INSTALL, &SetupWindow::install_button},
+    {"BUTTON", owner_drawn_button, 0, 596, 578, 134, 30, ID_CANCEL, &SetupWindow::cancel_button},
+    {"BUTTON", owner_drawn_button, 0, 793, 92, 42, 24, ID_MINIMIZE, &SetupWindow::minimize_button},
+    {"BUTTON", owner_drawn_button, 0, 839, 92, 42, 24, ID_CLOSE, &SetupWindow::close_button},
+};
+
+const char* initial_text(const SetupWindow& record, const ChildControl& control) {
+    if (control.id == ID_FOLDER) return record.initial_folder.c_str();
+    if (control.id == ID_BROWSE) return "Browse";
+    if (control.id == ID_INSTALL) return "Install";
+    if (control.id == ID_CANCEL) return "Cancel";
+    return "";
+}
+
+// WM_CREATE: the children, the folder field's font (kept for the life of the
+// process), the bar's range, and the buttons' subclassing.
+void create_children(SetupWindow& record, HWND window) {
+    HFONT field_font = gdi::create_georgia(record.scaled(14), 400);
+    for (const ChildControl& control : child_controls) {
+        record.*control.field = CreateWindowExA(
+            control.extended_style, control.window_class, initial_text(record, control),
+            control.style, record.scaled(control.x), record.scaled(control.y),
+            record.scaled(control.width), record.scaled(control.height), window,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), GetModuleHandleA(nullptr),
+            nullptr);
+    }
+    if (record.folder_edit) {
+        SendMessageA(record.folder_edit, WM_SETFONT, reinterpret_cast<WPARAM>(field_font), TRUE);
+    }
+    if (record.progress_bar) SendMessageA(record.progress_bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    for (HWND button : {record.browse_button, record.install_button, record.cancel_button,
+                        record.minimize_button, record.close_button}) {
+        if (!button) continue;
+        SetWindowLongPtrA(button, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&record));
+        auto previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+            button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&button_subclass_proc)));
+        if (!record.button_base_proc) record.button_base_proc = previous;
+    }
+}
+
+// WM_PAINT: the whole face is composed off-screen and copied in one go, so
+// the frequent status repaints never flicker.
+void paint(SetupWindow& record, HWND window) {
+    PAINTSTRUCT paint_info;
+    HDC dc = BeginPaint(window, &paint_info);
+    RECT client;
+    GetClientRect(window, &client);
+    {
+        gdi::MemoryContext memory(dc);
+        gdi::Owned<HBITMAP> image(CreateCompatibleBitmap(dc, client.right, client.bottom));
+        gdi::Selection selected(memory.get(), image.get());
+        draw_stretched_bitmap(memory.get(), record.skin_background, client.right, client.bottom);
+        record.draw_page_texts(memory.get());
+        BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
+    }
+    EndPaint(window, &paint_info);
+}
+
+// WM_DRAWITEM for the five buttons; pressed wins over hover.
+void draw_button(SetupWindow& record, const DRAWITEMSTRUCT& item) {
+    const int id = static_cast<int>(item.CtlID);
+    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+    const bool hover = record.hot_control_id == id;
+    if (id == ID_CLOSE) {
+        record.draw_chrome_button(item.hDC, item.hwndItem, 839, 92, 42, 24, ChromeGlyph::close,
+                                  pressed, hover);
+    } else if (id == ID_MINIMIZE) {
+        record.draw_chrome_button(item.hDC, item.hwndItem, 793, 92, 42, 24, ChromeGlyph::minimize,
+                                  pressed, hover);
+    } else {
+        HBITMAP face = pressed ? record.skin_button_pressed
+                       : hover ? record.skin_button_hover
+                               : record.skin_button_normal;
+        draw_skin_button(item.hDC, face, button_caption(id), item.rcItem.right - item.rcItem.left,
+                         item.rcItem.bottom - item.rcItem.top);
+    }
+}
+
+// WM_COMMAND by control ID; false for IDs that get default processing.
+bool handle_command(SetupWindow& record, HWND window, int id) {
+    switch (id) {
+        case ID_INSTALL: record.start_requested = true; return true;
+        case ID_CANCEL: record.cancel_requested = true; return true;
+        case ID_BROWSE: record.browse_for_folder(); return true;
+        case ID_MINIMIZE: ShowWindow(window, SW_MINIMIZE); return true;
+        case ID_CLOSE: record.cancel_requested = true; return true;
+        default: return false;
+    }
+}
+
+// The window has neither border nor caption, so its client origin is its
+// top-left corner: keeping the grabbed point under the cursor is a move of
+// the corner to the cursor minus the grab offset.
+void begin_drag(SetupWindow& record, HWND window, LPARAM position) {
+    record.dragging = true;
+    SetCapture(window);
+    record.drag_offset.x = static_cast<short>(LOWORD(position));
+    record.drag_offset.y = static_cast<short>(HIWORD(position));
+}
+
+void continue_drag(SetupWindow& record, HWND window) {
+    POINT cursor;
+    GetCursorPos(&cursor);
+    SetWindowPos(window, nullptr, cursor.x - record.drag_offset.x, cursor.y - record.drag_offset.y,
+                 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+void end_drag(SetupWindow& record) {
+    record.dragging = false;
+    ReleaseCapture();
+}
+
+}  // namespace
+
+LRESULT CALLBACK SetupWindow::window_proc(HWND window, UINT message, WPARAM wparam,
+                                          LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lparam);
+        SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+        return DefWindowProcA(window, message, wparam, lparam);
+    }
+    if (message == WM_ERASEBKGND) return 1;  // painting covers everything
+    SetupWindow* record = attached_record(window);
+    if (!record) return DefWindowProcA(window, message, wparam, lparam);
+
+    switch (message) {
+        case WM_CREATE:
+            create_children(*record, window);
+            return 0;
+        case WM_PAINT:
+            paint(*record, window);
+            return 0;
+        case WM_CTLCOLOREDIT: {
+            HDC dc = reinterpret_cast<HDC>(wparam);
+            SetBkColor(dc, field_background);
+            SetTextColor(dc, field_text);
+            return reinterpret_cast<LRESULT>(record->edit_brush);
+        }
+        case WM_DRAWITEM:
+            if (!lparam) break;
+            draw_button(*record, *reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+            return 1;
+        case WM_COMMAND:
+            if (!handle_command(*record, window, LOWORD(wparam))) break;
+            return 0;
+        case WM_CLOSE:
+            record->cancel_requested = true;  // the run ends through the install sequence
+            return 0;
+        case WM_LBUTTONDOWN:
+            begin_drag(*record, window, lparam);
+            return 0;
+        case WM_MOUSEMOVE:
+            if (!record->dragging) break;
+            continue_drag(*record, window);
+            return 0;
+        case WM_LBUTTONUP:
+            if (!record->dragging) break;
+            end_drag(*record);
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
