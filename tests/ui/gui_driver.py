@@ -1,0 +1,149 @@
+"""Drives the real QuellmarkSetup.exe under Wine the way a person does: real
+mouse input through xdotool, screenshots through ImageMagick's import, and
+window_probe.exe to read what a screenshot cannot (a control's text, whether
+it is visible, where a message box's button is).
+
+Standard library only. Needs DISPLAY, and WINEPREFIX or the build tree's
+prefix."""
+import os
+import struct
+import subprocess
+import time
+
+CREAM = (255, 248, 226)
+FIELD_BROWN = (111, 80, 45)
+KEY = (255, 0, 255)
+BOX_CAPTION = "Quellmark Setup"
+
+
+class Image:
+    """An RGB image: a screenshot or a 24-bit BMP."""
+
+    def __init__(self, width, height, rgb):
+        self.width, self.height, self.rgb = width, height, rgb
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.rgb[i:i + 3])
+
+    def count(self, colour, left, top, right, bottom):
+        """How many pixels of exactly this colour lie in the rectangle."""
+        wanted = bytes(colour)
+        found = 0
+        for y in range(top, bottom):
+            row = self.rgb[(y * self.width + left) * 3:(y * self.width + right) * 3]
+            found += sum(1 for i in range(0, len(row), 3) if row[i:i + 3] == wanted)
+        return found
+
+    @staticmethod
+    def from_bmp(path):
+        data = open(path, "rb").read()
+        offset = struct.unpack_from("<I", data, 10)[0]
+        width, height = struct.unpack_from("<ii", data, 18)
+        bits = struct.unpack_from("<H", data, 28)[0]
+        assert bits == 24, path
+        stride = (width * 3 + 3) & ~3
+        rgb = bytearray()
+        rows = range(height - 1, -1, -1) if height > 0 else range(-height)
+        for y in rows:
+            row = data[offset + y * stride:offset + y * stride + width * 3]
+            for x in range(0, len(row), 3):
+                rgb += bytes((row[x + 2], row[x + 1], row[x]))
+        return Image(width, abs(height), bytes(rgb))
+
+
+def screenshot(save_as=None):
+    """The whole screen as a person sees it; also written as PNG to save_as."""
+    ppm = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"],
+                         check=True, capture_output=True).stdout
+    # P6\n<w> <h>\n<max>\n<data>
+    parts = ppm.split(b"\n", 3)
+    width, height = (int(v) for v in parts[1].split())
+    image = Image(width, height, parts[3][:width * height * 3])
+    if save_as:
+        os.makedirs(os.path.dirname(save_as), exist_ok=True)
+        subprocess.run(["convert", "ppm:-", save_as], input=ppm, check=True)
+    return image
+
+
+def xdotool(*args):
+    subprocess.run(["xdotool"] + [str(a) for a in args], check=True)
+
+
+def move(x, y):
+    xdotool("mousemove", x, y)
+    time.sleep(0.15)
+
+
+def click(x, y):
+    xdotool("mousemove", x, y)
+    time.sleep(0.15)
+    xdotool("click", 1)
+
+
+class Setup:
+    """One run of QuellmarkSetup.exe under Wine."""
+
+    def __init__(self, exe, probe, wine_run, args=(), env=None):
+        self.probe_exe, self.wine_run = probe, wine_run
+        self.env = dict(os.environ, **(env or {}))
+        self.process = subprocess.Popen([wine_run, exe] + list(args), env=self.env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.left = self.top = None
+
+    def probe(self, *args):
+        """window_probe's answer, or None when the window or control is not there."""
+        run = subprocess.run([self.wine_run, self.probe_exe] + list(args), env=self.env,
+                             capture_output=True, text=True, errors="replace")
+        return run.stdout.rstrip("\r\n") if run.returncode == 0 else None
+
+    def wait_for_window(self, timeout=60):
+        end = time.time() + timeout
+        while time.time() < end:
+            rect = self.probe("rect")
+            if rect:
+                self.left, self.top = (int(v) for v in rect.split()[:2])
+                time.sleep(0.8)  # the first paint
+                return True
+            if self.process.poll() is not None:
+                return False
+            time.sleep(0.3)
+        return False
+
+    def at(self, x, y):
+        """Screen position of a point of the window (design coordinates)."""
+        return self.left + x, self.top + y
+
+    def click(self, x, y):
+        click(*self.at(x, y))
+
+    def move(self, x, y):
+        move(*self.at(x, y))
+
+    def wait_for_box(self, caption=BOX_CAPTION, timeout=120):
+        """(text, (x, y) of its OK or Yes button) once the box is up."""
+        end = time.time() + timeout
+        while time.time() < end:
+            answer = self.probe("box", caption)
+            if answer:
+                text, _, where = answer.rpartition("|")
+                x, y = (int(v) for v in where.split())
+                time.sleep(0.5)
+                return text.replace("\r\n", "\n"), (x, y)
+            if self.process.poll() is not None:
+                return None, None
+            time.sleep(0.3)
+        return None, None
+
+    def wait_exit(self, timeout=60):
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def kill(self):
+        """Ends a run that a failed test left behind, and only that program."""
+        if self.process.poll() is None:
+            subprocess.run([self.wine_run, "taskkill", "/f", "/im", "QuellmarkSetup.exe"],
+                           env=self.env, capture_output=True)
+            self.wait_exit(20)

@@ -1,0 +1,88 @@
+// Looks at the running setup from outside, the way the GUI tests need it:
+// what a control holds, whether it is visible, where the window and a message
+// box's button are on screen, and a close request like the taskbar's.
+//   window_probe text ID | visible ID|progress | rect | state | close | box CAPTION
+// Prints one line; exits 1 when the window or control is not there.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+HWND setup_window() { return FindWindowA("QuellmarkSetupWindow", nullptr); }
+
+HWND control(HWND window, const std::string& which) {
+    if (which == "progress") return FindWindowExA(window, nullptr, "msctls_progress32", nullptr);
+    return GetDlgItem(window, std::atoi(which.c_str()));
+}
+
+// Asks the window itself: a control's text lives in its own process.
+std::string text_of(HWND window) {
+    char text[4096] = {};
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 5000, &result);
+    return text;
+}
+
+struct BoxSearch {
+    std::string caption;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK find_box(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<BoxSearch*>(context);
+    char class_name[16] = {};
+    GetClassNameA(window, class_name, sizeof class_name);
+    if (std::string(class_name) == "#32770" && text_of(window) == search->caption &&
+        IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A standard message box: its text, then the screen centre of its first
+// push button (OK or Yes), as "text|x y".
+int describe_box(const std::string& caption) {
+    BoxSearch search{caption};
+    EnumWindows(find_box, reinterpret_cast<LPARAM>(&search));
+    if (!search.found) return 1;
+    char text[4096] = {};
+    GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);
+    HWND button = GetDlgItem(search.found, IDOK);
+    if (!button) button = GetDlgItem(search.found, IDYES);
+    RECT r = {};
+    if (button) GetWindowRect(button, &r);
+    std::printf("%s|%ld %ld\n", text, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    const std::string command = argv[1];
+    if (command == "box") return argc > 2 ? describe_box(argv[2]) : 2;
+    HWND window = setup_window();
+    if (!window) return 1;
+    if (command == "rect") {
+        RECT r;
+        GetWindowRect(window, &r);
+        std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    } else if (command == "state") {
+        std::printf("%s\n", IsIconic(window) ? "minimized" : "normal");
+    } else if (command == "close") {
+        PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else if (argc > 2 && (command == "text" || command == "visible")) {
+        HWND child = control(window, argv[2]);
+        if (!child) return 1;
+        if (command == "text") std::printf("%s\n", text_of(child).c_str());
+        else std::printf("%d\n", IsWindowVisible(child) ? 1 : 0);
+    } else {
+        return 2;
+    }
+    return 0;
+}
