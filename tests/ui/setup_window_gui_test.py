@@ -10,11 +10,11 @@ import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
 import gui_driver as gui  # noqa: E402
 
 SETUP_EXE = PROBE_EXE = RESOURCES = OUT_DIR = None
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 WINE_RUN = os.path.join(ROOT, "tools", "wine-run.sh")
 # The prefix that wine-run.sh runs everything in.
 PREFIX = os.environ.get("QUELLMARK_WINEPREFIX") or os.path.join(ROOT, "build", "windows",
