@@ -634,8 +634,17 @@ def crest(c):
         vane.append([(px, py), (px + ln * 0.8, py + ln * 0.5)])
     for i, v in coverage_of_strokes(vane, 1.6, c.w, c.h).items():
         c.blend(i % c.w, i // c.w, (238, 232, 214), v * 0.9)
-    # the motto scroll under the shield
-    draw_text(c, "ANNALS", cx, top + ht + 30, 16, GOLD_LIGHT, GOLD, 2.0)
+    # the motto ribbon under the shield
+    ry = top + ht + 26
+    ribbon = [(cx - 78, ry), (cx + 78, ry), (cx + 70, ry + 15), (cx + 78, ry + 30), (cx - 78, ry + 30),
+              (cx - 70, ry + 15)]
+    for y in range(ry, ry + 31):
+        for x in range(cx - 80, cx + 80):
+            if in_polygon(x + 0.5, y + 0.5, ribbon):
+                c.px[y * c.w + x] = list(mix((140, 32, 26), (80, 15, 12), (y - ry) / 30))
+    for i, v in coverage_of_strokes([ribbon + [ribbon[0]]], 1.4, c.w, c.h).items():
+        c.blend(i % c.w, i // c.w, GOLD, v)
+    draw_text(c, "ANNALS", cx, ry + 8, 14, GOLD_LIGHT, GOLD, 1.8)
 
 
 def right_column(c):
