@@ -1,0 +1,189 @@
+// The window that SetupWindow::create makes, looked at from inside the
+// process: class, styles, size, centring and shape; the nine children with
+// their classes, IDs, styles and places; and what the messages a person
+// causes do to the record. The shipped skin is linked in.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ui/gdi_scope.h"
+#include "ui/setup_window.h"
+#include "ui/skin.h"
+
+namespace {
+
+constexpr char proposed[] = "C:\\Games\\The Annals of Quellmark";
+
+std::string class_of(HWND window) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+std::string text_of(HWND window) {
+    char text[600] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+// The child's rectangle in its parent's client coordinates.
+RECT placed(HWND child) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+class SetupWindowCreate : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(window.create(proposed)); }
+    void TearDown() override {
+        // The product never destroys its window; a test process makes several.
+        if (window.main_window) DestroyWindow(window.main_window);
+        window.process_pending_messages();
+    }
+    void send(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+        SendMessageA(window.main_window, message, wparam, lparam);
+    }
+    SetupWindow window;
+};
+
+TEST_F(SetupWindowCreate, IsABorderlessCentredWindowOfTheSkinsSizeCutToItsShape) {
+    HWND main = window.main_window;
+    EXPECT_TRUE(IsWindowVisible(main));
+    EXPECT_EQ(class_of(main), "QuellmarkSetupWindow");
+    EXPECT_EQ(text_of(main), "Quellmark Setup");
+    // The system adds WS_CLIPSIBLINGS to every top-level window itself.
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(main, GWL_STYLE)) & 0xFFFF0000u & ~WS_CLIPSIBLINGS,
+              static_cast<DWORD>(WS_POPUP | WS_CLIPCHILDREN | WS_VISIBLE));
+    EXPECT_TRUE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    EXPECT_EQ(GetClassLongA(main, GCL_STYLE), 0u);
+    EXPECT_NE(GetClassLongPtrA(main, GCLP_HICON), 0);
+    EXPECT_EQ(window.ui_scale, 100);
+
+    RECT r;
+    GetWindowRect(main, &r);
+    EXPECT_EQ(r.right - r.left, 988);
+    EXPECT_EQ(r.bottom - r.top, 735);
+    EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 988) / 2);
+    EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - 735) / 2);
+
+    gdi::Owned<HRGN> shape(CreateRectRgn(0, 0, 0, 0));
+    ASSERT_NE(GetWindowRgn(main, shape.get()), ERROR);
+    gdi::Owned<HRGN> expected(region_from_bitmap(window.skin_background, skin_key_colour, 100));
+    EXPECT_TRUE(EqualRgn(shape.get(), expected.get()));
+
+    EXPECT_EQ(window.headline, "Ready to install.");
+    EXPECT_EQ(window.detail,
+              "Setup will download the latest client files and install them on this computer.");
+    for (HBITMAP bitmap : {window.skin_background, window.skin_button_normal,
+                           window.skin_button_hover, window.skin_button_pressed,
+                           window.skin_close_hover, window.skin_close_pressed,
+                           window.skin_minimize_hover, window.skin_minimize_pressed}) {
+        EXPECT_NE(bitmap, nullptr);
+    }
+    EXPECT_NE(window.edit_brush, nullptr);
+}
+
+struct ExpectedChild {
+    HWND SetupWindow::*field;
+    const char* window_class;
+    int id;
+    DWORD style;
+    bool client_edge;
+    RECT rect;
+    const char* text;
+};
+
+TEST_F(SetupWindowCreate, MakesTheNineChildrenInTheirPlaces) {
+    const ExpectedChild children[] = {
+        {&SetupWindow::folder_edit, "Edit", ID_FOLDER, 0x50000080, true, {310, 390, 620, 414},
+         proposed},
+        {&SetupWindow::browse_button, "Button", ID_BROWSE, 0x5000000B, false, {632, 387, 730, 417},
+         "Browse"},
+        {&SetupWindow::headline_label, "Static", 0, 0x40000000, false, {0, 0, 0, 0}, ""},
+        {&SetupWindow::detail_label, "Static", 0, 0x40000000, false, {0, 0, 0, 0}, ""},
+        {&SetupWindow::progress_bar, "msctls_progress32", 0, 0x40000000, false,
+         {310, 508, 730, 526}, ""},
+        {&SetupWindow::install_button, "Button", ID_INSTALL, 0x5000000B, false,
+         {448, 578, 582, 608}, "Install"},
+        {&SetupWindow::cancel_button, "Button", ID_CANCEL, 0x5000000B, false, {596, 578, 730, 608},
+         "Cancel"},
+        {&SetupWindow::minimize_button, "Button", ID_MINIMIZE, 0x5000000B, false,
+         {793, 92, 835, 116}, ""},
+        {&SetupWindow::close_button, "Button", ID_CLOSE, 0x5000000B, false, {839, 92, 881, 116},
+         ""},
+    };
+    for (const ExpectedChild& child : children) {
+        HWND control = window.*child.field;
+        SCOPED_TRACE(child.text);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(GetParent(control), window.main_window);
+        EXPECT_STRCASEEQ(class_of(control).c_str(), child.window_class);
+        EXPECT_EQ(GetDlgCtrlID(control), child.id);
+        EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)) & 0xFFFF00FFu,
+                  child.style);
+        EXPECT_EQ((GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0,
+                  child.client_edge);
+        const RECT r = placed(control);
+        EXPECT_EQ(r.left, child.rect.left);
+        EXPECT_EQ(r.top, child.rect.top);
+        EXPECT_EQ(r.right, child.rect.right);
+        EXPECT_EQ(r.bottom, child.rect.bottom);
+        EXPECT_EQ(text_of(control), child.text);
+    }
+    EXPECT_EQ(SendMessageA(window.progress_bar, PBM_GETRANGE, FALSE, 0), 100);
+    ASSERT_NE(window.button_base_proc, nullptr);
+    for (HWND button : {window.browse_button, window.install_button, window.cancel_button,
+                        window.minimize_button, window.close_button}) {
+        EXPECT_EQ(GetWindowLongPtrA(button, GWLP_WNDPROC),
+                  reinterpret_cast<LONG_PTR>(&button_subclass_proc));
+        EXPECT_EQ(GetWindowLongPtrA(button, GWLP_USERDATA), reinterpret_cast<LONG_PTR>(&window));
+    }
+    EXPECT_EQ(GetFocus() == window.folder_edit, false);
+}
+
+TEST_F(SetupWindowCreate, CommandsAndACloseRequestOnlySetFlags) {
+    send(WM_COMMAND, MAKEWPARAM(ID_INSTALL, BN_CLICKED),
+         reinterpret_cast<LPARAM>(window.install_button));
+    EXPECT_TRUE(window.start_requested);
+    EXPECT_FALSE(window.cancel_requested);
+    send(WM_CLOSE);
+    EXPECT_TRUE(window.cancel_requested);
+    EXPECT_TRUE(IsWindow(window.main_window));
+    window.cancel_requested = false;
+    send(WM_COMMAND, MAKEWPARAM(ID_CLOSE, BN_CLICKED), 0);
+    EXPECT_TRUE(window.cancel_requested);
+    window.cancel_requested = false;
+    send(WM_COMMAND, MAKEWPARAM(ID_CANCEL, BN_CLICKED), 0);
+    EXPECT_TRUE(window.cancel_requested);
+    EXPECT_EQ(SendMessageA(window.main_window, WM_ERASEBKGND, 0, 0), 1);
+}
+
+TEST_F(SetupWindowCreate, HoverFollowsTheMouseFromButtonToButton) {
+    SendMessageA(window.install_button, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(window.hot_control_id, ID_INSTALL);
+    SendMessageA(window.cancel_button, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(window.hot_control_id, ID_CANCEL);
+    SendMessageA(window.install_button, WM_MOUSELEAVE, 0, 0);  // not the hot one: no change
+    EXPECT_EQ(window.hot_control_id, ID_CANCEL);
+    SendMessageA(window.cancel_button, WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(window.hot_control_id, 0);
+}
+
+TEST_F(SetupWindowCreate, InstallingPageShowsOnlyCancelAndTheBar) {
+    window.enter_install_mode();
+    EXPECT_FALSE(IsWindowVisible(window.folder_edit));
+    EXPECT_FALSE(IsWindowVisible(window.browse_button));
+    EXPECT_FALSE(IsWindowVisible(window.install_button));
+    EXPECT_TRUE(IsWindowVisible(window.cancel_button));
+    EXPECT_TRUE(IsWindowVisible(window.progress_bar));
+    EXPECT_EQ(text_of(window.headline_label), "Preparing install.");
+    window.set_progress(42);
+    EXPECT_EQ(SendMessageA(window.progress_bar, PBM_GETPOS, 0, 0), 42);
+}
+
+}  // namespace

@@ -1,0 +1,57 @@
+#!/usr/bin/env python3
+"""Runs one install the way a person would, for a machine without anyone at
+the screen: starts QuellmarkSetup.exe under Wine on DISPLAY, clicks Install,
+waits for the final box, clicks its OK, and leaves three screenshots
+(ready-page.png, installing-page.png, final-state.png) in OUT_DIR.
+
+    drive_setup.py SETUP_EXE PROBE_EXE OUT_DIR
+
+Prints the install folder, the final box's text and the exit code, and exits
+with the setup's exit code. Wine runs through tools/wine-run.sh, so the
+prefix is QUELLMARK_WINEPREFIX's.
+"""
+import os
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import gui_driver as gui  # noqa: E402
+
+INSTALL_BUTTON = (515, 593)
+
+
+def main():
+    setup_exe, probe_exe, out_dir = sys.argv[1:4]
+    os.makedirs(out_dir, exist_ok=True)
+    setup = gui.Setup(setup_exe, probe_exe, os.path.join(HERE, "wine-run.sh"))
+    try:
+        if not setup.wait_for_window():
+            print("The setup window did not appear.")
+            return setup.wait_exit(30) or 1
+        folder = setup.probe("text", "1004")
+        gui.screenshot(os.path.join(out_dir, "ready-page.png"))
+        setup.click(*INSTALL_BUTTON)
+        time.sleep(0.6)
+        gui.screenshot(os.path.join(out_dir, "installing-page.png"))
+        text, ok = setup.wait_for_box(timeout=600)
+        if text is None:
+            print("No final message box appeared.")
+        else:
+            gui.screenshot(os.path.join(out_dir, "final-state.png"))
+            gui.click(*ok)
+        code = setup.wait_exit(60)
+        print("Install folder: %s" % folder)
+        if text is not None:
+            print("Final message: %s" % text.replace("\n", " / "))
+        print("Screenshots: %s" % ", ".join(
+            os.path.join(out_dir, n) for n in ("ready-page.png", "installing-page.png",
+                                               "final-state.png")))
+        print("QuellmarkSetup.exe exited with code %s" % code)
+        return 1 if code is None else code
+    finally:
+        setup.kill()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
