@@ -54,18 +54,33 @@ TEST_F(Shortcuts, BothStartTheClientFromTheInstallFolder) {
     expect_points_at_client(menu_shortcut());
 }
 
+// Points the prefix's all-users desktop somewhere unusable for the owner's
+// lifetime, and puts the real setting back whichever way the test ends.
+class UnusableDesktop {
+public:
+    UnusableDesktop()
+        // A folder below a plain file can neither be found nor created.
+        : saved_(swap_expand_string(HKEY_LOCAL_MACHINE, shell_folders_key, "Common Desktop",
+                                    "%SystemRoot%\\win.ini\\Desktop")) {}
+    ~UnusableDesktop() {
+        restore_value(HKEY_LOCAL_MACHINE, shell_folders_key, "Common Desktop", saved_);
+    }
+    UnusableDesktop(const UnusableDesktop&) = delete;
+    UnusableDesktop& operator=(const UnusableDesktop&) = delete;
+    bool was_set() const { return saved_.found; }
+
+private:
+    RegistryValue saved_;
+};
+
 TEST_F(Shortcuts, StartMenuShortcutIsMadeWhenTheDesktopCannotBeResolved) {
     const std::string real_desktop_shortcut = desktop_shortcut();
-    // A desktop folder below a plain file can neither be found nor created.
-    const RegistryValue saved = swap_expand_string(HKEY_LOCAL_MACHINE, shell_folders_key,
-                                                   "Common Desktop",
-                                                   "%SystemRoot%\\win.ini\\Desktop");
-    ASSERT_TRUE(saved.found);
-    const bool desktop_unresolved = common_desktop().empty();
-    create_shortcuts(install_folder);
-    restore_value(HKEY_LOCAL_MACHINE, shell_folders_key, "Common Desktop", saved);
-
-    ASSERT_TRUE(desktop_unresolved);
+    {
+        UnusableDesktop unusable;
+        ASSERT_TRUE(unusable.was_set());
+        ASSERT_TRUE(common_desktop().empty());
+        create_shortcuts(install_folder);
+    }
     EXPECT_FALSE(common_desktop().empty());
     EXPECT_FALSE(file_exists(real_desktop_shortcut));
     expect_points_at_client(menu_shortcut());
