@@ -33,12 +33,6 @@ TEST(WriteManifest, WritesOneCrLfLinePerFileAndNothingElse) {
     EXPECT_TRUE(paths.empty());
 }
 
-TEST(WriteManifest, StopsEachPathAtItsFirstNulByte) {
-    ScratchFolder folder;
-    ASSERT_TRUE(write_manifest(folder.path(), {std::string("a.txt\0junk", 10), "b.txt"}));
-    EXPECT_EQ(test_support::read_file(folder.at("installed-files.txt")), "a.txt\r\nb.txt\r\n");
-}
-
 TEST(WriteManifest, FailsWhenTheFileCannotBeCreated) {
     ScratchFolder folder;
     EXPECT_FALSE(write_manifest(folder.at("missing"), {"a.txt"}));

@@ -198,18 +198,6 @@ TEST_F(UninstallMode, MissingManifestStillRemovesShortcutsAndEntry) {
     for (const std::string& file : game_files) EXPECT_TRUE(file_exists(at(file))) << file;
 }
 
-TEST_F(UninstallMode, RunsTheSameWhenTheRecordsAreAlreadyGone) {
-    install({"top.txt"});
-    clear_records();
-    const UninstallRun run = uninstall({IDYES, IDOK});
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exit_code, 0u);
-    ASSERT_EQ(run.boxes.size(), 2u);
-    expect_completion(run.boxes[1]);
-    EXPECT_FALSE(file_exists(at("top.txt")));
-    EXPECT_TRUE(deletion_pending());
-}
-
 // An edited manifest that names places outside the install folder in every
 // way a path can: none of them is touched, the safe lines still are.
 TEST_F(UninstallMode, TamperedManifestTouchesNothingOutsideTheInstallFolder) {
