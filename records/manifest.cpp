@@ -1,5 +1,55 @@
 #include "records/manifest.h"
 
-bool write_manifest(const std::string&, const std::vector<InstalledFile>&) { return false; }
+#include <cstdio>
+#include <cstring>
 
-bool read_manifest(const std::string&, std::vector<std::string>&) { return false; }
+#include "platform/platform.h"
+#include "records/install_names.h"
+#include "setup/paths.h"
+#include "zip/path_rules.h"
+
+namespace {
+// One read takes at most 1039 bytes of a line; a longer line arrives in pieces.
+constexpr int line_buffer_bytes = 1040;
+
+std::string manifest_path(const std::string& install_folder) {
+    return join_path(install_folder, manifest_file_name);
+}
+
+// Drops every trailing CR and LF, in any mix; nothing else is trimmed.
+void strip_line_end(std::string& line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+}
+}  // namespace
+
+// Writes one "%s\r\n" line per file, in list order, into a truncated
+// "installed-files.txt". False when the file cannot be opened, and also when
+// a write or the final flush fails: a cut-short manifest would later leave
+// files behind on uninstall.
+bool write_manifest(const std::string& install_folder, const std::vector<InstalledFile>& files) {
+    std::FILE* raw = platform::open_file(manifest_path(install_folder), "wb");
+    if (!raw) return false;
+    platform::File file(raw);
+    bool written = true;
+    for (const InstalledFile& path : files) {
+        if (std::fprintf(file.get(), "%s\r\n", path.c_str()) < 0) written = false;
+    }
+    // Closing flushes the last buffered lines; its outcome is part of the write.
+    const bool closed = std::fclose(file.release()) == 0;
+    return written && closed;
+}
+
+// Reads the manifest in fgets-sized pieces, strips the line ends, and keeps
+// each piece that passes is_safe_relative_path exactly as stored. False only
+// when the file cannot be opened; paths is then untouched.
+bool read_manifest(const std::string& install_folder, std::vector<std::string>& paths) {
+    platform::File file(platform::open_file(manifest_path(install_folder), "rb"));
+    if (!file) return false;
+    char buffer[line_buffer_bytes];
+    while (std::fgets(buffer, sizeof buffer, file.get())) {
+        std::string line(buffer, std::strlen(buffer));
+        strip_line_end(line);
+        if (is_safe_relative_path(line)) paths.push_back(line);
+    }
+    return true;
+}

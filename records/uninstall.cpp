@@ -1,8 +1,108 @@
 #include "records/uninstall.h"
 
-// Nothing is removed until uninstall mode is built; the folder cannot be
-// determined, which ends the mode with exit code 1 and no box.
-int run_uninstall() { return 1; }
-std::string module_folder() { return {}; }
-void remove_shortcuts() {}
-void remove_installed_directories(const std::string&, const std::vector<std::string>&) {}
+#include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+
+#include "records/install_names.h"
+#include "records/manifest.h"
+#include "records/system_paths.h"
+#include "setup/paths.h"
+#include "zip/path_rules.h"
+
+namespace {
+constexpr char box_caption[] = "Quellmark Uninstall";
+constexpr char confirmation_text[] = "Remove The Annals of Quellmark from this computer?";
+constexpr char completion_text[] = "The Annals of Quellmark was removed.";
+
+bool user_confirms() {
+    return MessageBoxA(nullptr, confirmation_text, box_caption, MB_YESNO | MB_ICONQUESTION) ==
+           IDYES;
+}
+
+void delete_listed_files(const std::string& install_folder,
+                         const std::vector<std::string>& manifest_paths) {
+    for (const std::string& path : manifest_paths) {
+        DeleteFileA(join_path(install_folder, path).c_str());
+    }
+}
+
+// The running program cannot delete itself; the system does it at the next
+// restart.
+void schedule_own_deletion() {
+    const std::string program = running_program_path();
+    if (!program.empty()) MoveFileExA(program.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+// Every ancestor folder of every listed file, each distinct text once,
+// longest first so that a folder always comes before its parent.
+std::vector<std::string> folders_to_try(const std::vector<std::string>& manifest_paths) {
+    std::vector<std::string> folders;
+    for (const std::string& path : manifest_paths) {
+        for (std::string folder = parent_folder(path); !folder.empty();
+             folder = parent_folder(folder)) {
+            folders.push_back(folder);
+        }
+    }
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    std::stable_sort(folders.begin(), folders.end(),
+                     [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    return folders;
+}
+}  // namespace
+
+// Asks once, then removes the listed files, the shortcuts, the uninstall key,
+// the manifest and the emptied folders, schedules the program's own file for
+// deletion and reports. 1 only when the install folder is unknown.
+int run_uninstall() {
+    const std::string install_folder = module_folder();
+    if (install_folder.empty()) return 1;
+    if (!user_confirms()) return 0;
+
+    std::vector<std::string> manifest_paths;
+    read_manifest(install_folder, manifest_paths);
+    delete_listed_files(install_folder, manifest_paths);
+    remove_shortcuts();
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstall_key);
+    DeleteFileA(join_path(install_folder, manifest_file_name).c_str());
+    remove_installed_directories(install_folder, manifest_paths);
+    schedule_own_deletion();
+    MessageBoxA(nullptr, completion_text, box_caption, MB_OK | MB_ICONINFORMATION);
+    return 0;
+}
+
+// The uninstaller's own folder is the install folder; the registry is never
+// asked.
+std::string module_folder() {
+    const std::string program = running_program_path();
+    if (program.empty()) return {};
+    return parent_folder(program);
+}
+
+// Deletes both shortcuts and the Start-menu folder if that leaves it empty.
+// A shell folder that cannot be resolved skips its part.
+void remove_shortcuts() {
+    std::string desktop;
+    if (common_folder(CSIDL_COMMON_DESKTOPDIRECTORY, desktop)) {
+        DeleteFileA(join_path(desktop, shortcut_file_name).c_str());
+    }
+    std::string programs;
+    if (common_folder(CSIDL_COMMON_PROGRAMS, programs)) {
+        const std::string menu_folder = join_path(programs, start_menu_folder_name);
+        DeleteFileA(join_path(menu_folder, shortcut_file_name).c_str());
+        RemoveDirectoryA(menu_folder.c_str());
+    }
+}
+
+// Tries every folder that held a listed file, deepest first, then the install
+// folder. The system removes only empty folders, so anything the game wrote
+// later keeps its folder and every folder above it.
+void remove_installed_directories(const std::string& install_folder,
+                                  const std::vector<std::string>& manifest_paths) {
+    for (const std::string& folder : folders_to_try(manifest_paths)) {
+        RemoveDirectoryA(join_path(install_folder, folder).c_str());
+    }
+    RemoveDirectoryA(install_folder.c_str());
+}

@@ -1,0 +1,63 @@
+#pragma once
+// Small owners for the Win32 and COM resources the records use, so every
+// path out of a function gives them back.
+#include <windows.h>
+#include <objbase.h>
+
+// Holds one COM interface pointer and releases it once.
+template <typename Interface>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() { reset(); }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+
+    Interface* get() const { return pointer_; }
+    Interface* operator->() const { return pointer_; }
+    explicit operator bool() const { return pointer_ != nullptr; }
+    // For the out-parameter of CoCreateInstance and QueryInterface.
+    void** out() {
+        reset();
+        return reinterpret_cast<void**>(&pointer_);
+    }
+    void reset() {
+        if (pointer_) pointer_->Release();
+        pointer_ = nullptr;
+    }
+
+private:
+    Interface* pointer_ = nullptr;
+};
+
+// COM for this thread for the owner's lifetime. Uninitialises only what it
+// initialised: an unbalanced CoUninitialize would tear down a caller's COM.
+class ComApartment {
+public:
+    ComApartment() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~ComApartment() {
+        if (initialised_) CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool initialised_;
+};
+
+// An open registry key, closed once.
+class RegistryKey {
+public:
+    RegistryKey() = default;
+    ~RegistryKey() {
+        if (key_) RegCloseKey(key_);
+    }
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+
+    HKEY get() const { return key_; }
+    HKEY* out() { return &key_; }
+
+private:
+    HKEY key_ = nullptr;
+};

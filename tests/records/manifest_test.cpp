@@ -1,0 +1,106 @@
+// The manifest on disk: exact bytes written, and every shape of line the
+// reader may meet in a damaged or edited file.
+#include "records/manifest.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/scratch_folder.h"
+
+namespace {
+
+using test_support::ScratchFolder;
+
+std::vector<std::string> read_back(const ScratchFolder& folder, const std::string& bytes) {
+    test_support::write_file(folder.at("installed-files.txt"), bytes);
+    std::vector<std::string> paths;
+    EXPECT_TRUE(read_manifest(folder.path(), paths));
+    return paths;
+}
+
+TEST(WriteManifest, WritesOneCrLfLinePerFileAndNothingElse) {
+    ScratchFolder folder;
+    ASSERT_TRUE(write_manifest(folder.path(), {"a.txt", "bin\\b.dll"}));
+    EXPECT_EQ(test_support::read_file(folder.at("installed-files.txt")),
+              "a.txt\r\nbin\\b.dll\r\n");
+
+    // A second install replaces the whole file; an empty list leaves it empty.
+    ASSERT_TRUE(write_manifest(folder.path(), {}));
+    EXPECT_EQ(test_support::read_file(folder.at("installed-files.txt")), "");
+    std::vector<std::string> paths;
+    EXPECT_TRUE(read_manifest(folder.path(), paths));
+    EXPECT_TRUE(paths.empty());
+}
+
+TEST(WriteManifest, FailsWhenTheFileCannotBeCreated) {
+    ScratchFolder folder;
+    EXPECT_FALSE(write_manifest(folder.at("missing"), {"a.txt"}));
+}
+
+#ifndef _WIN32
+// A disk that fills up mid-write must not pass for a complete manifest.
+TEST(WriteManifest, FailsWhenTheBytesCannotBeWritten) {
+    ScratchFolder folder;
+    std::filesystem::create_symlink("/dev/full", test_support::native(folder.at("installed-files.txt")));
+    EXPECT_FALSE(write_manifest(folder.path(), {"a.txt"}));
+}
+#endif
+
+TEST(ReadManifest, TakesEveryLineEndAndKeepsTheTextAsStored) {
+    ScratchFolder folder;
+    const auto paths = read_back(folder,
+                                 "lf.txt\n"
+                                 "crcrlf.txt\r\r\n"
+                                 "\r\n"
+                                 "\n"
+                                 "bin\\b.dll \r\n"
+                                 "\tdata\\tab.txt\r\n"
+                                 "bin/b.dll\r\n"
+                                 "last.txt");
+    EXPECT_EQ(paths, (std::vector<std::string>{"lf.txt", "crcrlf.txt", "bin\\b.dll ",
+                                               "\tdata\\tab.txt", "bin/b.dll", "last.txt"}));
+}
+
+TEST(ReadManifest, DropsUnsafeLinesAndKeepsTheirNeighbours) {
+    ScratchFolder folder;
+    const auto paths = read_back(folder,
+                                 "first.txt\r\n"
+                                 "C:\\Windows\\x.dll\r\n"
+                                 "second.txt\r\n"
+                                 "\\x.dll\r\n"
+                                 "..\\x.dll\r\n"
+                                 "data\\..\\..\\x.dll\r\n"
+                                 "/x.dll\r\n"
+                                 "C:x.dll\r\n"
+                                 "last.txt\r\n");
+    EXPECT_EQ(paths, (std::vector<std::string>{"first.txt", "second.txt", "last.txt"}));
+}
+
+TEST(ReadManifest, SplitsLinesLongerThanTheBufferIntoPieces) {
+    ScratchFolder folder;
+    const std::string exact(1039, 'e');
+    const std::string longer = std::string(1039, 'a') + std::string(1039, 'b') + "ccc";
+    const auto paths = read_back(folder, exact + "\r\n" + longer + "\r\nend.txt\r\n");
+    // The exact line's CR LF comes as a piece of its own, which is empty and
+    // dropped; the longer line gives three pieces.
+    EXPECT_EQ(paths, (std::vector<std::string>{exact, std::string(1039, 'a'),
+                                               std::string(1039, 'b'), "ccc", "end.txt"}));
+}
+
+TEST(ReadManifest, AppendsToTheCallersList) {
+    ScratchFolder folder;
+    test_support::write_file(folder.at("installed-files.txt"), "a.txt\r\n");
+    std::vector<std::string> paths{"earlier"};
+    EXPECT_TRUE(read_manifest(folder.path(), paths));
+    EXPECT_EQ(paths, (std::vector<std::string>{"earlier", "a.txt"}));
+}
+
+TEST(ReadManifest, MissingManifestIsFalseAndLeavesTheListAlone) {
+    ScratchFolder folder;
+    std::vector<std::string> paths{"earlier"};
+    EXPECT_FALSE(read_manifest(folder.path(), paths));
+    EXPECT_EQ(paths, std::vector<std::string>{"earlier"});
+}
+
+}  // namespace

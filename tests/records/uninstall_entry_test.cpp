@@ -1,0 +1,85 @@
+// The uninstall entry read back through the registry API, and the
+// uninstaller copy read back from disk.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "records/install_records.h"
+#include "tests/records/probes.h"
+#include "tests/support/scratch_folder.h"
+
+namespace {
+
+using namespace records_test;
+
+std::string text_bytes(const std::string& text) { return text + '\0'; }
+
+class UninstallEntry : public ::testing::Test {
+protected:
+    void SetUp() override { delete_key(HKEY_LOCAL_MACHINE, uninstall_key); }
+    void TearDown() override { delete_key(HKEY_LOCAL_MACHINE, uninstall_key); }
+
+    static void expect_text(const char* name, const std::string& text) {
+        const RegistryValue value = read_value(HKEY_LOCAL_MACHINE, uninstall_key, name);
+        ASSERT_TRUE(value.found) << name;
+        EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ)) << name;
+        EXPECT_EQ(value.size, text.size() + 1) << name;
+        EXPECT_EQ(value.bytes, text_bytes(text)) << name;
+    }
+
+    static void expect_entry(const std::string& location, const std::string& joined_folder) {
+        EXPECT_EQ(value_count(HKEY_LOCAL_MACHINE, uninstall_key), 7u);
+        const std::string command =
+            "\"" + joined_folder + "\\QuellmarkUninstall.exe\" /uninstall";
+        expect_text("DisplayName", "The Annals of Quellmark");
+        expect_text("Publisher", "Quellmark Hearth");
+        expect_text("InstallLocation", location);
+        expect_text("DisplayIcon", joined_folder + "\\bin\\client\\Qm_client.exe");
+        expect_text("UninstallString", command);
+        expect_text("QuietUninstallString", command);
+        const RegistryValue size = read_value(HKEY_LOCAL_MACHINE, uninstall_key, "EstimatedSize");
+        ASSERT_TRUE(size.found);
+        EXPECT_EQ(size.type, static_cast<DWORD>(REG_DWORD));
+        ASSERT_EQ(size.size, 4u);
+        DWORD number = 0;
+        std::memcpy(&number, size.bytes.data(), sizeof number);
+        EXPECT_EQ(number, 9000000u);
+    }
+};
+
+TEST_F(UninstallEntry, DefaultFolderGivesTheSevenValues) {
+    register_uninstall_entry("C:\\Games\\The Annals of Quellmark");
+    expect_entry("C:\\Games\\The Annals of Quellmark", "C:\\Games\\The Annals of Quellmark");
+}
+
+TEST_F(UninstallEntry, TrailingBackslashIsKeptInTheLocationOnly) {
+    register_uninstall_entry("D:\\Play\\Quellmark\\");
+    expect_entry("D:\\Play\\Quellmark\\", "D:\\Play\\Quellmark");
+}
+
+TEST_F(UninstallEntry, SecondInstallLeavesOneEntryWithItsOwnValues) {
+    register_uninstall_entry("C:\\First Place");
+    register_uninstall_entry("E:\\Second Place");
+    expect_entry("E:\\Second Place", "E:\\Second Place");
+}
+
+TEST(QuoteArgument, EscapesInnerQuotesAndLeavesBackslashesSingle) {
+    EXPECT_EQ(quote_argument("C:\\a\"b\\c.exe"), "\"C:\\a\\\"b\\c.exe\"");
+    EXPECT_EQ(quote_argument(""), "\"\"");
+}
+
+TEST(InstallUninstaller, ReplacesAnEarlierCopyWithTheRunningProgram) {
+    test_support::ScratchFolder folder;
+    const std::string uninstaller = folder.at("QuellmarkUninstall.exe");
+    test_support::write_file(uninstaller, "an older uninstaller");
+    EXPECT_TRUE(install_uninstaller(folder.path()));
+    EXPECT_EQ(test_support::read_file(uninstaller), test_support::read_file(running_program()));
+}
+
+TEST(InstallUninstaller, FailsWhenTheFolderIsMissing) {
+    test_support::ScratchFolder folder;
+    EXPECT_FALSE(install_uninstaller(folder.at("missing")));
+    EXPECT_FALSE(test_support::file_exists(folder.at("missing\\QuellmarkUninstall.exe")));
+}
+
+}  // namespace

@@ -1,0 +1,238 @@
+// Uninstall mode as the user meets it: the real setup program, copied into an
+// install folder as its uninstaller, started with "/uninstall" in a process
+// of its own, its boxes answered from outside, the results read off the disk
+// and the registry.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "records/install_records.h"
+#include "records/manifest.h"
+#include "tests/records/box_script.h"
+#include "tests/records/probes.h"
+#include "tests/support/scratch_folder.h"
+
+namespace {
+
+using namespace records_test;
+using test_support::file_exists;
+using test_support::folder_exists;
+
+constexpr char caption[] = "Quellmark Uninstall";
+constexpr char confirmation[] = "Remove The Annals of Quellmark from this computer?";
+constexpr char completion[] = "The Annals of Quellmark was removed.";
+
+// The build's setup program, reached through Wine's drive for the host's root.
+std::string setup_program() {
+    std::string path = std::string("Z:") + QM_SETUP_EXE;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+struct UninstallRun {
+    bool finished = false;
+    DWORD exit_code = 0xFFFFFFFF;
+    std::vector<AnsweredBox> boxes;
+};
+
+class UninstallMode : public ::testing::Test {
+protected:
+    void SetUp() override {
+        clear_records();
+        install_folder = scratch.at("The Annals of Quellmark");
+        test_support::make_folders(install_folder);
+        uninstaller = install_folder + "\\QuellmarkUninstall.exe";
+        ASSERT_TRUE(CopyFileA(setup_program().c_str(), uninstaller.c_str(), FALSE))
+            << setup_program();
+    }
+    void TearDown() override {
+        clear_records();
+        forget_pending_deletion(uninstaller);
+    }
+
+    static void clear_records() {
+        delete_key(HKEY_LOCAL_MACHINE, uninstall_key);
+        DeleteFileA(desktop_shortcut().c_str());
+        DeleteFileA(menu_shortcut().c_str());
+        RemoveDirectoryA(menu_folder().c_str());
+    }
+
+    std::string at(const std::string& relative) const { return install_folder + "\\" + relative; }
+
+    // What an install leaves: the files, then the records made by the
+    // install's own operations.
+    void install(const std::vector<std::string>& files) {
+        for (const std::string& file : files) {
+            const size_t cut = file.find_last_of('\\');
+            if (cut != std::string::npos) test_support::make_folders(at(file.substr(0, cut)));
+            test_support::write_file(at(file), file);
+        }
+        ASSERT_TRUE(write_manifest(install_folder, files));
+        create_shortcuts(install_folder);
+        register_uninstall_entry(install_folder);
+        ASSERT_TRUE(file_exists(desktop_shortcut()));
+        ASSERT_TRUE(file_exists(menu_shortcut()));
+        ASSERT_TRUE(key_exists(HKEY_LOCAL_MACHINE, uninstall_key));
+    }
+
+    // Starts the uninstaller the way the uninstall entry does, from
+    // working_folder, and clicks the given buttons on its boxes in turn.
+    UninstallRun uninstall(std::vector<int> answers, const std::string& working_folder = {}) {
+        UninstallRun run;
+        std::string command = "\"" + uninstaller + "\" /uninstall";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessA(uninstaller.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            working_folder.empty() ? nullptr : working_folder.c_str(), &startup,
+                            &process)) {
+            ADD_FAILURE() << "cannot start " << uninstaller << ": " << GetLastError();
+            return run;
+        }
+        {
+            BoxScript script(caption, process.dwProcessId, std::move(answers));
+            run.finished = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
+            if (!run.finished) TerminateProcess(process.hProcess, 99);
+            run.boxes = script.answered();
+        }
+        GetExitCodeProcess(process.hProcess, &run.exit_code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return run;
+    }
+
+    bool deletion_pending() const {
+        const std::vector<std::string> pending = pending_deletions();
+        return std::any_of(pending.begin(), pending.end(), [&](const std::string& path) {
+            return lstrcmpiA(path.c_str(), uninstaller.c_str()) == 0;
+        });
+    }
+
+    static void expect_confirmation(const AnsweredBox& box) {
+        EXPECT_EQ(box.text, confirmation);
+        EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
+        EXPECT_FALSE(box.has_owner);
+    }
+
+    static void expect_completion(const AnsweredBox& box) {
+        EXPECT_EQ(box.text, completion);
+        EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+        EXPECT_FALSE(box.has_owner);
+    }
+
+    void expect_records_removed() const {
+        EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, uninstall_key));
+        EXPECT_FALSE(file_exists(desktop_shortcut()));
+        EXPECT_FALSE(file_exists(menu_shortcut()));
+        EXPECT_FALSE(folder_exists(menu_folder()));
+        EXPECT_FALSE(file_exists(at("installed-files.txt")));
+        // The running program cannot go now; it is left for the next restart.
+        EXPECT_TRUE(file_exists(uninstaller));
+        EXPECT_TRUE(deletion_pending());
+    }
+
+    test_support::ScratchFolder scratch;
+    std::string install_folder;
+    std::string uninstaller;
+};
+
+const std::vector<std::string> game_files = {
+    "bin\\client\\Qm_client.exe", "bin\\client\\data\\a.pak", "docs\\readme.txt", "top.txt"};
+
+TEST_F(UninstallMode, AnsweringNoLeavesEverythingInPlace) {
+    install(game_files);
+    const UninstallRun run = uninstall({IDNO});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exit_code, 0u);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    expect_confirmation(run.boxes[0]);
+
+    for (const std::string& file : game_files) EXPECT_TRUE(file_exists(at(file))) << file;
+    EXPECT_TRUE(file_exists(at("installed-files.txt")));
+    EXPECT_TRUE(file_exists(desktop_shortcut()));
+    EXPECT_TRUE(file_exists(menu_shortcut()));
+    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, uninstall_key));
+    EXPECT_FALSE(deletion_pending());
+}
+
+TEST_F(UninstallMode, AnsweringYesRemovesTheInstallButKeepsWhatTheGameWroteLater) {
+    install(game_files);
+    test_support::write_file(at("bin\\client\\settings.ini"), "written by the game");
+    const UninstallRun run = uninstall({IDYES, IDOK});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exit_code, 0u);
+    ASSERT_EQ(run.boxes.size(), 2u);
+    expect_confirmation(run.boxes[0]);
+    expect_completion(run.boxes[1]);
+
+    for (const std::string& file : game_files) EXPECT_FALSE(file_exists(at(file))) << file;
+    expect_records_removed();
+    // Emptied folders go, deepest first; the later file keeps its chain.
+    EXPECT_FALSE(folder_exists(at("bin\\client\\data")));
+    EXPECT_FALSE(folder_exists(at("docs")));
+    EXPECT_TRUE(file_exists(at("bin\\client\\settings.ini")));
+    EXPECT_TRUE(folder_exists(at("bin\\client")));
+    EXPECT_TRUE(folder_exists(install_folder));
+}
+
+TEST_F(UninstallMode, RemovesNestedFoldersWhateverTheirCaseInTheManifest) {
+    install({"Bin\\x\\a.dat", "bin\\x\\b.dat", "deep\\er\\and\\deeper\\c.dat", "deep\\d.dat"});
+    const UninstallRun run = uninstall({IDYES, IDOK});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exit_code, 0u);
+    EXPECT_FALSE(folder_exists(at("bin")));
+    EXPECT_FALSE(folder_exists(at("deep")));
+    expect_records_removed();
+}
+
+TEST_F(UninstallMode, MissingManifestStillRemovesShortcutsAndEntry) {
+    install(game_files);
+    DeleteFileA(at("installed-files.txt").c_str());
+    const UninstallRun run = uninstall({IDYES, IDOK});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exit_code, 0u);
+    ASSERT_EQ(run.boxes.size(), 2u);
+    expect_completion(run.boxes[1]);
+
+    expect_records_removed();
+    for (const std::string& file : game_files) EXPECT_TRUE(file_exists(at(file))) << file;
+}
+
+// An edited manifest that names places outside the install folder in every
+// way a path can: none of them is touched, the safe lines still are.
+TEST_F(UninstallMode, TamperedManifestTouchesNothingOutsideTheInstallFolder) {
+    install({"inside.txt", "sub\\inside.txt"});
+    const std::string outside = scratch.at("outside");
+    test_support::make_folders(outside + "\\empty");
+    const std::vector<std::string> victims = {"abs.txt", "rooted.txt", "dots.txt",
+                                              "slashes.txt", "drive.txt", "walk.txt"};
+    for (const std::string& victim : victims) {
+        test_support::write_file(outside + "\\" + victim, "keep me");
+    }
+    const std::string rooted = outside.substr(2);  // the same place without its drive
+    test_support::write_file(at("installed-files.txt"),
+                             "inside.txt\r\n" + outside + "\\abs.txt\r\n" + rooted +
+                                 "\\rooted.txt\r\n"
+                                 "..\\outside\\dots.txt\r\n"
+                                 "../outside/slashes.txt\r\n"
+                                 "C:drive.txt\r\n"
+                                 "sub\\..\\..\\outside\\walk.txt\r\n"
+                                 "..\\outside\\empty\\gone.txt\r\n"
+                                 "sub\\inside.txt\r\n");
+
+    // Started from the outside folder, so drive-relative and relative paths
+    // would land there too.
+    const UninstallRun run = uninstall({IDYES, IDOK}, outside);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exit_code, 0u);
+
+    for (const std::string& victim : victims) {
+        EXPECT_TRUE(file_exists(outside + "\\" + victim)) << victim;
+    }
+    EXPECT_TRUE(folder_exists(outside + "\\empty"));
+    EXPECT_FALSE(file_exists(at("inside.txt")));
+    EXPECT_FALSE(file_exists(at("sub\\inside.txt")));
+    EXPECT_FALSE(folder_exists(at("sub")));
+}
+
+}  // namespace
