@@ -21,6 +21,19 @@ import gui_driver as gui  # noqa: E402
 INSTALL_BUTTON = (515, 593)
 
 
+def capture_installing_page(setup, path, timeout=600):
+    """Keeps the last screenshot taken while the install was still running:
+    one is kept only when no final box was up after it was taken."""
+    end = time.time() + timeout
+    time.sleep(0.2)
+    while time.time() < end and setup.process.poll() is None:
+        shot = gui.screenshot()
+        if setup.probe("box", gui.BOX_CAPTION):
+            return
+        gui.save_png(shot, path)
+        time.sleep(0.2)
+
+
 def main():
     setup_exe, probe_exe, out_dir = sys.argv[1:4]
     os.makedirs(out_dir, exist_ok=True)
@@ -32,8 +45,7 @@ def main():
         folder = setup.probe("text", "1004")
         gui.screenshot(os.path.join(out_dir, "ready-page.png"))
         setup.click(*INSTALL_BUTTON)
-        time.sleep(0.6)
-        gui.screenshot(os.path.join(out_dir, "installing-page.png"))
+        capture_installing_page(setup, os.path.join(out_dir, "installing-page.png"))
         text, ok = setup.wait_for_box(timeout=600)
         if text is None:
             print("No final message box appeared.")

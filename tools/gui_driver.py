@@ -66,6 +66,12 @@ def screenshot(save_as=None):
     return image
 
 
+def save_png(image, path):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    ppm = b"P6\n%d %d\n255\n" % (image.width, image.height) + image.rgb
+    subprocess.run(["convert", "ppm:-", path], input=ppm, check=True)
+
+
 def xdotool(*args):
     subprocess.run(["xdotool"] + [str(a) for a in args], check=True)
 

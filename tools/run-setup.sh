@@ -1,6 +1,15 @@
 #!/usr/bin/env bash
-# The main job: builds QuellmarkSetup.exe and starts it under Wine in a prefix
-# of its own (build/run/wineprefix).
+# The main job: builds QuellmarkSetup.exe and runs the real setup under Wine,
+# unchanged, against a local package host. A generated sample package is
+# served over HTTPS on 127.0.0.1, for the production host name, through a
+# local CONNECT proxy; the setup's Wine prefix (build/run/wineprefix) trusts
+# the host's test CA and uses the proxy, and nothing else does.
+#
+# With a DISPLAY, the person clicks through the setup. Without one, Xvfb is
+# started and one install is driven with real clicks (Install, then OK on the
+# final box); screenshots of the ready page, the installing page and the
+# final state are left in build/run/. Either way the script prints where the
+# game was installed and the exit code, and stops every server it started.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -8,12 +17,65 @@ bash tools/install-deps.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 
-export WINEPREFIX="$root/build/run/wineprefix" WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+run=$root/build/run
+export QUELLMARK_WINEPREFIX="$run/wineprefix" WINEPREFIX="$run/wineprefix" WINEARCH=win32
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+setup_exe=$root/build/windows/QuellmarkSetup.exe
+tools_dir=$root/build/windows/tools
+base_url=$(sed -n 's/^QUELLMARK_PACKAGE_BASE_URL:[A-Z]*=//p' build/windows/CMakeCache.txt)
+
+xvfb_pid=""
+host_started=""
+cleanup() {
+  [ -n "$host_started" ] && tools/package-host.sh stop "$run/host" >/dev/null 2>&1
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  true
+}
+trap cleanup EXIT
+
+# The sample package, where the package URL's path points on the local host.
+package_dir=$run/host/root$(python3 -c 'import sys, urllib.parse; print(urllib.parse.urlsplit(sys.argv[1]).path.rstrip("/"))' "$base_url")
+mkdir -p "$package_dir"
+python3 tools/make_sample_package.py "$package_dir/QuellmarkFull.zip"
+
+unattended=""
+if [ -z "${DISPLAY:-}" ]; then
+  unattended=1
+  for n in $(seq 90 120); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+  done
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY="$display"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+fi
+
 tools/prepare-prefix.sh
+# The window's font; Wine carries no Georgia of its own.
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Georgia /d 'Liberation Serif' /f \
+  >/dev/null 2>&1 || true
+host_started=1
+tools/package-host.sh start "$run/host" --base-url "$base_url" \
+  --prefix-tool "$tools_dir/prefix_network.exe" --max-seconds 3600
+
 set +e
-wine build/windows/QuellmarkSetup.exe
-code=$?
+if [ -n "$unattended" ]; then
+  python3 tools/drive_setup.py "$setup_exe" "$tools_dir/window_probe.exe" "$run"
+  code=$?
+else
+  tools/wine-run.sh "$setup_exe"
+  code=$?
+fi
 set -e
-wineserver -k || true
+
+folder=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\The Annals of Quellmark' \
+  /v InstallLocation 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ[[:space:]]*//p' || true)
+if [ -n "$folder" ]; then
+  echo "The game was installed in $folder (Wine prefix $WINEPREFIX)."
+else
+  echo "No installation was recorded."
+fi
+echo "Requests served: $(grep -c . "$run/host/host.log" 2>/dev/null || echo 0) (log: $run/host/host.log)"
 echo "QuellmarkSetup.exe exited with code $code"
+exit "$code"
