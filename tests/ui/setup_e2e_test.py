@@ -1,0 +1,203 @@
+#!/usr/bin/env python3
+"""The whole setup as a person runs it, driven by real clicks: the unchanged
+QuellmarkSetup.exe downloads a generated package from the local package host
+through the local proxy (for the production host name, with a CA that only
+this test's Wine prefix trusts), extracts it, records it, and is removed again
+by the uninstall command of its registry entry. One failure path too.
+
+Usage: setup_e2e_test.py SETUP_EXE PROBE_EXE PREFIX_TOOL BASE_URL WORK_DIR [Test.name ...]
+
+The test has a Wine prefix of its own (WORK_DIR/wineprefix), so the proxy and
+the trusted CA never reach the other tests.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import unittest
+import urllib.parse
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+TOOLS = os.path.join(ROOT, "tools")
+sys.path.insert(0, TOOLS)
+import gui_driver as gui  # noqa: E402
+
+SETUP_EXE = PROBE_EXE = PREFIX_TOOL = BASE_URL = WORK = None
+INSTALL_BUTTON = (515, 593)
+FOLDER = "C:\\Games\\The Annals of Quellmark"
+UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\The Annals of Quellmark"
+SHORTCUT = "The Annals of Quellmark.lnk"
+SUCCESS = "Quellmark was installed successfully."
+KEPT_SUFFIX = "\n\nThe downloaded zip was kept here for inspection:\n"
+
+
+def prefix():
+    return os.path.join(WORK, "wineprefix")
+
+
+def in_prefix(windows_path):
+    return os.path.join(prefix(), "drive_c", *windows_path[3:].split("\\"))
+
+
+def wine(*args):
+    return subprocess.run([os.path.join(TOOLS, "wine-run.sh")] + list(args), capture_output=True,
+                          text=True, errors="replace")
+
+
+def registry_values():
+    """The uninstall entry's values by name; empty when the key is missing."""
+    answer = wine("reg", "query", UNINSTALL_KEY)
+    values = {}
+    for line in answer.stdout.splitlines():
+        parts = line.strip().split(None, 2)
+        if len(parts) == 3 and parts[1].startswith("REG_"):
+            values[parts[0]] = parts[2]
+    return values if answer.returncode == 0 else {}
+
+
+def shortcuts():
+    found = []
+    for top, _, files in os.walk(os.path.join(prefix(), "drive_c")):
+        found += [os.path.join(top, f) for f in files if f == SHORTCUT]
+    return found
+
+
+def split_command(command):
+    """A command line's program (quoted or not) and the rest."""
+    if command.startswith('"'):
+        program, _, rest = command[1:].partition('"')
+    else:
+        program, _, rest = command.partition(" ")
+    return program, rest.split()
+
+
+class SetupEndToEnd(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        os.environ["QUELLMARK_WINEPREFIX"] = prefix()
+        cls.state = os.path.join(WORK, "host")
+        path = urllib.parse.urlsplit(BASE_URL).path.strip("/")
+        cls.package = os.path.join(cls.state, "root", *path.split("/"), "QuellmarkFull.zip")
+        os.makedirs(os.path.dirname(cls.package), exist_ok=True)
+        subprocess.run([os.path.join(TOOLS, "package-host.sh"), "start", cls.state, "--base-url",
+                        BASE_URL, "--prefix-tool", PREFIX_TOOL, "--max-seconds", "1200"],
+                       check=True, stdout=subprocess.DEVNULL)
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run([os.path.join(TOOLS, "package-host.sh"), "stop", cls.state],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def setUp(self):
+        shutil.rmtree(in_prefix(FOLDER), ignore_errors=True)
+        self.runs = []
+
+    def tearDown(self):
+        gui.xdotool("mouseup", 1)
+        for run in self.runs:
+            run.kill()
+
+    def make_package(self, *options):
+        subprocess.run([sys.executable, os.path.join(TOOLS, "make_sample_package.py"), self.package]
+                       + list(options), check=True)
+        with zipfile.ZipFile(self.package) as package:
+            return [(e.filename, package.read(e)) for e in package.infolist() if not e.is_dir()]
+
+    def start(self, exe, *args):
+        run = gui.Setup(exe, PROBE_EXE, os.path.join(TOOLS, "wine-run.sh"), args)
+        self.runs.append(run)
+        return run
+
+    def install_by_clicks(self):
+        """Install, then OK on the final box: (box text, exit code)."""
+        setup = self.start(SETUP_EXE)
+        self.assertTrue(setup.wait_for_window(), "the setup window did not appear")
+        self.assertEqual(setup.probe("text", "1004"), FOLDER)
+        setup.click(*INSTALL_BUTTON)
+        text, ok = setup.wait_for_box(timeout=300)
+        self.assertIsNotNone(text, "no final box appeared")
+        gui.screenshot(os.path.join(WORK, "final-%s.png" % self._testMethodName))
+        gui.click(*ok)
+        return text, setup.wait_exit(60)
+
+    def test_install_by_clicks_then_uninstall_from_the_registry_entry(self):
+        files = self.make_package()
+        self.assertGreater(len(files), 300)
+        text, code = self.install_by_clicks()
+        self.assertEqual(text, SUCCESS)
+        self.assertEqual(code, 0)
+
+        requests = open(os.path.join(self.state, "host.log")).read()
+        self.assertIn("GET\t/" + urllib.parse.urlsplit(BASE_URL).path.strip("/"), requests)
+        self.assertIn("QuellmarkFull.zip\tQuellmarkSetup", requests)
+        self.assertTrue(open(os.path.join(self.state, "proxy.log")).read().strip(),
+                        "the download did not go through the proxy")
+
+        folder = in_prefix(FOLDER)
+        for name, body in files:
+            path = os.path.join(folder, *name.split("/"))
+            with open(path, "rb") as extracted:
+                self.assertEqual(extracted.read(), body, name)
+        manifest = open(os.path.join(folder, "installed-files.txt"), "rb").read().decode()
+        self.assertEqual([line for line in manifest.splitlines() if line],
+                         [name.replace("/", "\\") for name, _ in files])
+        with open(os.path.join(folder, "QuellmarkUninstall.exe"), "rb") as copy, \
+                open(SETUP_EXE, "rb") as original:
+            self.assertEqual(copy.read(), original.read())
+        self.assertEqual(len(shortcuts()), 2)
+        values = registry_values()
+        self.assertEqual(values.get("InstallLocation"), FOLDER)
+        self.assertEqual(values.get("DisplayIcon"), FOLDER + "\\bin\\client\\Qm_client.exe")
+        self.assertFalse(os.path.exists(in_prefix("C:\\users")) and any(
+            f == "QuellmarkFull.zip" for _, _, fs in os.walk(in_prefix("C:\\users")) for f in fs),
+            "the downloaded package was not deleted")
+
+        program, args = split_command(values["UninstallString"])
+        self.assertEqual(args, ["/uninstall"])
+        uninstall = self.start(program, *args)
+        text, yes = uninstall.wait_for_box("Quellmark Uninstall", 120)
+        self.assertEqual(text, "Remove The Annals of Quellmark from this computer?")
+        gui.click(*yes)
+        text, ok = uninstall.wait_for_box("Quellmark Uninstall", 120)
+        self.assertEqual(text, "The Annals of Quellmark was removed.")
+        gui.click(*ok)
+        self.assertEqual(uninstall.wait_exit(60), 0)
+
+        for name, _ in files:
+            self.assertFalse(os.path.exists(os.path.join(folder, *name.split("/"))), name)
+        self.assertFalse(os.path.exists(os.path.join(folder, "installed-files.txt")))
+        self.assertFalse(os.path.exists(os.path.join(folder, "bin")))
+        self.assertFalse(os.path.exists(os.path.join(folder, "data")))
+        self.assertEqual(shortcuts(), [])
+        self.assertEqual(registry_values(), {})
+
+    def test_a_package_with_an_unsafe_entry_fails_and_is_kept(self):
+        files = self.make_package("--unsafe")
+        text, code = self.install_by_clicks()
+        self.assertEqual(code, 1)
+        message, suffix, kept = text.partition(KEPT_SUFFIX)
+        self.assertEqual(message,
+                         "The package contains an unsafe path: ../outside-the-install-folder.txt")
+        self.assertEqual(suffix, KEPT_SUFFIX)
+        self.assertTrue(kept.endswith("\\QuellmarkFull.zip"), kept)
+        with open(in_prefix(kept), "rb") as kept_file, open(self.package, "rb") as served:
+            self.assertEqual(kept_file.read(), served.read())
+        os.remove(in_prefix(kept))
+        self.assertFalse(os.path.exists(in_prefix("C:\\Games\\outside-the-install-folder.txt")))
+        folder = in_prefix(FOLDER)
+        self.assertTrue(os.path.exists(os.path.join(folder, *files[0][0].split("/"))),
+                        "the entries before the unsafe one were not written")
+        self.assertFalse(os.path.exists(os.path.join(folder, "installed-files.txt")))
+        self.assertEqual(registry_values(), {})
+
+
+def main():
+    global SETUP_EXE, PROBE_EXE, PREFIX_TOOL, BASE_URL, WORK
+    SETUP_EXE, PROBE_EXE, PREFIX_TOOL, BASE_URL, WORK = sys.argv[1:6]
+    os.makedirs(WORK, exist_ok=True)
+    unittest.main(argv=[sys.argv[0], "-v"] + sys.argv[6:])
+
+
+if __name__ == "__main__":
+    main()
