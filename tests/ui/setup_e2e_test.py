@@ -178,7 +178,7 @@ class SetupEndToEnd(unittest.TestCase):
         self.assertEqual(code, 1)
         message, suffix, kept = text.partition(KEPT_SUFFIX)
         self.assertEqual(message,
-                         "The package contains an unsafe path: ../outside-the-install-folder.txt")
+                         "The package contains an unsafe path: ..\\outside-the-install-folder.txt")
         self.assertEqual(suffix, KEPT_SUFFIX)
         self.assertTrue(kept.endswith("\\QuellmarkFull.zip"), kept)
         with open(in_prefix(kept), "rb") as kept_file, open(self.package, "rb") as served:
