@@ -43,10 +43,48 @@ TEST(InflateEntry, DecodesHighlyCompressibleDataThatOutgrowsTheOutputBuffer) {
     Entry big = deflated("zeros.bin", zeros);
     Entry mixed = deflated("mixed.bin", tail_pattern);
     ASSERT_LT(deflate_raw(zeros).size(), 65536u);
-    const Outcome outcome = sandbox.extract(build_zip({big, mixed}));
+    std::vector<Entry> entries{big, mixed};
+    // Output lengths just past a whole number of buffers: the input runs out
+    // while zlib still holds decoded bytes that did not fit the last buffer.
+    for (std::size_t extra : {1, 100, 700, 2000, 5000}) {
+        entries.push_back(deflated("edge" + std::to_string(extra), std::string((16u << 16) + extra, 'z')));
+    }
+    const Outcome outcome = sandbox.extract(build_zip(entries));
     ASSERT_TRUE(outcome.ok) << outcome.message;
-    EXPECT_TRUE(test_support::read_file(sandbox.installed("zeros.bin")) == zeros);
-    EXPECT_TRUE(test_support::read_file(sandbox.installed("mixed.bin")) == tail_pattern);
+    for (const Entry& entry : entries) {
+        EXPECT_TRUE(test_support::read_file(sandbox.installed(entry.name)) == entry.data) << entry.name;
+    }
+}
+
+// The first 64 KiB input block ends exactly where its output fills the second
+// output buffer, between two deflate blocks: zlib can make no progress until
+// the next input block arrives, which is no error.
+TEST(InflateEntry, WaitsForMoreInputWhenABlockEndsWithTheOutputBufferFull) {
+    const std::size_t block = 65536;
+    std::string head;
+    std::size_t head_size = block + 5;
+    for (int round = 0; round < 10; ++round) {  // the prefix's length decides its input length
+        head = deflate_raw_flushed(std::string(head_size, 'q'));
+        head_size = 2 * block - (block - 5 - head.size());
+    }
+    const std::size_t stored_size = block - 5 - head.size();
+    ASSERT_EQ(head_size + stored_size, 2 * block);
+    const std::string tail_data = noise(stored_size, 8);
+    std::string stream = head;
+    stream += '\0';
+    put16(stream, static_cast<std::uint32_t>(stored_size));
+    put16(stream, static_cast<std::uint32_t>(~stored_size & 0xFFFF));
+    stream += tail_data;
+    ASSERT_EQ(stream.size(), block);
+    stream += std::string("\x01\x00\x00\xff\xff", 5);  // final, empty stored block
+
+    ExtractionSandbox sandbox;
+    Entry aligned = deflated("aligned.bin", std::string(head_size, 'q') + tail_data);
+    aligned.use_payload = true;
+    aligned.payload = stream;
+    const Outcome outcome = sandbox.extract(build_zip({aligned}));
+    ASSERT_TRUE(outcome.ok) << outcome.message;
+    EXPECT_TRUE(test_support::read_file(sandbox.installed("aligned.bin")) == aligned.data);
 }
 
 TEST(InflateEntry, ReportsZlibErrorsWithResultAndText) {

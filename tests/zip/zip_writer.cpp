@@ -23,6 +23,23 @@ std::string deflate_raw(const std::string& data, int level) {
     return out;
 }
 
+std::string deflate_raw_flushed(const std::string& data) {
+    z_stream stream{};
+    if (deflateInit2(&stream, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        throw std::runtime_error("deflateInit2");
+    }
+    std::string out(deflateBound(&stream, static_cast<uLong>(data.size())) + 64, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    stream.avail_in = static_cast<uInt>(data.size());
+    stream.next_out = reinterpret_cast<Bytef*>(&out[0]);
+    stream.avail_out = static_cast<uInt>(out.size());
+    const int result = deflate(&stream, Z_FULL_FLUSH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    if (result != Z_OK || stream.avail_in != 0) throw std::runtime_error("deflate flush");
+    return out;
+}
+
 void put16(std::string& out, std::uint32_t value) {
     out += static_cast<char>(value & 0xFF);
     out += static_cast<char>((value >> 8) & 0xFF);

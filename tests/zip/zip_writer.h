@@ -12,6 +12,10 @@ namespace zip_test {
 // Raw deflate (no zlib header), as ZIP method 8 stores it.
 std::string deflate_raw(const std::string& data, int level = 6);
 
+// Raw deflate of data ended by a full flush instead of a final block: a
+// byte-aligned prefix that further blocks may follow.
+std::string deflate_raw_flushed(const std::string& data);
+
 // Little-endian field writers.
 void put16(std::string& out, std::uint32_t value);
 void put32(std::string& out, std::uint32_t value);
