@@ -90,8 +90,8 @@ compare "$(make_package mixed400 400 2000)"
 
 echo
 echo "== peak memory of extract_package: 10 MB vs 2 GB package"
-for spec in "small 10 50" "large 2000 2000"; do
-  set -- $spec
+for sizes in "small 10 50" "large 2000 2000"; do
+  set -- $sizes
   package=$(make_package "$1" "$2" "$3")
   out="$data/out-$1"
   rm -rf "$out" && mkdir -p "$out"
