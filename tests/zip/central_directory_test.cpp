@@ -189,9 +189,8 @@ TEST(ReadCentralDirectory, WidensOnlySaturatedValuesFromTheZip64Field) {
 
 TEST(ReadCentralDirectory, WidensCompressedSizeAndOffsetWhenOnlyTheyAreSaturated) {
     // Uncompressed size below 4 GiB: the field starts with the compressed size.
-    std::string package = build_zip({stored("x", "hello")});
     Layout layout;
-    package = build_zip({stored("x", "hello")}, {}, &layout);
+    const std::string package = build_zip({stored("x", "hello")}, {}, &layout);
     std::string header = package.substr(layout.directory_headers[0], 46 + 1);
     poke32(header, 20, 0xFFFFFFFF);
     poke32(header, 42, 0xFFFFFFFF);

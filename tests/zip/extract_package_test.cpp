@@ -117,9 +117,8 @@ TEST(ExtractPackage, ReportsUnsupportedMethodsAndShortStoredData) {
 
     ExtractionSandbox truncated;
     const std::string data = noise(200000, 2);
-    std::string package = build_zip({stored("big.bin", data)});
     Layout layout;
-    package = build_zip({stored("big.bin", data)}, {}, &layout);
+    const std::string package = build_zip({stored("big.bin", data)}, {}, &layout);
     // Cut the data short: the directory moves up to just after 100000 bytes.
     const std::string directory = package.substr(layout.directory);
     std::string cut = package.substr(0, 30 + 7 + 100000) + directory;
