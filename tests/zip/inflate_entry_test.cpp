@@ -5,6 +5,12 @@
 #include "tests/zip/extraction_sandbox.h"
 #include "tests/zip/zip_writer.h"
 
+#ifndef _WIN32
+#include "platform/platform.h"
+#include "zip/copy_stored_entry.h"
+#include "zip/inflate_entry.h"
+#endif
+
 using namespace zip_test;
 
 namespace {
@@ -142,3 +148,24 @@ TEST(InflateEntry, IgnoresBytesAfterTheEndOfTheStream) {
     EXPECT_EQ(test_support::read_file(sandbox.installed("padded.txt")), data);
     EXPECT_EQ(test_support::read_file(sandbox.installed("after.txt")), "after");
 }
+
+#ifndef _WIN32
+// A full disk, played by /dev/full: every write of a block fails.
+TEST(InflateEntry, ReportsOutputThatCannotBeWritten) {
+    test_support::ScratchFolder scratch;
+    const std::string data = noise(200000, 10);
+    const std::string stream = deflate_raw(data);
+    test_support::write_file(scratch.at("stream"), stream);
+    platform::File package(platform::open_file(scratch.at("stream"), "rb"));
+    platform::File full(std::fopen("/dev/full", "wb"));
+    ASSERT_TRUE(package && full);
+    SetupWindow window;
+    std::string message;
+    EXPECT_FALSE(inflate_entry(package.get(), full.get(), stream.size(), window, "x", message));
+    EXPECT_EQ(message, "Could not write extracted data.");
+
+    ASSERT_TRUE(platform::seek_to(package.get(), 0));
+    EXPECT_FALSE(copy_stored_entry(package.get(), full.get(), stream.size(), window, message));
+    EXPECT_EQ(message, "Could not extract a stored file.");
+}
+#endif
