@@ -36,6 +36,11 @@ trap cleanup EXIT
 rm -rf "$WINEPREFIX"
 tools/prepare-prefix.sh || exit 1
 wineserver -p  # keep one server for the whole run: each test starts faster
+# The first program of a server session also starts Wine's background services
+# (explorer, device manager). Start them here, detached from any pipe: started
+# by a test, they would hold CTest's output pipe open and the test would seem
+# to hang until its timeout.
+wine cmd /c exit 0 </dev/null >/dev/null 2>&1
 
 status=0
 : >"$root/build/test-summary.txt"
