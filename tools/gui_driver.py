@@ -6,8 +6,10 @@ it is visible, where a message box's button is).
 Standard library only. Needs DISPLAY, and WINEPREFIX or the build tree's
 prefix."""
 import os
+import re
 import struct
 import subprocess
+import tempfile
 import time
 
 CREAM = (255, 248, 226)
@@ -37,7 +39,8 @@ class Image:
 
     @staticmethod
     def from_bmp(path):
-        data = open(path, "rb").read()
+        with open(path, "rb") as f:
+            data = f.read()
         offset = struct.unpack_from("<I", data, 10)[0]
         width, height = struct.unpack_from("<ii", data, 18)
         bits = struct.unpack_from("<H", data, 28)[0]
@@ -55,7 +58,7 @@ class Image:
 def screenshot(save_as=None):
     """The whole screen as a person sees it; also written as PNG to save_as."""
     ppm = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"],
-                         check=True, capture_output=True).stdout
+                         check=True, capture_output=True, timeout=60).stdout
     # P6\n<w> <h>\n<max>\n<data>
     parts = ppm.split(b"\n", 3)
     width, height = (int(v) for v in parts[1].split())
@@ -66,6 +69,22 @@ def screenshot(save_as=None):
     return image
 
 
+def run_wine(wine_run, args, env=None, timeout=120):
+    """Runs a program under Wine: (exit code, standard output). Nothing that
+    Wine starts in the background may inherit a pipe of ours (its services
+    would hold it open long after the program ended), so the output goes
+    through a file and the other streams go nowhere."""
+    with tempfile.TemporaryFile() as out:
+        try:
+            code = subprocess.run([wine_run] + [str(a) for a in args], env=env,
+                                  stdin=subprocess.DEVNULL, stdout=out,
+                                  stderr=subprocess.DEVNULL, timeout=timeout).returncode
+        except subprocess.TimeoutExpired:
+            code = None
+        out.seek(0)
+        return code, out.read().decode("utf-8", "replace")
+
+
 def save_png(image, path):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     ppm = b"P6\n%d %d\n255\n" % (image.width, image.height) + image.rgb
@@ -73,7 +92,7 @@ def save_png(image, path):
 
 
 def xdotool(*args):
-    subprocess.run(["xdotool"] + [str(a) for a in args], check=True)
+    subprocess.run(["xdotool"] + [str(a) for a in args], check=True, timeout=60)
 
 
 def move(x, y):
@@ -92,16 +111,17 @@ class Setup:
 
     def __init__(self, exe, probe, wine_run, args=(), env=None):
         self.probe_exe, self.wine_run = probe, wine_run
+        self.image = re.split(r"[\\/]", exe)[-1]
         self.env = dict(os.environ, **(env or {}))
         self.process = subprocess.Popen([wine_run, exe] + list(args), env=self.env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
         self.left = self.top = None
 
     def probe(self, *args):
         """window_probe's answer, or None when the window or control is not there."""
-        run = subprocess.run([self.wine_run, self.probe_exe] + list(args), env=self.env,
-                             capture_output=True, text=True, errors="replace")
-        return run.stdout.rstrip("\r\n") if run.returncode == 0 else None
+        code, out = run_wine(self.wine_run, [self.probe_exe] + list(args), self.env, 30)
+        return out.rstrip("\r\n") if code == 0 else None
 
     def wait_for_window(self, timeout=60):
         end = time.time() + timeout
@@ -148,8 +168,7 @@ class Setup:
             return None
 
     def kill(self):
-        """Ends a run that a failed test left behind, and only that program."""
+        """Ends a run that a failed test left behind: its program by name."""
         if self.process.poll() is None:
-            subprocess.run([self.wine_run, "taskkill", "/f", "/im", "QuellmarkSetup.exe"],
-                           env=self.env, capture_output=True)
+            run_wine(self.wine_run, ["taskkill", "/f", "/im", self.image], self.env, 30)
             self.wait_exit(20)

@@ -8,7 +8,8 @@ by the uninstall command of its registry entry. One failure path too.
 Usage: setup_e2e_test.py SETUP_EXE PROBE_EXE PREFIX_TOOL BASE_URL WORK_DIR [Test.name ...]
 
 The test has a Wine prefix of its own (WORK_DIR/wineprefix), so the proxy and
-the trusted CA never reach the other tests.
+the trusted CA never reach the other tests, and it ends every program of that
+prefix when it is done.
 """
 import os
 import shutil
@@ -41,19 +42,32 @@ def in_prefix(windows_path):
 
 
 def wine(*args):
-    return subprocess.run([os.path.join(TOOLS, "wine-run.sh")] + list(args), capture_output=True,
-                          text=True, errors="replace")
+    return gui.run_wine(os.path.join(TOOLS, "wine-run.sh"), args)
 
 
 def registry_values():
     """The uninstall entry's values by name; empty when the key is missing."""
-    answer = wine("reg", "query", UNINSTALL_KEY)
+    code, out = wine("reg", "query", UNINSTALL_KEY)
     values = {}
-    for line in answer.stdout.splitlines():
+    for line in out.splitlines():
         parts = line.strip().split(None, 2)
         if len(parts) == 3 and parts[1].startswith("REG_"):
             values[parts[0]] = parts[2]
-    return values if answer.returncode == 0 else {}
+    return values if code == 0 else {}
+
+
+def package_host(*args):
+    """tools/package-host.sh, its chatter in a log: it starts Wine programs,
+    and nothing of Wine's may hold this test's output open."""
+    with open(os.path.join(WORK, "package-host.out"), "ab") as log:
+        return subprocess.run([os.path.join(TOOLS, "package-host.sh")] + list(args),
+                              stdin=subprocess.DEVNULL, stdout=log, stderr=log, timeout=300)
+
+
+def end_every_program_of_the_prefix():
+    subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix()),
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=60)
 
 
 def shortcuts():
@@ -76,18 +90,18 @@ class SetupEndToEnd(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         os.environ["QUELLMARK_WINEPREFIX"] = prefix()
+        end_every_program_of_the_prefix()  # left over from an interrupted run
         cls.state = os.path.join(WORK, "host")
         path = urllib.parse.urlsplit(BASE_URL).path.strip("/")
         cls.package = os.path.join(cls.state, "root", *path.split("/"), "QuellmarkFull.zip")
         os.makedirs(os.path.dirname(cls.package), exist_ok=True)
-        subprocess.run([os.path.join(TOOLS, "package-host.sh"), "start", cls.state, "--base-url",
-                        BASE_URL, "--prefix-tool", PREFIX_TOOL, "--max-seconds", "1200"],
-                       check=True, stdout=subprocess.DEVNULL)
+        package_host("start", cls.state, "--base-url", BASE_URL, "--prefix-tool", PREFIX_TOOL,
+                     "--max-seconds", "1200").check_returncode()
 
     @classmethod
     def tearDownClass(cls):
-        subprocess.run([os.path.join(TOOLS, "package-host.sh"), "stop", cls.state],
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        package_host("stop", cls.state)
+        end_every_program_of_the_prefix()
 
     def setUp(self):
         shutil.rmtree(in_prefix(FOLDER), ignore_errors=True)
@@ -128,10 +142,13 @@ class SetupEndToEnd(unittest.TestCase):
         self.assertEqual(text, SUCCESS)
         self.assertEqual(code, 0)
 
-        requests = open(os.path.join(self.state, "host.log")).read()
+        with open(os.path.join(self.state, "host.log")) as log:
+            requests = log.read()
         self.assertIn("GET\t/" + urllib.parse.urlsplit(BASE_URL).path.strip("/"), requests)
         self.assertIn("QuellmarkFull.zip\tQuellmarkSetup", requests)
-        self.assertTrue(open(os.path.join(self.state, "proxy.log")).read().strip(),
+        with open(os.path.join(self.state, "proxy.log")) as log:
+            tunnels = log.read().strip()
+        self.assertTrue(tunnels,
                         "the download did not go through the proxy")
 
         folder = in_prefix(FOLDER)
@@ -139,7 +156,8 @@ class SetupEndToEnd(unittest.TestCase):
             path = os.path.join(folder, *name.split("/"))
             with open(path, "rb") as extracted:
                 self.assertEqual(extracted.read(), body, name)
-        manifest = open(os.path.join(folder, "installed-files.txt"), "rb").read().decode()
+        with open(os.path.join(folder, "installed-files.txt"), "rb") as lines:
+            manifest = lines.read().decode()
         self.assertEqual([line for line in manifest.splitlines() if line],
                          [name.replace("/", "\\") for name, _ in files])
         with open(os.path.join(folder, "QuellmarkUninstall.exe"), "rb") as copy, \
