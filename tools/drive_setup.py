@@ -59,7 +59,6 @@ def main():
         print("Screenshots: %s" % ", ".join(
             os.path.join(out_dir, n) for n in ("ready-page.png", "installing-page.png",
                                                "final-state.png")))
-        print("QuellmarkSetup.exe exited with code %s" % code)
         return 1 if code is None else code
     finally:
         setup.kill()
