@@ -32,6 +32,8 @@ public:
     void publish(const std::string& path, const std::string& bytes) const;
     // The served file's Windows path.
     std::string served_file(const std::string& path) const;
+    // A path inside the host's state folder (relative, with backslashes).
+    std::string state_path(const std::string& relative) const { return state_ + "\\" + relative; }
 
     // Every request for exactly this path, in arrival order.
     std::vector<LoggedRequest> requests_for(const std::string& path) const;
