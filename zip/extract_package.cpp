@@ -1,7 +1,150 @@
 #include "zip/extract_package.h"
 
-bool extract_package(const std::string&, const std::string&, SetupWindow&,
-                     std::string& error_message, std::vector<InstalledFile>&) {
-    error_message = "This build cannot extract packages yet.";
-    return false;
+#include <cstdint>
+
+#include "platform/platform.h"
+#include "setup/paths.h"
+#include "zip/central_directory.h"
+#include "zip/copy_stored_entry.h"
+#include "zip/inflate_entry.h"
+#include "zip/little_endian.h"
+#include "zip/path_rules.h"
+#include "zip/zip_records.h"
+
+namespace {
+
+// A name that may be joined to the install folder. A NUL byte would cut the
+// path short where the file system sees it, so the file written would differ
+// from the name listed (and later removed); it is refused like a ".." step.
+bool is_safe_entry_name(const std::string& name) {
+    return name.find('\0') == std::string::npos && is_safe_relative_path(name);
+}
+
+// Reads the local header at the entry's offset and yields where its data
+// starts; false for a short read or a wrong signature.
+bool find_entry_data(std::FILE* package, const ZipEntry& entry, std::uint64_t& data_offset) {
+    namespace local = zip_record::local_header;
+    unsigned char header[local::size] = {};
+    if (!read_exact_at(package, entry.local_header_offset, header, local::size) ||
+        read_le32(header, 0) != local::signature) {
+        return false;
+    }
+    data_offset = entry.local_header_offset + local::size + read_le16(header, local::name_length) +
+                  read_le16(header, local::extra_length);
+    return true;
+}
+
+// Writes the entry's data to a freshly created target: stored entries are
+// copied, deflated ones decoded, other methods refused (the empty file stays).
+bool write_entry_data(std::FILE* package, std::FILE* output, const ZipEntry& entry,
+                      SetupWindow& window, std::string& error_message) {
+    switch (entry.method) {
+        case 0:
+            return copy_stored_entry(package, output, entry.compressed_size, window,
+                                     error_message);
+        case 8:
+            return inflate_entry(package, output, entry.compressed_size, window, entry.name,
+                                 error_message);
+        default:
+            error_message = "The package uses an unsupported zip compression method.\n\nEntry: " +
+                            entry.name + "\nMethod: " + std::to_string(entry.method);
+            return false;
+    }
+}
+
+// Extracts one file entry to target; the output file is closed before this
+// returns, whatever the outcome.
+bool extract_file_entry(std::FILE* package, const ZipEntry& entry, const std::string& target,
+                        SetupWindow& window, std::string& error_message) {
+    std::uint64_t data_offset = 0;
+    if (!find_entry_data(package, entry, data_offset)) {
+        error_message = "A zip entry has an invalid local header.";
+        return false;
+    }
+    if (!create_directory_tree(parent_folder(target))) {
+        error_message = "Could not create the install folder.";
+        return false;
+    }
+    platform::delete_file(target);
+    platform::File output(platform::open_file(target, "wb"));
+    if (!output) {
+        error_message = "Could not write: " + target;
+        return false;
+    }
+    // A data offset past the end shows up as a short read of the data.
+    platform::seek_to(package, data_offset);
+    return write_entry_data(package, output.get(), entry, window, error_message);
+}
+
+int progress_for(std::uint64_t index, std::uint64_t count) {
+    return static_cast<int>(50 + (49 * index) / count);
+}
+
+// Handles one entry of the walk: folders are created, files written and
+// listed. Unsafe names (folder entries included) and encrypted entries end
+// the walk.
+bool extract_entry(std::FILE* package, const ZipEntry& entry, std::uint64_t index,
+                   std::uint64_t count, const std::string& install_folder, SetupWindow& window,
+                   std::string& error_message, std::vector<InstalledFile>& installed_files) {
+    if (entry.name.empty()) return true;
+    const bool is_folder = entry.name.back() == '\\';
+    if (!is_safe_entry_name(entry.name)) {
+        error_message = "The package contains an unsafe path: " + entry.name;
+        return false;
+    }
+    if (entry.flags & 0x0001) {
+        error_message = "The package is encrypted, which is not supported.";
+        return false;
+    }
+    const std::string target = join_path(install_folder, entry.name);
+    if (is_folder) {
+        create_directory_tree(target);
+        return true;
+    }
+    window.set_status("Installing Quellmark...", entry.name);
+    window.set_progress(progress_for(index, count));
+    if (!extract_file_entry(package, entry, target, window, error_message)) return false;
+    installed_files.push_back(entry.name);
+    return true;
+}
+
+}  // namespace
+
+bool extract_package(const std::string& package_path, const std::string& install_folder,
+                     SetupWindow& window, std::string& error_message,
+                     std::vector<InstalledFile>& installed_files) {
+    platform::File package(platform::open_file(package_path, "rb"));
+    if (!package) {
+        error_message = "Could not open the downloaded package.";
+        return false;
+    }
+    std::uint64_t package_size = 0;
+    if (platform::seek_to_end(package.get())) {
+        const std::int64_t end = platform::tell(package.get());
+        if (end > 0) package_size = static_cast<std::uint64_t>(end);
+    }
+    std::uint64_t directory_offset = 0;
+    std::uint64_t entry_count = 0;
+    std::vector<ZipEntry> entries;
+    if (!locate_central_directory(package.get(), package_size, directory_offset, entry_count,
+                                  error_message) ||
+        !read_central_directory(package.get(), directory_offset, entry_count, entries,
+                                error_message)) {
+        return false;
+    }
+    const std::uint64_t count = entries.size();
+    for (std::uint64_t index = 0; index < count; ++index) {
+        window.process_pending_messages();
+        if (window.cancel_requested) {
+            error_message = "Setup was cancelled.";
+            return false;
+        }
+        if (!extract_entry(package.get(), entries[index], index, count, install_folder, window,
+                           error_message, installed_files)) {
+            return false;
+        }
+    }
+    package.reset();
+    window.set_progress(100);
+    return true;
 }

@@ -1,0 +1,171 @@
+#include "zip/extract_package.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/zip/extraction_sandbox.h"
+#include "tests/zip/zip_writer.h"
+
+using namespace zip_test;
+
+using Files = std::vector<InstalledFile>;
+
+// Runs on Windows file APIs too: stored, deflated and Zip64 side by side.
+TEST(ExtractPackage, WritesStoredDeflatedAndZip64EntriesByteForByte) {
+    ExtractionSandbox sandbox;
+    const std::string big = noise(300000, 1);
+    const std::string text = repetitive(250000);
+    Entry zip64_stored = stored("bin/client/Qm_client.exe", big);
+    zip64_stored.zip64 = true;
+    Entry zip64_deflated = deflated("data/maps/world.map", text);
+    zip64_deflated.zip64 = true;
+    zip64_deflated.local_extra = std::string("\x01\x00\x10\x00", 4) + std::string(16, '\0');
+    Options options;
+    options.zip64_end = true;
+    options.comment = "built for the test";
+    const Outcome outcome = sandbox.extract(build_zip(
+        {folder("bin/"), zip64_stored, zip64_deflated, stored("empty.txt", ""),
+         deflated("readme.txt", "Welcome to Quellmark.")},
+        options));
+    ASSERT_TRUE(outcome.ok) << outcome.message;
+    EXPECT_EQ(outcome.files, (Files{"bin\\client\\Qm_client.exe", "data\\maps\\world.map",
+                                    "empty.txt", "readme.txt"}));
+    EXPECT_TRUE(test_support::read_file(sandbox.installed("bin\\client\\Qm_client.exe")) == big);
+    EXPECT_TRUE(test_support::read_file(sandbox.installed("data\\maps\\world.map")) == text);
+    EXPECT_EQ(test_support::read_file(sandbox.installed("empty.txt")), "");
+    EXPECT_EQ(test_support::read_file(sandbox.installed("readme.txt")), "Welcome to Quellmark.");
+    EXPECT_TRUE(sandbox.strays().empty());
+}
+
+TEST(ExtractPackage, HandlesFoldersEmptyNamesDuplicatesAndExistingFiles) {
+    ExtractionSandbox sandbox;
+    test_support::write_file(sandbox.installed("old.txt"), "a much longer old content");
+    const Outcome outcome = sandbox.extract(build_zip(
+        {folder("empty/folder/"), stored("", "ignored"), stored("old.txt", "new"),
+         stored("twice.txt", "one"), deflated("twice.txt", "two")}));
+    ASSERT_TRUE(outcome.ok) << outcome.message;
+    EXPECT_EQ(outcome.files, (Files{"old.txt", "twice.txt", "twice.txt"}));
+    EXPECT_TRUE(test_support::folder_exists(sandbox.installed("empty\\folder")));
+    EXPECT_EQ(test_support::read_file(sandbox.installed("old.txt")), "new");
+    EXPECT_EQ(test_support::read_file(sandbox.installed("twice.txt")), "two");
+
+    ExtractionSandbox nothing;
+    const Outcome empty = nothing.extract(build_zip({}));
+    EXPECT_TRUE(empty.ok);
+    EXPECT_TRUE(empty.files.empty());
+}
+
+TEST(ExtractPackage, ReportsPackageAndDirectoryFailures) {
+    ExtractionSandbox sandbox;
+    SetupWindow window;
+    std::string message;
+    Files files;
+    EXPECT_FALSE(extract_package(sandbox.package() + "-missing", sandbox.install(), window,
+                                 message, files));
+    EXPECT_EQ(message, "Could not open the downloaded package.");
+    EXPECT_EQ(sandbox.extract("not a zip at all").message,
+              "The downloaded file is not a valid zip package.");
+    EXPECT_TRUE(sandbox.strays().empty());
+}
+
+TEST(ExtractPackage, StopsAtEncryptedOrBadlyHeadedEntriesKeepingEarlierFiles) {
+    ExtractionSandbox encrypted;
+    Entry locked_folder = folder("locked/");
+    locked_folder.flags = 1;
+    const Outcome refused = encrypted.extract(build_zip({stored("a.txt", "a"), locked_folder}));
+    EXPECT_EQ(refused.message, "The package is encrypted, which is not supported.");
+    EXPECT_EQ(refused.files, Files{"a.txt"});
+    EXPECT_FALSE(test_support::folder_exists(encrypted.installed("locked")));
+
+    ExtractionSandbox bad_header;
+    Layout layout;
+    std::string package = build_zip({stored("a.txt", "a"), stored("b\\c.txt", "b")}, {}, &layout);
+    package[layout.local_headers[1]] = 'X';
+    const Outcome invalid = bad_header.extract(package);
+    EXPECT_EQ(invalid.message, "A zip entry has an invalid local header.");
+    EXPECT_EQ(invalid.files, Files{"a.txt"});
+    EXPECT_FALSE(test_support::folder_exists(bad_header.installed("b")));
+
+    ExtractionSandbox far_header;
+    package = build_zip({stored("a.txt", "a")}, {}, &layout);
+    poke32(package, layout.directory_headers[0] + 42, 0x7FFFFFFF);
+    EXPECT_EQ(far_header.extract(package).message, "A zip entry has an invalid local header.");
+}
+
+TEST(ExtractPackage, ReportsTargetsThatCannotBeCreated) {
+    ExtractionSandbox blocked_folder;
+    const Outcome folder_failure =
+        blocked_folder.extract(build_zip({stored("x", "file"), stored("x/y/z.txt", "z")}));
+    EXPECT_EQ(folder_failure.message, "Could not create the install folder.");
+    EXPECT_EQ(folder_failure.files, Files{"x"});
+
+    ExtractionSandbox blocked_file;
+    const Outcome write_failure =
+        blocked_file.extract(build_zip({folder("d/"), stored("d", "cannot be a file")}));
+    EXPECT_EQ(write_failure.message, "Could not write: " + blocked_file.install() + "\\d");
+    EXPECT_TRUE(test_support::folder_exists(blocked_file.installed("d")));
+}
+
+TEST(ExtractPackage, ReportsUnsupportedMethodsAndShortStoredData) {
+    ExtractionSandbox method;
+    Entry shrunk = stored("bin/a.dat", "data");
+    shrunk.method = 12;
+    const Outcome unsupported = method.extract(build_zip({shrunk}));
+    EXPECT_EQ(unsupported.message,
+              "The package uses an unsupported zip compression method.\n\nEntry: bin\\a.dat\nMethod: 12");
+    EXPECT_TRUE(unsupported.files.empty());
+    EXPECT_EQ(test_support::read_file(method.installed("bin\\a.dat")), "");
+
+    ExtractionSandbox truncated;
+    const std::string data = noise(200000, 2);
+    Layout layout;
+    const std::string package = build_zip({stored("big.bin", data)}, {}, &layout);
+    // Cut the data short: the directory moves up to just after 100000 bytes.
+    const std::string directory = package.substr(layout.directory);
+    std::string cut = package.substr(0, 30 + 7 + 100000) + directory;
+    poke32(cut, cut.size() - 22 + 16, static_cast<std::uint32_t>(30 + 7 + 100000));
+    const Outcome short_read = truncated.extract(cut);
+    EXPECT_EQ(short_read.message, "Could not extract a stored file.");
+    EXPECT_TRUE(short_read.files.empty());
+    const std::string partial = test_support::read_file(truncated.installed("big.bin"));
+    EXPECT_EQ(partial, data.substr(0, 65536));
+}
+
+#ifndef _WIN32
+// Each file entry drains the queue before the entry, in set_status and in
+// set_progress, then before every 64 KiB block of its data.
+TEST(ExtractPackage, CancelTakesEffectBetweenEntries) {
+    ExtractionSandbox sandbox;
+    SetupWindow window;
+    CancelAtDrain cancel(window, 5);  // before the second entry
+    const Outcome outcome =
+        sandbox.extract(build_zip({stored("one.txt", "1"), stored("two.txt", "2")}), window);
+    EXPECT_EQ(outcome.message, "Setup was cancelled.");
+    EXPECT_EQ(outcome.files, Files{"one.txt"});
+    EXPECT_FALSE(test_support::file_exists(sandbox.installed("two.txt")));
+}
+
+TEST(ExtractPackage, CancelTakesEffectBetweenBlocksOfAStoredEntry) {
+    ExtractionSandbox sandbox;
+    SetupWindow window;
+    CancelAtDrain cancel(window, 6);  // before the third block
+    const std::string data = noise(300000, 3);
+    const Outcome outcome = sandbox.extract(build_zip({stored("big.bin", data)}), window);
+    EXPECT_EQ(outcome.message, "Setup was cancelled.");
+    EXPECT_TRUE(outcome.files.empty());
+    EXPECT_EQ(test_support::read_file(sandbox.installed("big.bin")), data.substr(0, 2 * 65536));
+}
+
+TEST(ExtractPackage, CancelTakesEffectBetweenInputBlocksOfADeflatedEntry) {
+    ExtractionSandbox sandbox;
+    SetupWindow window;
+    CancelAtDrain cancel(window, 5);  // before the second input block
+    const std::string data = noise(400000, 6);
+    const Outcome outcome = sandbox.extract(build_zip({deflated("big.bin", data)}), window);
+    EXPECT_EQ(outcome.message, "Setup was cancelled.");
+    EXPECT_EQ(cancel.drains(), 5);
+    const std::string partial = test_support::read_file(sandbox.installed("big.bin"));
+    EXPECT_GT(partial.size(), 0u);
+    EXPECT_LT(partial.size(), data.size());
+    EXPECT_EQ(partial, data.substr(0, partial.size()));
+}
+#endif

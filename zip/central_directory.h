@@ -1,0 +1,31 @@
+#pragma once
+// Reading a package's central directory: where it is, and its headers in
+// order. Nothing here reads entry data, checks a name or closes the package.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "zip/zip_entry.h"
+
+// Seeks package to offset and, when count > 0, reads exactly count bytes into
+// buffer. False when the seek fails or fewer bytes arrive; with count 0 only
+// the seek decides.
+bool read_exact_at(std::FILE* package, std::uint64_t offset, void* buffer, std::size_t count);
+
+// Finds the end of central directory record within the last 66000 bytes
+// (following the Zip64 locator and end record when the classic record is
+// saturated) and yields the directory offset and entry count. On failure
+// error_message is one of: "Could not read zip directory.", "The downloaded
+// file is not a valid zip package.", "Zip64 package is missing its
+// locator.", "Zip64 package has an invalid directory.".
+bool locate_central_directory(std::FILE* package, std::uint64_t package_size,
+                              std::uint64_t& directory_offset, std::uint64_t& entry_count,
+                              std::string& error_message);
+
+// Walks entry_count headers from directory_offset, appending one ZipEntry per
+// header. On failure error_message is "The zip directory is corrupt." or
+// "Could not read a zip entry."; entries already appended stay.
+bool read_central_directory(std::FILE* package, std::uint64_t directory_offset,
+                            std::uint64_t entry_count, std::vector<ZipEntry>& entries,
+                            std::string& error_message);

@@ -1,0 +1,30 @@
+#include "zip/copy_stored_entry.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+constexpr std::size_t block_size = 65536;
+}  // namespace
+
+bool copy_stored_entry(std::FILE* package, std::FILE* output, std::uint64_t size,
+                       SetupWindow& window, std::string& error_message) {
+    if (size == 0) return true;
+    std::vector<unsigned char> buffer(block_size);
+    for (std::uint64_t remaining = size; remaining > 0;) {
+        window.process_pending_messages();
+        if (window.cancel_requested) {
+            error_message = "Setup was cancelled.";
+            return false;
+        }
+        const std::size_t block =
+            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, block_size));
+        if (std::fread(buffer.data(), 1, block, package) != block ||
+            std::fwrite(buffer.data(), 1, block, output) != block) {
+            error_message = "Could not extract a stored file.";
+            return false;
+        }
+        remaining -= block;
+    }
+    return true;
+}

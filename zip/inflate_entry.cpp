@@ -1,0 +1,105 @@
+#include "zip/inflate_entry.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include <zlib.h>
+
+namespace {
+
+constexpr std::size_t block_size = 65536;
+
+// One raw-inflate stream; inflateEnd runs once, however the call ends.
+class RawInflater {
+public:
+    RawInflater() {
+        std::memset(&stream_, 0, sizeof stream_);
+        ready_ = inflateInit2_(&stream_, -15, "1.2.1", static_cast<int>(sizeof(z_stream))) == Z_OK;
+    }
+    ~RawInflater() {
+        if (ready_) inflateEnd(&stream_);
+    }
+    RawInflater(const RawInflater&) = delete;
+    RawInflater& operator=(const RawInflater&) = delete;
+
+    bool ready() const { return ready_; }
+    z_stream& stream() { return stream_; }
+
+private:
+    z_stream stream_;
+    bool ready_ = false;
+};
+
+std::string decompress_error(const std::string& name, int result, const z_stream& stream) {
+    std::string message =
+        "Could not decompress zip entry:\n" + name + "\n\nzlib error: " + std::to_string(result);
+    if (stream.msg) message += std::string("\n") + stream.msg;
+    return message;
+}
+
+// Decodes everything zlib can make of the input it holds, writing each full
+// or partial output buffer. Keeps calling inflate while the output comes back
+// full, so output that did not fit is never left behind in zlib. Z_BUF_ERROR
+// only means no progress was possible without more input. last_result is
+// Z_STREAM_END once the stream is complete.
+bool drain_inflater(z_stream& stream, std::FILE* output, std::vector<unsigned char>& out_buffer,
+                    const std::string& name, int& last_result, std::string& error_message) {
+    do {
+        stream.next_out = out_buffer.data();
+        stream.avail_out = static_cast<uInt>(out_buffer.size());
+        const int result = inflate(&stream, Z_NO_FLUSH);
+        if (result == Z_BUF_ERROR) return true;
+        last_result = result;
+        if (result != Z_OK && result != Z_STREAM_END) {
+            error_message = decompress_error(name, result, stream);
+            return false;
+        }
+        const std::size_t produced = out_buffer.size() - stream.avail_out;
+        if (produced > 0 && std::fwrite(out_buffer.data(), 1, produced, output) != produced) {
+            error_message = "Could not write extracted data.";
+            return false;
+        }
+    } while (last_result == Z_OK && stream.avail_out == 0);
+    return true;
+}
+
+}  // namespace
+
+bool inflate_entry(std::FILE* package, std::FILE* output, std::uint64_t compressed_size,
+                   SetupWindow& window, const std::string& name, std::string& error_message) {
+    RawInflater inflater;
+    if (!inflater.ready()) {
+        error_message = "Could not initialize decompression.";
+        return false;
+    }
+    z_stream& stream = inflater.stream();
+    std::vector<unsigned char> in_buffer(block_size);
+    std::vector<unsigned char> out_buffer(block_size);
+    std::uint64_t remaining = compressed_size;
+    int last_result = Z_OK;
+
+    while (remaining > 0 && last_result != Z_STREAM_END) {
+        window.process_pending_messages();
+        if (window.cancel_requested) {
+            error_message = "Setup was cancelled.";
+            return false;
+        }
+        const std::size_t block =
+            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, block_size));
+        if (std::fread(in_buffer.data(), 1, block, package) != block) {
+            error_message = "Could not read compressed data.";
+            return false;
+        }
+        remaining -= block;
+        stream.next_in = in_buffer.data();
+        stream.avail_in = static_cast<uInt>(block);
+        if (!drain_inflater(stream, output, out_buffer, name, last_result, error_message)) {
+            return false;
+        }
+    }
+    if (last_result == Z_STREAM_END) return true;
+    error_message = "Could not finish decompressing zip entry:\n" + name +
+                    "\n\nThe compressed data ended unexpectedly.";
+    return false;
+}
