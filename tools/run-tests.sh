@@ -36,6 +36,10 @@ trap cleanup EXIT
 rm -rf "$WINEPREFIX"
 tools/prepare-prefix.sh || exit 1
 wineserver -p  # keep one server for the whole run: each test starts faster
+# Start the prefix's own processes (services, desktop) now, detached from any
+# pipe: started by the first test instead, they would hold its output pipe
+# open for the whole run and ctest would wait on it until its timeout.
+wine wineboot </dev/null >/dev/null 2>&1
 
 status=0
 : >"$root/build/test-summary.txt"
