@@ -4,11 +4,12 @@
 // host's log tells the cases apart.
 #include "download/download_package.h"
 
-#include <gtest/gtest.h>
-#include <shlobj.h>
 #include <windows.h>
+#include <shlobj.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "tests/download/local_package_host.h"
 #include "tests/download/system_proxy.h"
