@@ -1,0 +1,233 @@
+#!/usr/bin/env python3
+"""A small HTTPS package host for tests and local runs.
+
+Serves the files under --root over HTTPS on 127.0.0.1 only. Every request is
+logged as one tab-separated line: time, client port, method, path, User-Agent.
+
+Misbehaviour is chosen by the request path, so a test only has to pick a URL.
+Any number of these prefixes may come first, in any order:
+
+  /_nolength/          no Content-Length; the body ends when the connection closes
+  /_slow/<ms>/         the body in 16 KiB pieces, <ms> milliseconds apart
+  /_cut/<bytes>/       announce the whole length, send <bytes> of the body, then
+                       (a second later) reset the connection
+  /_redirect/<code>/   answer <code> (301, 302, 303, 307, 308) with a Location of
+                       the rest of the path on the same host
+
+The rest of the path names a file under --root. A missing file gets 404 with a
+small HTML page; so does a path that tries to leave the root.
+
+Usage: package_host.py --root DIR --cert PEM --key PEM [--port N]
+                       [--port-file FILE] [--log FILE] [--max-seconds S]
+The port (0 = any free one) is written to --port-file once the socket listens.
+"""
+import argparse
+import http.server
+import os
+import socket
+import ssl
+import struct
+import sys
+import threading
+import time
+import urllib.parse
+
+PIECE = 16 * 1024
+BLOCK = 256 * 1024
+CUT_GRACE_SECONDS = 1.0
+NOT_FOUND_PAGE = (b"<html><head><title>404 Not Found</title></head>"
+                  b"<body><h1>Not Found</h1><p>The package is not here.</p></body></html>\n")
+
+
+class Behaviour:
+    def __init__(self):
+        self.send_length = True
+        self.slow_ms = 0
+        self.cut_at = None
+        self.redirect_code = None
+        self.rest = "/"
+
+
+def parse_behaviour(raw_path):
+    """Splits the control prefixes off a request path."""
+    behaviour = Behaviour()
+    parts = urllib.parse.unquote(raw_path.split("?", 1)[0]).split("/")[1:]
+    while parts:
+        head = parts[0]
+        if head == "_nolength":
+            behaviour.send_length = False
+            parts = parts[1:]
+        elif head == "_slow" and len(parts) > 1 and parts[1].isdigit():
+            behaviour.slow_ms = int(parts[1])
+            parts = parts[2:]
+        elif head == "_cut" and len(parts) > 1 and parts[1].isdigit():
+            behaviour.cut_at = int(parts[1])
+            parts = parts[2:]
+        elif head == "_redirect" and len(parts) > 1 and parts[1] in ("301", "302", "303", "307", "308"):
+            behaviour.redirect_code = int(parts[1])
+            parts = parts[2:]
+            break  # the rest is the target, prefixes included
+        else:
+            break
+    behaviour.rest = "/" + "/".join(parts)
+    return behaviour
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "QuellmarkTestHost/1"
+
+    def log_message(self, fmt, *args):  # the request log below replaces stderr chatter
+        pass
+
+    def log_request_line(self):
+        agent = self.headers.get("User-Agent", "")
+        line = "%.3f\t%d\t%s\t%s\t%s\n" % (time.time(), self.client_address[1], self.command,
+                                            self.path, agent)
+        with self.server.log_lock:
+            with open(self.server.log_path, "a", encoding="utf-8") as log:
+                log.write(line)
+
+    def do_HEAD(self):
+        self.handle_get(send_body=False)
+
+    def do_GET(self):
+        self.handle_get(send_body=True)
+
+    def handle_get(self, send_body):
+        self.log_request_line()
+        behaviour = parse_behaviour(self.path)
+        if behaviour.redirect_code:
+            self.send_response(behaviour.redirect_code)
+            self.send_header("Location", "https://%s%s" % (self.headers.get("Host", ""), behaviour.rest))
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        path = self.file_path(behaviour.rest)
+        if path is None:
+            self.send_page(404, NOT_FOUND_PAGE, send_body)
+            return
+        self.send_file(path, behaviour, send_body)
+
+    def file_path(self, rest):
+        root = os.path.realpath(self.server.root)
+        candidate = os.path.realpath(os.path.join(root, rest.lstrip("/")))
+        if os.path.commonpath([root, candidate]) != root or not os.path.isfile(candidate):
+            return None
+        return candidate
+
+    def send_page(self, code, body, send_body):
+        self.send_response(code)
+        self.send_header("Content-Type", "text/html")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if send_body:
+            self.wfile.write(body)
+
+    def send_file(self, path, behaviour, send_body):
+        size = os.path.getsize(path)
+        self.send_response(200)
+        self.send_header("Content-Type", "application/zip")
+        if behaviour.send_length:
+            self.send_header("Content-Length", str(size))
+        else:
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        self.end_headers()
+        if not send_body:
+            return
+        limit = size if behaviour.cut_at is None else min(size, behaviour.cut_at)
+        piece = PIECE if behaviour.slow_ms else BLOCK
+        with open(path, "rb") as source:
+            sent = 0
+            while sent < limit:
+                chunk = source.read(min(piece, limit - sent))
+                if not chunk:
+                    break
+                self.wfile.write(chunk)
+                sent += len(chunk)
+                if behaviour.slow_ms and sent < limit:
+                    self.wfile.flush()
+                    time.sleep(behaviour.slow_ms / 1000.0)
+        self.wfile.flush()
+        if behaviour.cut_at is not None and limit < size:
+            self.reset_connection()
+
+    def reset_connection(self):
+        """Drops the connection with a TCP reset, as a failing network would.
+
+        A reset discards whatever the receiver has not read yet, so the sent
+        part gets a second to arrive first: the client then sees a body that
+        stops, rather than no response at all.
+        """
+        time.sleep(CUT_GRACE_SECONDS)
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.close_connection = True
+        self.connection.close()
+
+
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+
+    def __init__(self, address, root, log_path, context):
+        super().__init__(address, Handler)
+        self.root = root
+        self.log_path = log_path
+        self.log_lock = threading.Lock()
+        self.context = context
+
+    def get_request(self):
+        connection, address = self.socket.accept()
+        return connection, address
+
+    def finish_request(self, request, client_address):
+        # The handshake runs on the request's own thread, so a client that
+        # stalls or refuses the certificate never blocks the listener.
+        try:
+            secure = self.context.wrap_socket(request, server_side=True)
+        except (ssl.SSLError, OSError):
+            return
+        self.RequestHandlerClass(secure, client_address, self)
+
+    def handle_error(self, request, client_address):
+        pass  # clients that go away mid-transfer are expected here
+
+
+def stop_after(seconds):
+    """A safety net: a server whose owner died without stopping it goes away."""
+    if seconds > 0:
+        timer = threading.Timer(seconds, os._exit, args=(0,))
+        timer.daemon = True
+        timer.start()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--cert", required=True)
+    parser.add_argument("--key", required=True)
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--port-file")
+    parser.add_argument("--log", default=os.devnull)
+    parser.add_argument("--max-seconds", type=float, default=0,
+                        help="exit after this long (0: run until stopped)")
+    args = parser.parse_args()
+
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(args.cert, args.key)
+    stop_after(args.max_seconds)
+    server = Server(("127.0.0.1", args.port), args.root, args.log, context)
+    port = server.server_address[1]
+    if args.port_file:
+        with open(args.port_file + ".tmp", "w") as out:
+            out.write("%d\n" % port)
+        os.replace(args.port_file + ".tmp", args.port_file)
+    try:
+        server.serve_forever(poll_interval=0.2)
+    except KeyboardInterrupt:
+        pass
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
