@@ -56,8 +56,12 @@ Outcome transfer_body(HINTERNET request, std::FILE* file, DWORD content_length,
         // WinInet reports a connection that drops mid-body as the end of the
         // body. A body shorter than its announced length is a failed transfer,
         // not a complete package.
-        if (block_size_read == 0)
-            return received_total < content_length ? Outcome::read_failed : Outcome::complete;
+        if (block_size_read == 0) {
+            if (received_total < content_length) return Outcome::read_failed;
+            // The last bytes may still sit in the stream's buffer; a disk that
+            // fills up now must not pass for a complete package.
+            return std::fflush(file) == 0 ? Outcome::complete : Outcome::write_failed;
+        }
         if (std::fwrite(block.get(), 1, block_size_read, file) < block_size_read)
             return Outcome::write_failed;
         received_total += block_size_read;

@@ -11,10 +11,11 @@
 # under the base URL's path there) and writes into STATE_DIR:
 #   certs/                      test CA and server certificates (made once)
 #   host.env                    HOST, HTTPS_PORT, UNTRUSTED_PORT, PROXY_PORT,
-#                               CLOSED_PORT, PROXY (http://127.0.0.1:PORT), CA
+#                               CLOSED_PORT (nothing listens there),
+#                               PROXY (http://127.0.0.1:PORT), CA
 #   host.log proxy.log          one line per request / per tunnel
-# Names the proxy knows: HOST (the trusted server), untrusted.HOST (the server
-# with the untrusted certificate) and unreachable.HOST (a port nobody listens on).
+# Names the proxy knows: HOST (the trusted server) and untrusted.HOST (the
+# server whose certificate comes from a CA that nobody trusts).
 #
 # With --prefix-tool (the prefix_network.exe of the Windows build), start also
 # trusts the test CA and sets the proxy in the Wine prefix that
@@ -94,7 +95,6 @@ start() {
   closed_port=$(free_port)
   launch proxy "$here/connect_proxy.py" --map "$host=127.0.0.1:$https_port" \
     --map "untrusted.$host=127.0.0.1:$untrusted_port" \
-    --map "unreachable.$host=127.0.0.1:$closed_port" \
     --port-file "$state/proxy.port" --log "$state/proxy.log" --max-seconds "$max_seconds"
   wait_for_file "$state/proxy.port"
   proxy_port=$(cat "$state/proxy.port")
@@ -117,6 +117,13 @@ EOF
   echo "package host for $host: https on 127.0.0.1:$https_port, proxy $(grep ^PROXY= "$state/host.env" | cut -d= -f2)"
 }
 
+# Alive and not a zombie (an orphan's exit status may never be collected).
+running() {
+  local state
+  state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) || return 1
+  [ -n "$state" ] && [ "$state" != Z ]
+}
+
 stop_servers() {
   local name pid
   for name in proxy host untrusted; do
@@ -125,7 +132,7 @@ stop_servers() {
     # Only a process that is still our server: pids get reused.
     if grep -q "python" "/proc/$pid/cmdline" 2>/dev/null; then
       kill "$pid" 2>/dev/null || true
-      for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+      for _ in $(seq 50); do running "$pid" || break; sleep 0.05; done
     fi
     rm -f "$state/$name.pid"
   done

@@ -10,7 +10,7 @@ Any number of these prefixes may come first, in any order:
   /_nolength/          no Content-Length; the body ends when the connection closes
   /_slow/<ms>/         the body in 16 KiB pieces, <ms> milliseconds apart
   /_cut/<bytes>/       announce the whole length, send <bytes> of the body, then
-                       reset the connection
+                       (a second later) reset the connection
   /_redirect/<code>/   answer <code> (301, 302, 303, 307, 308) with a Location of
                        the rest of the path on the same host
 
@@ -34,6 +34,7 @@ import urllib.parse
 
 PIECE = 16 * 1024
 BLOCK = 256 * 1024
+CUT_GRACE_SECONDS = 1.0
 NOT_FOUND_PAGE = (b"<html><head><title>404 Not Found</title></head>"
                   b"<body><h1>Not Found</h1><p>The package is not here.</p></body></html>\n")
 
@@ -153,7 +154,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.reset_connection()
 
     def reset_connection(self):
-        """Drops the connection with a TCP reset, as a failing network would."""
+        """Drops the connection with a TCP reset, as a failing network would.
+
+        A reset discards whatever the receiver has not read yet, so the sent
+        part gets a second to arrive first: the client then sees a body that
+        stops, rather than no response at all.
+        """
+        time.sleep(CUT_GRACE_SECONDS)
         self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         self.close_connection = True
         self.connection.close()

@@ -70,13 +70,16 @@ int distrust(const char* der_path) {
     CertificateOwner wanted{CertCreateCertificateContext(X509_ASN_ENCODING, der.data(),
                                                          static_cast<DWORD>(der.size()))};
     if (!wanted.certificate) return fail("not a DER certificate");
-    StoreOwner root{CertOpenSystemStoreA(0, "Root")};
+    // The registry part of the user's Root store, where trust put it; the
+    // system store itself also shows the machine's roots.
+    StoreOwner root{CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_A, 0, 0,
+                                  CERT_SYSTEM_STORE_CURRENT_USER, "Root")};
     if (!root.store) return fail("cannot open the Root store");
-    // Deleting frees the context it is given, found or not.
     PCCERT_CONTEXT found = CertFindCertificateInStore(root.store, X509_ASN_ENCODING, 0,
                                                       CERT_FIND_EXISTING, wanted.certificate, nullptr);
-    if (found && !CertDeleteCertificateFromStore(found))
-        return fail("cannot remove the certificate");
+    if (!found) return 0;  // not trusted: nothing to undo
+    // Deleting frees the context it is given.
+    if (!CertDeleteCertificateFromStore(found)) return fail("cannot remove the certificate");
     return 0;
 }
 

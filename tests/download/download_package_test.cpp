@@ -1,0 +1,242 @@
+// download_package against the local HTTPS package host, reached by the
+// production host name through the prefix's system proxy, with the test CA
+// trusted only inside the test prefix. Each case serves its own file, so the
+// host's log tells the cases apart.
+#include "download/download_package.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "tests/download/local_package_host.h"
+#include "tests/download/system_proxy.h"
+#include "tests/download/test_windows.h"
+#include "tests/support/scratch_folder.h"
+
+namespace {
+
+using download_test::LocalPackageHost;
+using download_test::package_bytes;
+using test_support::file_exists;
+using test_support::read_file;
+
+constexpr size_t one_million = 1000000;
+
+class DownloadPackage : public ::testing::Test {
+protected:
+    DownloadPackage() { window.progress_bar = bar.handle(); }
+
+    // A path of this case's own on the host, e.g. /cases/Name/QuellmarkFull.zip.
+    static std::string case_path() {
+        return std::string("/cases/") +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+               "/QuellmarkFull.zip";
+    }
+
+    bool download(const std::string& url) {
+        return download_package(url, package_path, window, message);
+    }
+
+    // The file was closed: nobody else holds it open.
+    static bool is_closed(const std::string& path) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        CloseHandle(file);
+        return true;
+    }
+
+    LocalPackageHost host;
+    test_support::ScratchFolder scratch;
+    std::string package_path = scratch.at("QuellmarkFull.zip");
+    download_test::RecordingProgressBar bar;
+    SetupWindow window;
+    std::string message = "untouched";
+};
+
+size_t files_in_internet_cache() {
+    char folder[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_INTERNET_CACHE, nullptr, 0, folder))) return 0;
+    std::error_code error;
+    size_t count = 0;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        if (it->is_regular_file()) ++count;
+    }
+    return count;
+}
+
+TEST_F(DownloadPackage, WithContentLengthFillsHalfTheBarAndStoresTheBodyExactly) {
+    const std::string body = package_bytes(one_million, 1);
+    host.publish(case_path(), body);
+    const size_t cached_before = files_in_internet_cache();
+
+    ASSERT_TRUE(download(host.url(case_path())));
+
+    EXPECT_EQ(message, "untouched");
+    EXPECT_TRUE(read_file(package_path) == body);
+    EXPECT_TRUE(is_closed(package_path));
+    EXPECT_EQ(window.headline, "Downloading Quellmark...");
+    EXPECT_EQ(window.detail, host.url(case_path()));
+    // One position per block. A synchronous read fills the whole 64 KiB
+    // buffer unless the body ends, so the blocks end at 65,536 x k bytes and
+    // the last at 1,000,000: 3 (3.27 rounded down), 6, ..., 49, then 50.
+    std::vector<int> expected;
+    for (size_t received = 65536; received < one_million; received += 65536)
+        expected.push_back(static_cast<int>(received * 50 / one_million));
+    expected.push_back(50);
+    EXPECT_EQ(bar.positions(), expected);
+    EXPECT_EQ(bar.shown_position(), 50);
+    EXPECT_EQ(files_in_internet_cache(), cached_before);
+
+    const auto requests = host.requests_for(case_path());
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].user_agent, "QuellmarkSetup");
+    EXPECT_TRUE(host.came_through_proxy(requests[0]));
+}
+
+TEST_F(DownloadPackage, WithoutContentLengthLeavesTheBarAtZero) {
+    const std::string body = package_bytes(one_million, 3);
+    host.publish(case_path(), body);
+
+    ASSERT_TRUE(download(host.url("/_nolength" + case_path())));
+
+    EXPECT_TRUE(read_file(package_path) == body);
+    EXPECT_TRUE(bar.positions().empty());
+    EXPECT_EQ(bar.shown_position(), 0);
+}
+
+TEST_F(DownloadPackage, WithoutContentLengthStillServesTheWindowAndHonoursCancel) {
+    host.publish(case_path(), package_bytes(one_million, 4));
+    download_test::UserAtTheWindow user(window, 50, 4);
+
+    EXPECT_FALSE(download(host.url("/_nolength/_slow/20" + case_path())));
+
+    EXPECT_EQ(message, "Setup was cancelled.");
+    EXPECT_GE(user.ticks(), 4);
+    EXPECT_TRUE(bar.positions().empty());
+    EXPECT_FALSE(file_exists(package_path));
+}
+
+TEST_F(DownloadPackage, EmptyBodyGivesAnEmptyPackage) {
+    host.publish(case_path(), "");
+
+    ASSERT_TRUE(download(host.url(case_path())));
+
+    EXPECT_TRUE(file_exists(package_path));
+    EXPECT_EQ(read_file(package_path), "");
+    EXPECT_TRUE(bar.positions().empty());
+}
+
+TEST_F(DownloadPackage, ErrorPageIsStoredAsThePackage) {
+    // Nothing published: the host answers 404 with a small page.
+    ASSERT_TRUE(download(host.url(case_path())));
+
+    EXPECT_EQ(message, "untouched");
+    EXPECT_NE(read_file(package_path).find("Not Found"), std::string::npos);
+}
+
+TEST_F(DownloadPackage, RedirectsAreFollowed) {
+    const std::string body = package_bytes(300000, 5);
+    host.publish(case_path(), body);
+
+    for (const char* code : {"301", "302", "307"}) {
+        SCOPED_TRACE(code);
+        const std::string redirecting = std::string("/_redirect/") + code + case_path();
+        ASSERT_TRUE(download(host.url(redirecting)));
+        EXPECT_TRUE(read_file(package_path) == body);
+        EXPECT_EQ(host.requests_for(redirecting).size(), 1u);
+    }
+    EXPECT_EQ(host.requests_for(case_path()).size(), 3u);
+}
+
+TEST_F(DownloadPackage, BodyCutShortFailsAndKeepsThePartialFile) {
+    const std::string body = package_bytes(one_million, 6);
+    host.publish(case_path(), body);
+
+    EXPECT_FALSE(download(host.url("/_cut/500000" + case_path())));
+
+    EXPECT_EQ(message, "The download failed.");
+    ASSERT_TRUE(file_exists(package_path));
+    EXPECT_TRUE(is_closed(package_path));
+    const std::string partial = read_file(package_path);
+    EXPECT_LT(partial.size(), body.size());
+    EXPECT_TRUE(body.compare(0, partial.size(), partial) == 0);
+}
+
+TEST_F(DownloadPackage, CertificateFromAnUntrustedAuthorityIsRefused) {
+    host.publish(case_path(), package_bytes(1000, 7));
+
+    EXPECT_FALSE(download(host.untrusted_url(case_path())));
+
+    EXPECT_EQ(message, "Could not open the download URL.");
+    EXPECT_FALSE(file_exists(package_path));
+    EXPECT_TRUE(host.requests_for(case_path()).empty());
+}
+
+TEST_F(DownloadPackage, UnreachableHostCannotBeOpened) {
+    {
+        SCOPED_TRACE("direct connection, nothing listening at the host");
+        download_test::SystemProxyOverride direct("");
+        EXPECT_FALSE(download("https://127.0.0.1:" + std::to_string(host.closed_port()) +
+                              case_path()));
+        EXPECT_EQ(message, "Could not open the download URL.");
+        EXPECT_FALSE(file_exists(package_path));
+    }
+    {
+        SCOPED_TRACE("nothing listening at the system proxy");
+        message = "untouched";
+        download_test::SystemProxyOverride dead_proxy("127.0.0.1:" +
+                                                      std::to_string(host.closed_port()));
+        EXPECT_FALSE(download(host.url(case_path())));
+        EXPECT_EQ(message, "Could not open the download URL.");
+        EXPECT_FALSE(file_exists(package_path));
+    }
+}
+
+TEST_F(DownloadPackage, PackagePathInAMissingFolderCannotBeCreated) {
+    host.publish(case_path(), package_bytes(1000, 8));
+    package_path = scratch.at("missing\\QuellmarkFull.zip");
+    window.set_status("Preparing install folder...", "C:\\Games\\The Annals of Quellmark");
+
+    EXPECT_FALSE(download(host.url(case_path())));
+
+    EXPECT_EQ(message, "Could not create the temporary download file.");
+    EXPECT_FALSE(test_support::folder_exists(scratch.at("missing")));
+    // The URL was opened (the host saw the request) before the file failed,
+    // and the caller's status was still on screen.
+    EXPECT_EQ(host.requests_for(case_path()).size(), 1u);
+    EXPECT_EQ(window.headline, "Preparing install folder...");
+    EXPECT_TRUE(bar.positions().empty());
+}
+
+TEST_F(DownloadPackage, CancelBeforeTheFirstReadDeletesTheFile) {
+    host.publish(case_path(), package_bytes(one_million, 9));
+    test_support::write_file(package_path, "an older package");
+    window.cancel_requested = true;
+
+    EXPECT_FALSE(download(host.url(case_path())));
+
+    EXPECT_EQ(message, "Setup was cancelled.");
+    EXPECT_FALSE(file_exists(package_path));
+    EXPECT_EQ(window.headline, "Downloading Quellmark...");
+    EXPECT_TRUE(bar.positions().empty());
+}
+
+TEST_F(DownloadPackage, CancelDuringTheTransferStopsAtTheNextBlockAndDeletesTheFile) {
+    host.publish(case_path(), package_bytes(one_million, 10));
+    download_test::UserAtTheWindow user(window, 100, 3);
+
+    EXPECT_FALSE(download(host.url("/_slow/20" + case_path())));
+
+    EXPECT_EQ(message, "Setup was cancelled.");
+    EXPECT_FALSE(file_exists(package_path));
+    ASSERT_FALSE(bar.positions().empty());
+    EXPECT_LT(bar.positions().back(), 50);
+}
+
+}  // namespace
