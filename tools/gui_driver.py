@@ -69,7 +69,7 @@ def screenshot(save_as=None):
     return image
 
 
-def run_wine(wine_run, args, env=None, timeout=120):
+def run_wine(wine_run, args, env=None, timeout=300):
     """Runs a program under Wine: (exit code, standard output). Nothing that
     Wine starts in the background may inherit a pipe of ours (its services
     would hold it open long after the program ended), so the output goes

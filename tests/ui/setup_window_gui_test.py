@@ -2,10 +2,15 @@
 """The setup window as a person sees and uses it: the real QuellmarkSetup.exe
 under Wine on the test display, real mouse input, checked on screenshots.
 
-Usage: setup_window_gui_test.py SETUP_EXE PROBE_EXE RESOURCES_DIR OUT_DIR [Test.name ...]
+Usage: setup_window_gui_test.py SETUP_EXE PROBE_EXE RESOURCES_DIR WORK_DIR [Test.name ...]
+
+Screenshots land in WORK_DIR. The setup runs in the Wine prefix
+WORK_DIR/wineprefix, which no other test points at a package host: the
+install that the installing-page case starts can only fail.
 """
 import os
 import shutil
+import subprocess
 import sys
 import time
 import unittest
@@ -16,9 +21,7 @@ import gui_driver as gui  # noqa: E402
 
 SETUP_EXE = PROBE_EXE = RESOURCES = OUT_DIR = None
 WINE_RUN = os.path.join(ROOT, "tools", "wine-run.sh")
-# The prefix that wine-run.sh runs everything in.
-PREFIX = os.environ.get("QUELLMARK_WINEPREFIX") or os.path.join(ROOT, "build", "windows",
-                                                                 "wineprefix")
+PREFIX = None
 PROPOSED = "C:\\Games\\The Annals of Quellmark"
 
 # Design rectangles (left, top, right, bottom) of the window.
@@ -59,6 +62,12 @@ class SetupWindowTest(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
+        # Whatever an interrupted run left in the prefix ends; the prefix is
+        # made (first time only) and its services started away from our pipes.
+        subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=PREFIX),
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        gui.run_wine(WINE_RUN, ["cmd", "/c", "exit", "0"], timeout=300)
         cls.skin = gui.Image.from_bmp(os.path.join(RESOURCES, "skin_background.bmp"))
         cls.faces = {state: gui.Image.from_bmp(os.path.join(RESOURCES, "button_%s.bmp" % state))
                      for state in ("normal", "hover", "pressed")}
@@ -259,8 +268,10 @@ class SetupWindowTest(unittest.TestCase):
 
 
 def main():
-    global SETUP_EXE, PROBE_EXE, RESOURCES, OUT_DIR
+    global SETUP_EXE, PROBE_EXE, RESOURCES, OUT_DIR, PREFIX
     SETUP_EXE, PROBE_EXE, RESOURCES, OUT_DIR = sys.argv[1:5]
+    PREFIX = os.path.join(OUT_DIR, "wineprefix")
+    os.environ["QUELLMARK_WINEPREFIX"] = PREFIX
     unittest.main(argv=[sys.argv[0], "-v"] + sys.argv[5:])
 
 
