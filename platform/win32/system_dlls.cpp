@@ -1,73 +1,44 @@
-// WinInet and the common controls are not KnownDLLs. Their functions are
-// declared by the SDK headers as imports, which the compiler calls through
-// "__imp_" pointers. This module defines those pointers itself: each starts at
-// a stub that loads the DLL from System32 only, resolves the export, patches
-// the pointer and forwards the call, so the rest of the code calls the
-// ordinary API names and the image's import table never names these DLLs.
 #include "system_dlls.h"
 
 #include <windows.h>
-#include <commctrl.h>
-#include <wininet.h>
-
-void restrict_dll_search_to_system32() { SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32); }
 
 namespace {
-
-FARPROC system_export(const char* dll, const char* name) {
-    HMODULE module = LoadLibraryExA(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    return module ? GetProcAddress(module, name) : nullptr;
-}
-
-template <typename Function>
-Function resolve(void*& pointer, const char* dll, const char* name) {
-    // FARPROC is the generic export type; going through void* states the
-    // real signature without a function-to-function cast.
-    auto function = reinterpret_cast<Function>(reinterpret_cast<void*>(system_export(dll, name)));
-    if (function) pointer = reinterpret_cast<void*>(function);
-    return function;
-}
-
+// DLLs that system code loads by bare name on the setup's behalf: the window
+// and its theme, WinInet and the TLS and authentication stack under it. Not
+// every loader honours the default search directories for such loads (Wine's
+// delay-loaded imports of WinInet do not), but a DLL that is already loaded
+// is taken by name, wherever it came from. So they are loaded from System32
+// up front and kept for the life of the process.
+const char* const loaded_on_our_behalf[] = {
+    "version.dll", "uxtheme.dll", "comctl32.dll", "mpr.dll",     "wininet.dll",
+    "secur32.dll", "kerberos.dll", "msv1_0.dll",  "schannel.dll", "crypt32.dll",
+    "bcrypt.dll",  "rsaenh.dll",   "dnsapi.dll",  "iphlpapi.dll", "netapi32.dll",
+};
 }  // namespace
 
-// One import: the pointer the callers use, named as the compiler expects for
-// a __stdcall import with `bytes` of arguments, and its first-call stub. A
-// DLL that cannot be loaded from System32 makes the call fail the way the API
-// reports failure (`failed`), never a crash.
-#define SYSTEM_IMPORT(dll, result, name, bytes, params, args, failed)                   \
-    extern "C" result WINAPI name##_first_call params;                                   \
-    extern "C" {                                                                         \
-    void* name##_import asm("__imp__" #name "@" #bytes) =                                \
-        reinterpret_cast<void*>(&name##_first_call);                                     \
-    }                                                                                    \
-    extern "C" result WINAPI name##_first_call params {                                  \
-        auto function = resolve<result(WINAPI*) params>(name##_import, dll, #name);      \
-        return function ? function args : failed;                                        \
+void restrict_dll_search_to_system32() {
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    for (const char* dll : loaded_on_our_behalf) {
+        LoadLibraryExA(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
-
-SYSTEM_IMPORT("wininet.dll", HINTERNET, InternetOpenA, 20,
-              (LPCSTR agent, DWORD access, LPCSTR proxy, LPCSTR bypass, DWORD flags),
-              (agent, access, proxy, bypass, flags), nullptr)
-SYSTEM_IMPORT("wininet.dll", HINTERNET, InternetOpenUrlA, 24,
-              (HINTERNET internet, LPCSTR url, LPCSTR headers, DWORD headers_length, DWORD flags,
-               DWORD_PTR context),
-              (internet, url, headers, headers_length, flags, context), nullptr)
-SYSTEM_IMPORT("wininet.dll", BOOL, HttpQueryInfoA, 20,
-              (HINTERNET request, DWORD level, LPVOID buffer, LPDWORD length, LPDWORD index),
-              (request, level, buffer, length, index), FALSE)
-SYSTEM_IMPORT("wininet.dll", BOOL, InternetReadFile, 16,
-              (HINTERNET file, LPVOID buffer, DWORD to_read, LPDWORD read),
-              (file, buffer, to_read, read), FALSE)
-SYSTEM_IMPORT("wininet.dll", BOOL, InternetCloseHandle, 4, (HINTERNET handle), (handle), FALSE)
-
-// The common controls' initialisation is exported by ordinal 17 only.
-extern "C" void WINAPI InitCommonControls_first_call();
-extern "C" {
-void* InitCommonControls_import asm("__imp__InitCommonControls@0") =
-    reinterpret_cast<void*>(&InitCommonControls_first_call);
 }
-extern "C" void WINAPI InitCommonControls_first_call() {
-    auto function =
-        resolve<void(WINAPI*)()>(InitCommonControls_import, "comctl32.dll", MAKEINTRESOURCEA(17));
-    if (function) function();
+
+// One function of system_imports.S: the pointer that callers call through,
+// the DLL and export it stands for (an export name, or an ordinal below
+// 0x10000), and the stub that reports failure.
+struct SystemImport {
+    void** slot;
+    const char* dll;
+    const char* name;
+    void* failed;
+};
+
+// Called by an import's stub on its first call. Loads the DLL from System32
+// only and patches the import's pointer, so later calls go straight through.
+extern "C" void* resolve_system_import(SystemImport* import) {
+    HMODULE module = LoadLibraryExA(import->dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    FARPROC function = module ? GetProcAddress(module, import->name) : nullptr;
+    void* target = function ? reinterpret_cast<void*>(function) : import->failed;
+    *import->slot = target;
+    return target;
 }

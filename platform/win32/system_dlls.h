@@ -1,9 +1,12 @@
 #pragma once
 // The setup runs elevated and is usually started from a Downloads folder,
 // where anyone can drop a DLL. Windows searches the program's own folder first
-// for every DLL that is not on its KnownDLLs list, so the image imports only
-// KnownDLLs statically, and everything else is fetched from System32 alone.
+// for every DLL that is not on its KnownDLLs list, and system DLLs load more
+// DLLs on the program's behalf. So the image imports kernel32 and msvcrt
+// alone (system_imports.S reaches everything else), and the entry point first
+// restricts every later search to System32.
 
-// Restricts every later DLL search of the process, the system's own loads on
-// our behalf included, to System32. Called first thing in the entry point.
+// Restricts every later DLL search of the process to System32, and loads
+// from there the DLLs that system code loads on our behalf. Called first
+// thing in the entry point.
 void restrict_dll_search_to_system32();
