@@ -42,13 +42,8 @@ python3 tools/make_sample_package.py "$package_dir/QuellmarkFull.zip"
 unattended=""
 if [ -z "${DISPLAY:-}" ]; then
   unattended=1
-  for n in $(seq 90 120); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-  done
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY="$display"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+  source "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
+  start_xvfb || exit 1
 fi
 
 tools/prepare-prefix.sh
