@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "platform/win32/com_apartment.h"
+
 // Holds one COM interface pointer and releases it once.
 template <typename Interface>
 class ComPtr {
@@ -28,21 +30,6 @@ public:
 
 private:
     Interface* pointer_ = nullptr;
-};
-
-// COM for this thread for the owner's lifetime. Uninitialises only what it
-// initialised: an unbalanced CoUninitialize would tear down a caller's COM.
-class ComApartment {
-public:
-    ComApartment() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
-    ~ComApartment() {
-        if (initialised_) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool initialised_;
 };
 
 // An open registry key, closed once.

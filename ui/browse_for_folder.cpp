@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "platform/win32/com_apartment.h"
 #include "setup/paths.h"
 #include "ui/setup_window.h"
 
@@ -9,29 +10,14 @@ namespace {
 constexpr char game_folder_name[] = "The Annals of Quellmark";
 constexpr char dialog_title[] = "Choose where Quellmark should be installed";
 constexpr UINT dialog_flags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
-
-// The new-style folder dialog is a COM client and needs a single-threaded
-// apartment on this thread for as long as it is open. Joins one that is
-// already there, or makes one and leaves it again afterwards.
-class DialogApartment {
-public:
-    DialogApartment() : joined_(SUCCEEDED(CoInitialize(nullptr))) {}
-    ~DialogApartment() {
-        if (joined_) CoUninitialize();
-    }
-    DialogApartment(const DialogApartment&) = delete;
-    DialogApartment& operator=(const DialogApartment&) = delete;
-
-private:
-    bool joined_;
-};
 }  // namespace
 
 // Lets the user pick a folder and puts it, with the game's folder name added
 // unless the path already holds it, into the folder field. A cancelled
 // dialog or a choice without a file-system path changes nothing.
 void SetupWindow::browse_for_folder() {
-    DialogApartment apartment;
+    // The new-style dialog is a COM client: it needs an apartment while open.
+    ComApartment apartment;
     BROWSEINFOA request = {};
     request.hwndOwner = main_window;
     request.lpszTitle = dialog_title;
