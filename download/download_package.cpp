@@ -6,6 +6,7 @@
 #include "download/internet_handle.h"
 #include "download/progress_position.h"
 #include "platform/platform.h"
+#include "setup/messages.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ const char* message_for(Outcome outcome) {
         case Outcome::no_file: return "Could not create the temporary download file.";
         case Outcome::read_failed: return "The download failed.";
         case Outcome::write_failed: return "Could not write the downloaded data.";
-        case Outcome::cancelled: return "Setup was cancelled.";
+        case Outcome::cancelled: return cancelled_message;
         case Outcome::complete: break;
     }
     return "";

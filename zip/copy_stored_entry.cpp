@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "setup/messages.h"
+
 namespace {
 constexpr std::size_t block_size = 65536;
 }  // namespace
@@ -14,7 +16,7 @@ bool copy_stored_entry(std::FILE* package, std::FILE* output, std::uint64_t size
     for (std::uint64_t remaining = size; remaining > 0;) {
         window.process_pending_messages();
         if (window.cancel_requested) {
-            error_message = "Setup was cancelled.";
+            error_message = cancelled_message;
             return false;
         }
         const std::size_t block =

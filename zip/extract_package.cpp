@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "setup/messages.h"
 #include "setup/paths.h"
 #include "zip/central_directory.h"
 #include "zip/copy_stored_entry.h"
@@ -136,7 +137,7 @@ bool extract_package(const std::string& package_path, const std::string& install
     for (std::uint64_t index = 0; index < count; ++index) {
         window.process_pending_messages();
         if (window.cancel_requested) {
-            error_message = "Setup was cancelled.";
+            error_message = cancelled_message;
             return false;
         }
         if (!extract_entry(package.get(), entries[index], index, count, install_folder, window,

@@ -6,6 +6,8 @@
 
 #include <zlib.h>
 
+#include "setup/messages.h"
+
 namespace {
 
 constexpr std::size_t block_size = 65536;
@@ -82,7 +84,7 @@ bool inflate_entry(std::FILE* package, std::FILE* output, std::uint64_t compress
     while (remaining > 0 && last_result != Z_STREAM_END) {
         window.process_pending_messages();
         if (window.cancel_requested) {
-            error_message = "Setup was cancelled.";
+            error_message = cancelled_message;
             return false;
         }
         const std::size_t block =
