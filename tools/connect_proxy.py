@@ -25,6 +25,8 @@ import sys
 import threading
 import time
 
+from server_lifetime import stop_after
+
 BUFFER = 256 * 1024
 HEADER_LIMIT = 16 * 1024
 
@@ -132,14 +134,6 @@ def parse_map(items):
             raise SystemExit("--map %s: only 127.0.0.1:PORT targets are allowed" % item)
         mapping[name.lower()] = (host, int(port))
     return mapping
-
-
-def stop_after(seconds):
-    """A safety net: a server whose owner died without stopping it goes away."""
-    if seconds > 0:
-        timer = threading.Timer(seconds, os._exit, args=(0,))
-        timer.daemon = True
-        timer.start()
 
 
 def main():

@@ -32,6 +32,8 @@ import threading
 import time
 import urllib.parse
 
+from server_lifetime import stop_after
+
 PIECE = 16 * 1024
 BLOCK = 256 * 1024
 CUT_GRACE_SECONDS = 1.0
@@ -191,14 +193,6 @@ class Server(http.server.ThreadingHTTPServer):
 
     def handle_error(self, request, client_address):
         pass  # clients that go away mid-transfer are expected here
-
-
-def stop_after(seconds):
-    """A safety net: a server whose owner died without stopping it goes away."""
-    if seconds > 0:
-        timer = threading.Timer(seconds, os._exit, args=(0,))
-        timer.daemon = True
-        timer.start()
 
 
 def main():
