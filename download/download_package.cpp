@@ -6,7 +6,6 @@
 #include "download/internet_handle.h"
 #include "download/progress_position.h"
 #include "platform/platform.h"
-#include "setup/messages.h"
 
 namespace {
 

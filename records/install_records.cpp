@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
+#include "paths/path_operations.h"
 #include "records/install_names.h"
 #include "records/system_paths.h"
 #include "records/win32_owners.h"
-#include "setup/paths.h"
 
 namespace {
 constexpr char display_name[] = "The Annals of Quellmark";

@@ -3,10 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "paths/path_operations.h"
 #include "platform/platform.h"
 #include "records/install_names.h"
-#include "setup/paths.h"
-#include "zip/path_rules.h"
 
 namespace {
 // One read takes at most 1039 bytes of a line; a longer line arrives in pieces.

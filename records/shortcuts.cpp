@@ -5,11 +5,11 @@
 
 #include <vector>
 
+#include "paths/path_operations.h"
 #include "records/install_names.h"
 #include "records/install_records.h"
 #include "records/system_paths.h"
 #include "records/win32_owners.h"
-#include "setup/paths.h"
 
 namespace {
 // The shortcut path in UTF-16, as IPersistFile::Save takes it; empty when the

@@ -5,11 +5,10 @@
 
 #include <algorithm>
 
+#include "paths/path_operations.h"
 #include "records/install_names.h"
 #include "records/manifest.h"
 #include "records/system_paths.h"
-#include "setup/paths.h"
-#include "zip/path_rules.h"
 
 namespace {
 constexpr char box_caption[] = "Quellmark Uninstall";

@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "download/download_package.h"
+#include "paths/install_locations.h"
+#include "paths/path_operations.h"
 #include "platform/platform.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
-#include "setup/messages.h"
-#include "setup/paths.h"
 #include "ui/setup_window.h"
 #include "zip/extract_package.h"
 

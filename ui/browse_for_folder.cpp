@@ -2,8 +2,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "paths/path_operations.h"
 #include "platform/win32/com_apartment.h"
-#include "setup/paths.h"
 #include "ui/setup_window.h"
 
 namespace {

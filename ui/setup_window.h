@@ -17,6 +17,11 @@ constexpr int ID_CLOSE = 1006;
 
 enum class ChromeGlyph { minimize, close };
 
+// A step that stops because the user cancelled through this window leaves
+// exactly this text; the install sequence tells a cancellation from a failure
+// by it alone.
+inline constexpr char cancelled_message[] = "Setup was cancelled.";
+
 struct SetupWindow {
     platform::WindowHandle main_window = nullptr;
     platform::WindowHandle progress_bar = nullptr;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "setup/messages.h"
 
 namespace {
 constexpr std::size_t block_size = 65536;

@@ -2,14 +2,12 @@
 
 #include <cstdint>
 
+#include "paths/path_operations.h"
 #include "platform/platform.h"
-#include "setup/messages.h"
-#include "setup/paths.h"
 #include "zip/central_directory.h"
 #include "zip/copy_stored_entry.h"
 #include "zip/inflate_entry.h"
 #include "zip/little_endian.h"
-#include "zip/path_rules.h"
 #include "zip/zip_records.h"
 
 namespace {
@@ -53,25 +51,38 @@ bool write_entry_data(std::FILE* package, std::FILE* output, const ZipEntry& ent
     }
 }
 
+// Creates target afresh for writing, in its folder chain. Folders this run
+// has made are not made again; if the file cannot be created, a remembered
+// folder may have been removed meanwhile, so the chain is made anew and the
+// file tried once more.
+platform::File create_output(const std::string& target, FolderMemory& folders,
+                             std::string& error_message) {
+    const std::string folder = parent_folder(target);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt > 0) folders.forget_all();
+        if (!create_directory_tree(folder, &folders)) {
+            error_message = "Could not create the install folder.";
+            return nullptr;
+        }
+        platform::delete_file(target);
+        platform::File output(platform::open_file(target, "wb"));
+        if (output) return output;
+    }
+    error_message = "Could not write: " + target;
+    return nullptr;
+}
+
 // Extracts one file entry to target; the output file is closed before this
 // returns, whatever the outcome.
 bool extract_file_entry(std::FILE* package, const ZipEntry& entry, const std::string& target,
-                        SetupWindow& window, std::string& error_message) {
+                        FolderMemory& folders, SetupWindow& window, std::string& error_message) {
     std::uint64_t data_offset = 0;
     if (!find_entry_data(package, entry, data_offset)) {
         error_message = "A zip entry has an invalid local header.";
         return false;
     }
-    if (!create_directory_tree(parent_folder(target))) {
-        error_message = "Could not create the install folder.";
-        return false;
-    }
-    platform::delete_file(target);
-    platform::File output(platform::open_file(target, "wb"));
-    if (!output) {
-        error_message = "Could not write: " + target;
-        return false;
-    }
+    platform::File output = create_output(target, folders, error_message);
+    if (!output) return false;
     // A data offset past the end shows up as a short read of the data.
     platform::seek_to(package, data_offset);
     return write_entry_data(package, output.get(), entry, window, error_message);
@@ -85,8 +96,9 @@ int progress_for(std::uint64_t index, std::uint64_t count) {
 // listed. Unsafe names (folder entries included) and encrypted entries end
 // the walk.
 bool extract_entry(std::FILE* package, const ZipEntry& entry, std::uint64_t index,
-                   std::uint64_t count, const std::string& install_folder, SetupWindow& window,
-                   std::string& error_message, std::vector<InstalledFile>& installed_files) {
+                   std::uint64_t count, const std::string& install_folder, FolderMemory& folders,
+                   SetupWindow& window, std::string& error_message,
+                   std::vector<InstalledFile>& installed_files) {
     if (entry.name.empty()) return true;
     const bool is_folder = entry.name.back() == '\\';
     if (!is_safe_entry_name(entry.name)) {
@@ -99,12 +111,12 @@ bool extract_entry(std::FILE* package, const ZipEntry& entry, std::uint64_t inde
     }
     const std::string target = join_path(install_folder, entry.name);
     if (is_folder) {
-        create_directory_tree(target);
+        create_directory_tree(target, &folders);
         return true;
     }
     window.set_status("Installing Quellmark...", entry.name);
     window.set_progress(progress_for(index, count));
-    if (!extract_file_entry(package, entry, target, window, error_message)) return false;
+    if (!extract_file_entry(package, entry, target, folders, window, error_message)) return false;
     installed_files.push_back(entry.name);
     return true;
 }
@@ -134,14 +146,15 @@ bool extract_package(const std::string& package_path, const std::string& install
         return false;
     }
     const std::uint64_t count = entries.size();
+    FolderMemory folders;
     for (std::uint64_t index = 0; index < count; ++index) {
         window.process_pending_messages();
         if (window.cancel_requested) {
             error_message = cancelled_message;
             return false;
         }
-        if (!extract_entry(package.get(), entries[index], index, count, install_folder, window,
-                           error_message, installed_files)) {
+        if (!extract_entry(package.get(), entries[index], index, count, install_folder, folders,
+                           window, error_message, installed_files)) {
             return false;
         }
     }

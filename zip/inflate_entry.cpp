@@ -6,7 +6,6 @@
 
 #include <zlib.h>
 
-#include "setup/messages.h"
 
 namespace {
 

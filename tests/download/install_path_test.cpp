@@ -8,7 +8,8 @@
 #include <filesystem>
 
 #include "download/download_package.h"
-#include "setup/paths.h"
+#include "paths/install_locations.h"
+#include "paths/path_operations.h"
 #include "tests/download/local_package_host.h"
 #include "tests/download/test_windows.h"
 #include "tests/support/scratch_folder.h"

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "setup/paths.h"
+#include "paths/install_locations.h"
 #include "tests/support/scratch_folder.h"
 
 namespace download_test {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "setup/paths.h"
+#include "paths/install_locations.h"
 #include "tests/setup/scripted_steps.h"
 #include "tests/support/scratch_folder.h"
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/zip/extraction_sandbox.h"
 #include "tests/zip/zip_writer.h"
 
@@ -47,6 +49,16 @@ TEST(ExtractPackage, HandlesFoldersEmptyNamesDuplicatesAndExistingFiles) {
     EXPECT_TRUE(test_support::folder_exists(sandbox.installed("empty\\folder")));
     EXPECT_EQ(test_support::read_file(sandbox.installed("old.txt")), "new");
     EXPECT_EQ(test_support::read_file(sandbox.installed("twice.txt")), "two");
+
+    // Folders made once are remembered; coming back to one after another
+    // folder, or going deeper below it, must still land every file.
+    ExtractionSandbox revisits;
+    const Outcome revisited = revisits.extract(build_zip(
+        {stored("a/1", "a1"), stored("b/1", "b1"), deflated("a/2", "a2"), stored("a/x/3", "ax3")}));
+    ASSERT_TRUE(revisited.ok) << revisited.message;
+    for (const char* name : {"a\\1", "b\\1", "a\\2", "a\\x\\3"}) {
+        EXPECT_TRUE(test_support::file_exists(revisits.installed(name))) << name;
+    }
 
     ExtractionSandbox nothing;
     const Outcome empty = nothing.extract(build_zip({}));
@@ -131,6 +143,8 @@ TEST(ExtractPackage, ReportsUnsupportedMethodsAndShortStoredData) {
 }
 
 #ifndef _WIN32
+#include "platform/posix/message_pump.h"
+
 // Each file entry drains the queue before the entry, in set_status and in
 // set_progress, then before every 64 KiB block of its data.
 TEST(ExtractPackage, CancelTakesEffectBetweenEntries) {
@@ -142,6 +156,23 @@ TEST(ExtractPackage, CancelTakesEffectBetweenEntries) {
     EXPECT_EQ(outcome.message, "Setup was cancelled.");
     EXPECT_EQ(outcome.files, Files{"one.txt"});
     EXPECT_FALSE(test_support::file_exists(sandbox.installed("two.txt")));
+}
+
+// A folder the run made and remembers, removed by something else before its
+// next file: the chain is made again rather than the file failing.
+TEST(ExtractPackage, RemakesARememberedFolderThatWasRemovedMeanwhile) {
+    ExtractionSandbox sandbox;
+    SetupWindow window;
+    const std::string first = sandbox.installed("a\\x\\1");
+    platform::set_message_pump([&] {
+        if (!test_support::file_exists(first)) return;
+        std::filesystem::remove_all(test_support::native(sandbox.installed("a")));
+    });
+    const Outcome outcome =
+        sandbox.extract(build_zip({stored("a/x/1", "1"), stored("a/x/2", "2")}), window);
+    platform::set_message_pump(nullptr);
+    ASSERT_TRUE(outcome.ok) << outcome.message;
+    EXPECT_EQ(test_support::read_file(sandbox.installed("a\\x\\2")), "2");
 }
 
 TEST(ExtractPackage, CancelTakesEffectBetweenBlocksOfAStoredEntry) {

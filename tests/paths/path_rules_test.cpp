@@ -1,4 +1,4 @@
-#include "zip/path_rules.h"
+#include "paths/path_operations.h"
 
 #include <gtest/gtest.h>
 

@@ -1,22 +1,10 @@
-#include "setup/paths.h"
+#include "paths/path_operations.h"
 
 #include "platform/platform.h"
-
-const char* const package_base_url = QUELLMARK_PACKAGE_BASE_URL;
 
 namespace {
 bool is_separator(char c) { return c == '\\' || c == '/'; }
 }  // namespace
-
-std::string default_install_folder() { return "C:\\Games\\The Annals of Quellmark"; }
-
-std::string temp_package_path() { return join_path(platform::temp_folder(), package_file_name); }
-
-std::string package_url() {
-    std::string url = package_base_url;
-    if (!url.empty() && url.back() != '/') url += '/';
-    return url + package_file_name;
-}
 
 std::string join_path(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
@@ -27,7 +15,36 @@ std::string join_path(const std::string& folder, const std::string& name) {
     return folder + '\\' + name;
 }
 
-bool create_directory_tree(const std::string& path) {
+std::string parent_folder(const std::string& path) {
+    const size_t last = path.find_last_of("\\/");
+    return last == std::string::npos ? std::string() : path.substr(0, last);
+}
+
+bool is_safe_relative_path(const std::string& path) {
+    if (path.empty()) return false;
+    if (path[0] == '\\' || path[0] == '/') return false;
+    if (path.find(':') != std::string::npos) return false;
+
+    std::string copy = path;
+    for (char& c : copy) {
+        if (c == '/') c = '\\';
+    }
+    if (copy.find("\\\\") != std::string::npos) return false;
+
+    // Split the way a line reader would: a trailing separator ends the last
+    // component without starting an empty one.
+    size_t start = 0;
+    while (start < copy.size()) {
+        size_t end = copy.find('\\', start);
+        if (end == std::string::npos) end = copy.size();
+        const std::string component = copy.substr(start, end - start);
+        if (component.empty() || component == "." || component == "..") return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+bool create_directory_tree(const std::string& path, FolderMemory* memory) {
     if (path.empty()) return true;
 
     std::string built;
@@ -53,7 +70,9 @@ bool create_directory_tree(const std::string& path) {
         if (!built.empty() && built.back() != '\\') built += '\\';
         built += component;
         component.clear();
+        if (memory && memory->holds(built)) continue;
         if (platform::create_folder(built) == platform::FolderResult::failed) return false;
+        if (memory) memory->remember(built);
     }
     return true;
 }

@@ -1,4 +1,5 @@
-#include "setup/paths.h"
+#include "paths/install_locations.h"
+#include "paths/path_operations.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,39 @@
+#pragma once
+// The path operations the whole program shares. Paths are narrow ANSI text;
+// every separator produced here is a single backslash.
+#include <string>
+#include <unordered_set>
+
+// Joins a folder and a name. An empty side, or a name that is itself rooted
+// or carries a drive, wins unchanged; nothing else is normalised.
+std::string join_path(const std::string& folder, const std::string& name);
+
+// Everything before the last '\' or '/', without it; empty when there is none.
+std::string parent_folder(const std::string& path);
+
+// True when path may be joined to the install folder: not empty, not rooted,
+// no colon anywhere, no doubled separator, and no empty, "." or ".."
+// component. Both separators count; the caller's text is never changed.
+// Guards entry names from the package before they are written, and manifest
+// lines before they steer a deletion. Touches no file system.
+bool is_safe_relative_path(const std::string& path);
+
+// The folders one run has already made or found, so that the many files of a
+// folder cost one folder call between them instead of one per level each.
+// Only a hint: a folder removed behind the run's back is still remembered,
+// which is why a caller whose file cannot be created forgets and tries again.
+class FolderMemory {
+public:
+    bool holds(const std::string& folder) const { return folders_.count(folder) != 0; }
+    void remember(const std::string& folder) { folders_.insert(folder); }
+    void forget_all() { folders_.clear(); }
+
+private:
+    std::unordered_set<std::string> folders_;
+};
+
+// Creates every folder of the chain, outermost first, including those that
+// exist already, except the levels memory (when given) holds. False when a
+// creation fails for any reason other than the name being taken; folders made
+// before that stay.
+bool create_directory_tree(const std::string& path, FolderMemory* memory = nullptr);
