@@ -2,6 +2,7 @@
 """Helpers for tools/bench-extract.sh.
 
   bench-package.py mixed OUT.zip TOTAL_MB FILES   half random (stored), half text (deflated)
+  bench-package.py small OUT.zip FILES FOLDERS     1 to 4 KB files, half random, half text, deflated
   bench-package.py huge OUT.zip GIB               one stored Zip64 entry; prints its SHA-256
   bench-package.py size OUT.zip                   total uncompressed bytes of a package
   bench-package.py measure CMD...                 runs CMD; prints wall seconds and peak RSS
@@ -48,6 +49,21 @@ def mixed(out, total_mb, count):
                 while len(data) < size:
                     data += text_pool[: size - len(data)]
                 archive.writestr(folder + "text%05d.txt" % index, data,
+                                 compress_type=zipfile.ZIP_DEFLATED, compresslevel=6)
+
+
+def small(out, count, folders):
+    rng = random.Random(20261209)
+    text_pool = text_block(rng, 1_000_000)
+    with zipfile.ZipFile(out, "w") as archive:
+        for index in range(count):
+            size = rng.randrange(1024, 4097)
+            name = "data/pack%03d/file%05d" % (index % folders, index)
+            if index % 2 == 0:
+                archive.writestr(name + ".bin", os.urandom(size), compress_type=zipfile.ZIP_DEFLATED)
+            else:
+                start = rng.randrange(0, len(text_pool) - size)
+                archive.writestr(name + ".txt", text_pool[start:start + size],
                                  compress_type=zipfile.ZIP_DEFLATED, compresslevel=6)
 
 
@@ -107,6 +123,8 @@ def main():
     mode = sys.argv[1]
     if mode == "mixed":
         mixed(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))
+    elif mode == "small":
+        small(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))
     elif mode == "huge":
         huge(sys.argv[2], float(sys.argv[3]))
     elif mode == "size":

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The end-to-end install benchmark: the real QuellmarkSetup.exe under Wine and
+# Xvfb, clicked through, against the local package host behind the CONNECT
+# proxy; beside it, in the same run, curl through the same proxy plus
+# `unzip -q -o`, and a bare WinInet loop for the download alone.
+#
+#   bash tools/bench-setup.sh [--keep] [a] [b]      (both packages when none is named)
+#
+# Packages (made once in build/bench-setup/packages, removed unless --keep):
+#   a  about 400 MB out of 2,000 files, half random (stored), half text (deflated)
+#   b  20,000 files of 1 to 4 KB in 200 folders
+# Uses its own Wine prefix (build/bench-setup/wineprefix).
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+keep=""
+names=()
+for arg in "$@"; do
+  case $arg in
+    --keep) keep=1 ;;
+    a|b) names+=("$arg") ;;
+    *) echo "usage: bench-setup.sh [--keep] [a] [b]" >&2; exit 2 ;;
+  esac
+done
+[ ${#names[@]} -gt 0 ] || names=(a b)
+work=$root/build/bench-setup
+state=$work/host
+
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target QuellmarkSetup prefix_network window_probe wininet_loop >/dev/null
+base_url=$(sed -n 's/^QUELLMARK_PACKAGE_BASE_URL:STRING=//p' build/windows/CMakeCache.txt)
+url_path=$(python3 -c 'import sys, urllib.parse; p = urllib.parse.urlsplit(sys.argv[1]).path; print(p if p.endswith("/") else p + "/")' "$base_url")
+
+export QUELLMARK_WINEPREFIX=$work/wineprefix WINEPREFIX=$work/wineprefix WINEARCH=win32
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+xvfb_pid=""
+cleanup() {
+  bash tools/package-host.sh stop "$state" >/dev/null 2>&1 || true
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  [ -n "$keep" ] || rm -rf "$work/packages"
+  true
+}
+trap cleanup EXIT
+
+mkdir -p "$work/packages" "$state/root$url_path"
+[ -f "$work/packages/a.zip" ] || python3 tools/bench-package.py mixed "$work/packages/a.zip" 400 2000
+[ -f "$work/packages/b.zip" ] || python3 tools/bench-package.py small "$work/packages/b.zip" 20000 200
+
+if [ -z "${DISPLAY:-}" ]; then
+  source tools/xvfb.sh
+  start_xvfb
+fi
+tools/prepare-prefix.sh
+wineserver -p
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Georgia /d 'Liberation Serif' /f \
+  >/dev/null 2>&1 || true
+bash tools/package-host.sh start "$state" --base-url "$base_url" \
+  --prefix-tool build/windows/tools/prefix_network.exe --max-seconds 3600 >/dev/null
+
+packages=()
+for name in "${names[@]}"; do packages+=("$name=$work/packages/$name.zip"); done
+python3 tools/bench_setup.py "$root/build/windows" "$work" "$state/host.env" "$url_path" "${packages[@]}"

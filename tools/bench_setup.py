@@ -1,0 +1,216 @@
+#!/usr/bin/env python3
+"""The end-to-end install benchmark, as a player waits for it: the real
+QuellmarkSetup.exe under Wine with its window on the display, Install pressed
+with a real click, the package fetched from the local package host through
+the CONNECT proxy, until the final box is up. In the same run, the native
+way: curl through the same proxy, then `unzip -q -o`. And the setup's
+download alone beside a bare WinInet loop in the same prefix.
+
+    bench_setup.py BUILD_DIR WORK_DIR HOST_ENV PACKAGE_URL_PATH NAME=ZIP [NAME=ZIP ...]
+
+Run by tools/bench-setup.sh, which builds, makes the packages, starts the
+host and the display. Prints one block per package and a summary table.
+"""
+import glob
+import os
+import shutil
+import subprocess
+import sys
+import threading
+import time
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import gui_driver as gui  # noqa: E402
+
+INSTALL_BUTTON = (515, 593)
+INSTALL_FOLDER = "Games/The Annals of Quellmark"
+
+
+def read_env(path):
+    values = {}
+    with open(path) as f:
+        for line in f:
+            key, _, value = line.strip().partition("=")
+            if key:
+                values[key] = value
+    return values
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def visible_boxes():
+    """How many visible top-level windows carry the setup's caption: the
+    window itself, and the final box once it is up."""
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name",
+                            "^%s$" % gui.BOX_CAPTION], capture_output=True, text=True)
+    return len(found.stdout.split())
+
+
+def peak_rss_kib(pid):
+    try:
+        with open("/proc/%d/status" % pid) as status:
+            for line in status:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
+def setup_pid():
+    found = subprocess.run(["pgrep", "-f", r"QuellmarkSetup\.exe"], capture_output=True, text=True)
+    pids = [int(p) for p in found.stdout.split()]
+    return max(pids) if pids else None
+
+
+class Watch:
+    """Samples, every few milliseconds from the click on: when the package
+    in the temp folder reached its full size, and the setup's peak memory."""
+
+    def __init__(self, temp_dir, package_size):
+        self.temp_dir, self.package_size = temp_dir, package_size
+        self.downloaded_at = None
+        self.peak_kib = 0
+        self.stop = False
+        self.thread = threading.Thread(target=self.run, daemon=True)
+
+    def package_files(self):
+        return (glob.glob(os.path.join(self.temp_dir, "QuellmarkFull.zip")) +
+                glob.glob(os.path.join(self.temp_dir, "Quellmark-*", "QuellmarkFull.zip")))
+
+    def run(self):
+        pid = setup_pid()
+        while not self.stop:
+            if pid is None:
+                pid = setup_pid()
+            else:
+                self.peak_kib = max(self.peak_kib, peak_rss_kib(pid))
+            if self.downloaded_at is None:
+                for path in self.package_files():
+                    try:
+                        if os.path.getsize(path) >= self.package_size:
+                            self.downloaded_at = time.monotonic()
+                    except OSError:
+                        pass
+            time.sleep(0.005)
+
+
+def timed(command, **kwargs):
+    start = time.monotonic()
+    subprocess.run(command, check=True, **kwargs)
+    return time.monotonic() - start
+
+
+def native(env, url, package, scratch):
+    """curl through the proxy, then unzip: seconds for each."""
+    os.makedirs(scratch, exist_ok=True)
+    fetched = os.path.join(scratch, "QuellmarkFull.zip")
+    out = os.path.join(scratch, "out")
+    curl = timed(["curl", "-sS", "--fail", "--proxy", env["PROXY"], "--cacert", env["CA"],
+                  "-o", fetched, url])
+    if os.path.getsize(fetched) != os.path.getsize(package):
+        raise SystemExit("curl fetched a different size")
+    unzip = timed(["unzip", "-q", "-o", fetched, "-d", out])
+    shutil.rmtree(scratch)
+    return curl, unzip
+
+
+def bare_loop(build, url, scratch):
+    os.makedirs(scratch, exist_ok=True)
+    code, out = gui.run_wine(os.path.join(HERE, "wine-run.sh"),
+                             [os.path.join(build, "tools", "wininet_loop.exe"), url,
+                              windows_path(os.path.join(scratch, "loop.out"))])
+    shutil.rmtree(scratch)
+    fields = dict(f.split("=", 1) for f in out.split() if "=" in f)
+    if code != 0 or "seconds" not in fields:
+        raise SystemExit("wininet_loop failed: %r" % out)
+    return float(fields["seconds"])
+
+
+def setup_run(build, prefix, temp_dir, package_size, entry_count):
+    """One install by clicks: (seconds to the final box, download seconds,
+    peak memory in KiB)."""
+    shutil.rmtree(os.path.join(prefix, "drive_c", INSTALL_FOLDER), ignore_errors=True)
+    setup = gui.Setup(os.path.join(build, "QuellmarkSetup.exe"),
+                      os.path.join(build, "tools", "window_probe.exe"),
+                      os.path.join(HERE, "wine-run.sh"))
+    try:
+        if not setup.wait_for_window():
+            raise SystemExit("the setup window did not appear")
+        watch = Watch(temp_dir, package_size)
+        watch.thread.start()
+        gui.move(*setup.at(*INSTALL_BUTTON))
+        clicked = time.monotonic()
+        gui.xdotool("click", 1)
+        while visible_boxes() < 2:
+            if setup.process.poll() is not None:
+                raise SystemExit("the setup ended without a box")
+            if time.monotonic() - clicked > 1800:
+                raise SystemExit("no final box after 30 minutes")
+            time.sleep(0.01)
+        boxed = time.monotonic()
+        watch.stop = True
+        watch.thread.join()
+        text, ok = setup.wait_for_box(timeout=60)
+        if text is None or "successfully" not in text:
+            raise SystemExit("the install did not succeed: %r" % text)
+        gui.click(*ok)
+        setup.wait_exit(60)
+        installed = sum(len(files) for _, _, files in
+                        os.walk(os.path.join(prefix, "drive_c", INSTALL_FOLDER)))
+        # Every entry, the manifest and the uninstaller.
+        if installed != entry_count + 2:
+            raise SystemExit("%d files installed, %d expected" % (installed, entry_count + 2))
+        download = (watch.downloaded_at - clicked) if watch.downloaded_at else float("nan")
+        return boxed - clicked, download, watch.peak_kib
+    finally:
+        setup.kill()
+
+
+def main():
+    build, work, host_env, url_path = sys.argv[1:5]
+    packages = [arg.split("=", 1) for arg in sys.argv[5:]]
+    env = read_env(host_env)
+    prefix = os.environ["QUELLMARK_WINEPREFIX"]
+    code, temp = gui.run_wine(os.path.join(HERE, "wine-run.sh"), ["cmd", "/c", "echo %TEMP%"])
+    temp_dir = subprocess.run(["winepath", "-u", temp.strip()], capture_output=True, text=True,
+                              env=dict(os.environ, WINEPREFIX=prefix)).stdout.strip()
+    url = "https://%s%sQuellmarkFull.zip" % (env["HOST"], url_path)
+    served = os.path.join(work, "host", "root") + url_path + "QuellmarkFull.zip"
+    rows = []
+    for name, package in packages:
+        shutil.copyfile(package, served)
+        size = os.path.getsize(package)
+        with zipfile.ZipFile(package) as archive:
+            infos = archive.infolist()
+        entries = sum(1 for i in infos if not i.is_dir())
+        out_bytes = sum(i.file_size for i in infos)
+        curl, unzip = native(env, url, package, os.path.join(work, "native"))
+        loop = bare_loop(build, url, os.path.join(work, "loop"))
+        total, download, peak = setup_run(build, prefix, temp_dir, size, entries)
+        print("package %s: %d files, %.0f MB zipped, %.0f MB out" %
+              (name, entries, size / 1e6, out_bytes / 1e6))
+        print("  setup, click to final box:  %7.2f s   (download %.2f s, peak memory %.1f MB)" %
+              (total, download, peak / 1024))
+        print("  curl + unzip -q -o:         %7.2f s   (curl %.2f s, unzip %.2f s)" %
+              (curl + unzip, curl, unzip))
+        print("  ratio setup / native:       %7.2f" % (total / (curl + unzip)))
+        print("  bare WinInet loop:          %7.2f s   download speed vs loop: %.2f" %
+              (loop, loop / download))
+        sys.stdout.flush()
+        rows.append((name, total, curl + unzip, download, loop, peak))
+    print()
+    print("%-8s %9s %9s %7s %10s %9s %9s %9s" % ("package", "setup s", "native s", "ratio",
+                                               "download s", "loop s", "dl/loop", "peak MB"))
+    for name, total, base, download, loop, peak in rows:
+        print("%-8s %9.2f %9.2f %7.2f %10.2f %9.2f %9.2f %9.1f" %
+              (name, total, base, total / base, download, loop, loop / download, peak / 1024))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
