@@ -27,6 +27,11 @@ FolderResult create_folder(const std::string& path);
 // Windows; the POSIX build maps them so host tests see the same tree.
 std::FILE* open_file(const std::string& path, const char* mode);
 
+// Creates a file that did not exist and opens it for writing, as "wb" does.
+// Null when anything is at path already (a file, a folder, a link), so it
+// never writes through something that was there before.
+std::FILE* create_new_file(const std::string& path);
+
 // 64-bit positioning on an open stdio file.
 bool seek_to(std::FILE* file, std::uint64_t offset);
 bool seek_to_end(std::FILE* file);
@@ -44,16 +49,22 @@ void drain_message_queue();
 
 void sleep_milliseconds(unsigned milliseconds);
 
+// A monotonic clock in milliseconds, for spacing out repaints.
+std::uint64_t milliseconds_now();
+
 // Window services used by the status operations. A null handle is skipped.
 void set_window_text(WindowHandle window, const std::string& text);
 std::string window_text(WindowHandle window, int buffer_bytes);
 void show_window(WindowHandle window, int show_command);
 void invalidate_without_erase(WindowHandle window, const Rect* area);
+// Paints what is invalid in the window now, without waiting for the queue.
+void update_window(WindowHandle window);
 void set_progress_position(WindowHandle progress_bar, int position);
 void message_box(WindowHandle owner, const std::string& text, const std::string& caption,
                  unsigned style);
 void delete_bitmap(BitmapHandle bitmap);
 void delete_brush(BrushHandle brush);
+void delete_font(FontHandle font);
 
 constexpr int show_hide = 0;
 constexpr int show_normal = 5;

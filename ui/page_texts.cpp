@@ -31,14 +31,15 @@ void SetupWindow::draw_page_texts(HDC dc) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, text_colour);
     const bool ready = !install_running;
+    // Made once: creating the fonts on every paint cost more than drawing.
+    if (!title_font) title_font = gdi::create_georgia(scaled(24), 600);
+    if (!body_font) body_font = gdi::create_georgia(scaled(15), 600);
     {
-        gdi::Owned<HFONT> title_font(gdi::create_georgia(scaled(24), 600));
-        gdi::Selection selected(dc, title_font.get());
+        gdi::Selection selected(dc, title_font);
         draw_row(*this, dc, ready ? "Install Quellmark" : "Installing Quellmark", 242, 288,
                  DT_SINGLELINE);
     }
-    gdi::Owned<HFONT> body_font(gdi::create_georgia(scaled(15), 600));
-    gdi::Selection selected(dc, body_font.get());
+    gdi::Selection selected(dc, body_font);
     if (ready) {
         draw_row(*this, dc, ready_description(), 300, 370, DT_WORDBREAK);
         draw_row(*this, dc, "Install folder:", 365, 388, DT_SINGLELINE);

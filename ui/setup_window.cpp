@@ -3,7 +3,7 @@
 namespace {
 constexpr int folder_field_buffer_bytes = 520;
 constexpr int start_poll_milliseconds = 25;
-constexpr unsigned progress_full = 100;
+constexpr int progress_full = 100;
 }  // namespace
 
 SetupWindow::~SetupWindow() {
@@ -12,16 +12,41 @@ SetupWindow::~SetupWindow() {
           skin_close_hover, skin_close_pressed, skin_minimize_hover, skin_minimize_pressed}) {
         platform::delete_bitmap(bitmap);
     }
+    platform::delete_bitmap(face_background);
     platform::delete_brush(edit_brush);
+    platform::delete_font(title_font);
+    platform::delete_font(body_font);
 }
 
 platform::Rect SetupWindow::status_area() const {
     return {scaled(300), scaled(230), scaled(740), scaled(540)};
 }
 
-void SetupWindow::process_pending_messages() { platform::drain_message_queue(); }
+void SetupWindow::request_status_repaint(bool immediately) {
+    status_repaint_pending = true;
+    const std::uint64_t now = platform::milliseconds_now();
+    if (!immediately && now - last_status_repaint < status_repaint_interval_ms) return;
+    status_repaint_pending = false;
+    last_status_repaint = now;
+    if (main_window) {
+        const platform::Rect area = status_area();
+        platform::invalidate_without_erase(main_window, &area);
+    }
+}
+
+void SetupWindow::process_pending_messages() {
+    if (status_repaint_pending) request_status_repaint(false);
+    platform::drain_message_queue();
+}
 
 void SetupWindow::set_status(const std::string& headline_text, const std::string& detail_text) {
+    // A new headline starts a new step: the last status of the step before
+    // reaches the screen first, however quickly it was replaced.
+    const bool new_step = headline_text != headline;
+    if (new_step && status_repaint_pending) {
+        request_status_repaint(true);
+        platform::update_window(main_window);
+    }
     // Copies first: callers may pass this record's own strings.
     std::string new_headline = headline_text;
     std::string new_detail = detail_text;
@@ -29,15 +54,16 @@ void SetupWindow::set_status(const std::string& headline_text, const std::string
     detail = std::move(new_detail);
     platform::set_window_text(headline_label, headline);
     platform::set_window_text(detail_label, detail);
-    if (main_window) {
-        const platform::Rect area = status_area();
-        platform::invalidate_without_erase(main_window, &area);
-    }
+    request_status_repaint(new_step);
     process_pending_messages();
 }
 
 void SetupWindow::set_progress(int position) {
-    platform::set_progress_position(progress_bar, position);
+    // The bar repaints on every position message, even an unchanged one.
+    if (position != progress_position) {
+        progress_position = position;
+        platform::set_progress_position(progress_bar, position);
+    }
     process_pending_messages();
 }
 
@@ -62,6 +88,7 @@ void SetupWindow::enter_install_mode() {
     platform::set_window_text(cancel_button, "Cancel");
     platform::show_window(progress_bar, platform::show_normal);
     set_status("Preparing install.", "The setup is getting ready to download the client package.");
+    progress_position = 0;
     platform::set_progress_position(progress_bar, 0);
     process_pending_messages();
     if (main_window) {
@@ -71,7 +98,8 @@ void SetupWindow::enter_install_mode() {
 }
 
 void SetupWindow::finish(const std::string& message, bool success) {
-    platform::set_progress_position(progress_bar, success ? progress_full : 0);
+    progress_position = success ? progress_full : 0;
+    platform::set_progress_position(progress_bar, progress_position);
     process_pending_messages();
     set_status(success ? "Setup complete." : "Setup failed.", message);
     platform::message_box(main_window, message, "Quellmark Setup",

@@ -3,6 +3,7 @@
 // the install steps report to it. The program has no message loop: every
 // operation here ends by draining the queue, which is what keeps the window
 // alive while the single thread downloads and extracts.
+#include <cstdint>
 #include <string>
 
 #include "platform/platform.h"
@@ -53,6 +54,16 @@ struct SetupWindow {
     platform::BitmapHandle skin_minimize_hover = nullptr;
     platform::BitmapHandle skin_minimize_pressed = nullptr;
     platform::BrushHandle edit_brush = nullptr;
+    // Made on the first paint and kept for the window's life: the skin at the
+    // window's size and the two page fonts.
+    platform::BitmapHandle face_background = nullptr;
+    platform::FontHandle title_font = nullptr;
+    platform::FontHandle body_font = nullptr;
+    // Status texts may change far faster than a person can read them; the
+    // status area is repainted at most once per repaint interval.
+    bool status_repaint_pending = false;
+    std::uint64_t last_status_repaint = 0;
+    int progress_position = -1;
     std::string headline;
     std::string detail;
     std::string initial_folder;
@@ -77,6 +88,12 @@ struct SetupWindow {
     void enter_install_mode();
     void finish(const std::string& message, bool success);
 
+    static constexpr std::uint64_t status_repaint_interval_ms = 25;
+    // Asks for a repaint of the status area: at once when immediately is set
+    // or the last one is an interval old, otherwise at the first drain after
+    // that.
+    void request_status_repaint(bool immediately);
+
     // Creation and skin (Windows only).
     bool create(const std::string& proposed_folder);
     void load_skin();
@@ -86,6 +103,9 @@ struct SetupWindow {
                                                                  platform::MessageId message,
                                                                  platform::WordParam wparam,
                                                                  platform::LongParam lparam);
+    // Composes the part of the face inside area (window pixels) and copies it
+    // to the same place on target.
+    void compose_face(platform::DeviceContext target, const platform::Rect& area);
     void draw_page_texts(platform::DeviceContext dc);
     void browse_for_folder();
     void draw_background_behind(platform::DeviceContext dc, platform::WindowHandle button, int x,

@@ -76,20 +76,14 @@ void create_children(SetupWindow& record, HWND window) {
     }
 }
 
-// WM_PAINT: the whole face is composed off-screen and copied in one go, so
-// the frequent status repaints never flicker.
+// WM_PAINT: the invalid part of the face is composed off-screen and copied
+// in one go, so the frequent status repaints never flicker.
 void paint(SetupWindow& record, HWND window) {
     PAINTSTRUCT paint_info;
     HDC dc = BeginPaint(window, &paint_info);
-    RECT client;
-    GetClientRect(window, &client);
-    {
-        gdi::MemoryContext memory(dc);
-        gdi::Owned<HBITMAP> image(CreateCompatibleBitmap(dc, client.right, client.bottom));
-        gdi::Selection selected(memory.get(), image.get());
-        draw_stretched_bitmap(memory.get(), record.skin_background, client.right, client.bottom);
-        record.draw_page_texts(memory.get());
-        BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
+    const RECT& invalid = paint_info.rcPaint;
+    if (!IsRectEmpty(&invalid)) {
+        record.compose_face(dc, {invalid.left, invalid.top, invalid.right, invalid.bottom});
     }
     EndPaint(window, &paint_info);
 }
@@ -150,6 +144,35 @@ void end_drag(SetupWindow& record) {
 
 }  // namespace
 
+// Every paint copies from the skin already stretched to the window's size:
+// stretching the whole skin again for each status line was the bulk of the
+// cost of a paint. The text drawing sees window coordinates, so a part of the
+// face comes out with the same pixels as the whole face would have there.
+void SetupWindow::compose_face(HDC target, const platform::Rect& area) {
+    RECT client = {0, 0, 0, 0};
+    if (main_window) GetClientRect(main_window, &client);
+    if (!face_background) {
+        face_background = CreateCompatibleBitmap(target, client.right, client.bottom);
+        gdi::MemoryContext background(target);
+        gdi::Selection selected(background.get(), face_background);
+        draw_stretched_bitmap(background.get(), skin_background, client.right, client.bottom);
+    }
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    gdi::MemoryContext memory(target);
+    gdi::Owned<HBITMAP> image(CreateCompatibleBitmap(target, width, height));
+    gdi::Selection selected(memory.get(), image.get());
+    SetViewportOrgEx(memory.get(), -area.left, -area.top, nullptr);
+    {
+        gdi::MemoryContext background(target);
+        gdi::Selection background_selected(background.get(), face_background);
+        BitBlt(memory.get(), area.left, area.top, width, height, background.get(), area.left,
+               area.top, SRCCOPY);
+    }
+    draw_page_texts(memory.get());
+    BitBlt(target, area.left, area.top, width, height, memory.get(), area.left, area.top, SRCCOPY);
+}
+
 LRESULT CALLBACK SetupWindow::window_proc(HWND window, UINT message, WPARAM wparam,
                                           LPARAM lparam) {
     if (message == WM_NCCREATE) {
@@ -196,6 +219,11 @@ LRESULT CALLBACK SetupWindow::window_proc(HWND window, UINT message, WPARAM wpar
             if (!record->dragging) break;
             end_drag(*record);
             return 0;
+        case WM_CAPTURECHANGED:
+            // Another window took the mouse mid-drag: the button-up that
+            // would end the drag will never reach this window.
+            record->dragging = false;
+            break;
         default:
             break;
     }

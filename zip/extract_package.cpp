@@ -52,9 +52,11 @@ bool write_entry_data(std::FILE* package, std::FILE* output, const ZipEntry& ent
 }
 
 // Creates target afresh for writing, in its folder chain. Folders this run
-// has made are not made again; if the file cannot be created, a remembered
-// folder may have been removed meanwhile, so the chain is made anew and the
-// file tried once more.
+// has made are not made again. A file already at the target is deleted and
+// replaced, never written through; only then is the delete paid for, since
+// on a fresh install it would be one more costly call per file. If the file
+// still cannot be created, a remembered folder may have been removed
+// meanwhile, so the chain is made anew and the file tried once more.
 platform::File create_output(const std::string& target, FolderMemory& folders,
                              std::string& error_message) {
     const std::string folder = parent_folder(target);
@@ -64,8 +66,10 @@ platform::File create_output(const std::string& target, FolderMemory& folders,
             error_message = "Could not create the install folder.";
             return nullptr;
         }
+        platform::File output(platform::create_new_file(target));
+        if (output) return output;
         platform::delete_file(target);
-        platform::File output(platform::open_file(target, "wb"));
+        output.reset(platform::create_new_file(target));
         if (output) return output;
     }
     error_message = "Could not write: " + target;

@@ -1,8 +1,10 @@
 #include "platform/platform.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +39,14 @@ std::FILE* open_file(const std::string& path, const char* mode) {
     return std::fopen(native_path(path).c_str(), mode);
 }
 
+std::FILE* create_new_file(const std::string& path) {
+    const int descriptor = ::open(native_path(path).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (descriptor == -1) return nullptr;
+    std::FILE* file = ::fdopen(descriptor, "wb");
+    if (!file) ::close(descriptor);
+    return file;
+}
+
 bool seek_to(std::FILE* file, std::uint64_t offset) {
     if (offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
     return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
@@ -62,13 +72,21 @@ void drain_message_queue() {
 
 void sleep_milliseconds(unsigned milliseconds) { ::usleep(milliseconds * 1000u); }
 
+std::uint64_t milliseconds_now() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
+
 void set_window_text(WindowHandle, const std::string&) {}
 std::string window_text(WindowHandle, int) { return {}; }
 void show_window(WindowHandle, int) {}
 void invalidate_without_erase(WindowHandle, const Rect*) {}
+void update_window(WindowHandle) {}
 void set_progress_position(WindowHandle, int) {}
 void message_box(WindowHandle, const std::string&, const std::string&, unsigned) {}
 void delete_bitmap(BitmapHandle) {}
 void delete_brush(BrushHandle) {}
+void delete_font(FontHandle) {}
 
 }  // namespace platform

@@ -4,6 +4,7 @@ namespace platform {
 using WindowHandle = struct OpaqueWindow*;
 using BitmapHandle = struct OpaqueBitmap*;
 using BrushHandle = struct OpaqueBrush*;
+using FontHandle = struct OpaqueFont*;
 using DeviceContext = struct OpaqueDeviceContext*;
 using MessageId = unsigned;
 using WordParam = unsigned long;

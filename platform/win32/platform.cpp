@@ -1,6 +1,8 @@
 #include "platform/platform.h"
 
 #include <commctrl.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include <vector>
 
@@ -14,6 +16,20 @@ FolderResult create_folder(const std::string& path) {
 
 std::FILE* open_file(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
+}
+
+std::FILE* create_new_file(const std::string& path) {
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (descriptor == -1) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(descriptor, "wb");
+    if (!file) _close(descriptor);  // closes the handle too
+    return file;
 }
 
 bool seek_to(std::FILE* file, std::uint64_t offset) {
@@ -44,6 +60,8 @@ void drain_message_queue() {
 
 void sleep_milliseconds(unsigned milliseconds) { Sleep(milliseconds); }
 
+std::uint64_t milliseconds_now() { return GetTickCount64(); }
+
 void set_window_text(WindowHandle window, const std::string& text) {
     if (window) SetWindowTextA(window, text.c_str());
 }
@@ -70,6 +88,10 @@ void invalidate_without_erase(WindowHandle window, const Rect* area) {
     }
 }
 
+void update_window(WindowHandle window) {
+    if (window) UpdateWindow(window);
+}
+
 void set_progress_position(WindowHandle progress_bar, int position) {
     if (progress_bar) SendMessageA(progress_bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
@@ -85,6 +107,10 @@ void delete_bitmap(BitmapHandle bitmap) {
 
 void delete_brush(BrushHandle brush) {
     if (brush) DeleteObject(brush);
+}
+
+void delete_font(FontHandle font) {
+    if (font) DeleteObject(font);
 }
 
 }  // namespace platform

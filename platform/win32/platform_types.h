@@ -5,6 +5,7 @@ namespace platform {
 using WindowHandle = HWND;
 using BitmapHandle = HBITMAP;
 using BrushHandle = HBRUSH;
+using FontHandle = HFONT;
 using DeviceContext = HDC;
 using WindowProcedure = WNDPROC;
 using MessageId = UINT;

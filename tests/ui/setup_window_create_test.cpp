@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "ui/gdi_scope.h"
 #include "ui/setup_window.h"
@@ -184,6 +185,59 @@ TEST_F(SetupWindowCreate, InstallingPageShowsOnlyCancelAndTheBar) {
     EXPECT_EQ(text_of(window.headline_label), "Preparing install.");
     window.set_progress(42);
     EXPECT_EQ(SendMessageA(window.progress_bar, PBM_GETPOS, 0, 0), 42);
+}
+
+// The face composed into a 32-bit image the window's size: the part inside
+// area only, the rest left zero.
+std::vector<DWORD> composed(SetupWindow& window, const platform::Rect& area) {
+    RECT client;
+    GetClientRect(window.main_window, &client);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = -client.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    gdi::ScreenContext screen;
+    gdi::Owned<HBITMAP> image(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    gdi::MemoryContext memory(screen.get());
+    {
+        gdi::Selection selected(memory.get(), image.get());
+        window.compose_face(memory.get(), area);
+        GdiFlush();
+    }
+    const auto* pixels = static_cast<const DWORD*>(bits);
+    return std::vector<DWORD>(pixels, pixels + client.right * client.bottom);
+}
+
+// A repaint composes only what is invalid; it must show exactly what a
+// composition of the whole face shows there, texts cut at its edges included.
+TEST_F(SetupWindowCreate, APartOfTheFaceHasThePixelsOfTheWholeFace) {
+    RECT client;
+    GetClientRect(window.main_window, &client);
+    const platform::Rect whole = {0, 0, client.right, client.bottom};
+    const platform::Rect parts[] = {window.status_area(), {317, 300, 401, 377},
+                                    {500, 440, 503, 441}, {0, 0, 988, 300}};
+    for (const bool installing : {false, true}) {
+        if (installing) {
+            window.enter_install_mode();
+            window.set_status("Installing Quellmark...", "data\\maps\\a rather long entry name.map");
+        }
+        const std::vector<DWORD> full = composed(window, whole);
+        for (const platform::Rect& part : parts) {
+            const std::vector<DWORD> piece = composed(window, part);
+            int differing = 0;
+            for (int y = part.top; y < part.bottom; ++y) {
+                for (int x = part.left; x < part.right; ++x) {
+                    const size_t i = static_cast<size_t>(y * client.right + x);
+                    if ((piece[i] & 0xFFFFFF) != (full[i] & 0xFFFFFF)) ++differing;
+                }
+            }
+            EXPECT_EQ(differing, 0) << "page " << installing << ", part " << part.left << ","
+                                    << part.top << "-" << part.right << "," << part.bottom;
+        }
+    }
 }
 
 }  // namespace
