@@ -164,6 +164,19 @@ TEST_F(SetupWindowCreate, CommandsAndACloseRequestOnlySetFlags) {
     EXPECT_EQ(SendMessageA(window.main_window, WM_ERASEBKGND, 0, 0), 1);
 }
 
+// Another window taking the mouse mid-drag means no button-up will come: the
+// window must stop following the mouse.
+TEST_F(SetupWindowCreate, ADragEndsWhenAnotherWindowTakesTheMouse) {
+    send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 40));
+    EXPECT_TRUE(window.dragging);
+    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                 nullptr, nullptr);
+    SetCapture(other);
+    EXPECT_FALSE(window.dragging);
+    ReleaseCapture();
+    DestroyWindow(other);
+}
+
 TEST_F(SetupWindowCreate, HoverFollowsTheMouseFromButtonToButton) {
     SendMessageA(window.install_button, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
     EXPECT_EQ(window.hot_control_id, ID_INSTALL);
