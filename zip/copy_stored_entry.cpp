@@ -13,10 +13,14 @@ bool copy_stored_entry(std::FILE* package, std::FILE* output, std::uint64_t size
     if (size == 0) return true;
     std::vector<unsigned char> buffer(block_size);
     for (std::uint64_t remaining = size; remaining > 0;) {
-        window.process_pending_messages();
-        if (window.cancel_requested) {
-            error_message = cancelled_message;
-            return false;
+        // The entry's own start has just drained the queue: blocks after the
+        // first drain before they are copied.
+        if (remaining != size) {
+            window.process_pending_messages();
+            if (window.cancel_requested) {
+                error_message = cancelled_message;
+                return false;
+            }
         }
         const std::size_t block =
             static_cast<std::size_t>(std::min<std::uint64_t>(remaining, block_size));

@@ -98,27 +98,45 @@ int progress_for(std::uint64_t index, std::uint64_t count) {
 
 // Handles one entry of the walk: folders are created, files written and
 // listed. Unsafe names (folder entries included) and encrypted entries end
-// the walk.
+// the walk. Each entry drains the window's queue once before its work, and a
+// file's status update is that drain: with tens of thousands of small files,
+// each further drain would cost as much as writing a file.
 bool extract_entry(std::FILE* package, const ZipEntry& entry, std::uint64_t index,
                    std::uint64_t count, const std::string& install_folder, FolderMemory& folders,
                    SetupWindow& window, std::string& error_message,
                    std::vector<InstalledFile>& installed_files) {
+    // A Cancel seen by the last drain of the entry before wins over anything
+    // this entry could report.
+    if (window.cancel_requested) {
+        error_message = cancelled_message;
+        return false;
+    }
+    const bool is_folder = !entry.name.empty() && entry.name.back() == '\\';
+    if (!entry.name.empty()) {
+        if (!is_safe_entry_name(entry.name)) {
+            error_message = "The package contains an unsafe path: " + entry.name;
+            return false;
+        }
+        if (entry.flags & 0x0001) {
+            error_message = "The package is encrypted, which is not supported.";
+            return false;
+        }
+    }
+    if (entry.name.empty() || is_folder) {
+        window.process_pending_messages();
+    } else {
+        window.set_status("Installing Quellmark...", entry.name);
+    }
+    if (window.cancel_requested) {
+        error_message = cancelled_message;
+        return false;
+    }
     if (entry.name.empty()) return true;
-    const bool is_folder = entry.name.back() == '\\';
-    if (!is_safe_entry_name(entry.name)) {
-        error_message = "The package contains an unsafe path: " + entry.name;
-        return false;
-    }
-    if (entry.flags & 0x0001) {
-        error_message = "The package is encrypted, which is not supported.";
-        return false;
-    }
     const std::string target = join_path(install_folder, entry.name);
     if (is_folder) {
         create_directory_tree(target, &folders);
         return true;
     }
-    window.set_status("Installing Quellmark...", entry.name);
     window.set_progress(progress_for(index, count));
     if (!extract_file_entry(package, entry, target, folders, window, error_message)) return false;
     installed_files.push_back(entry.name);
@@ -152,11 +170,6 @@ bool extract_package(const std::string& package_path, const std::string& install
     const std::uint64_t count = entries.size();
     FolderMemory folders;
     for (std::uint64_t index = 0; index < count; ++index) {
-        window.process_pending_messages();
-        if (window.cancel_requested) {
-            error_message = cancelled_message;
-            return false;
-        }
         if (!extract_entry(package.get(), entries[index], index, count, install_folder, folders,
                            window, error_message, installed_files)) {
             return false;

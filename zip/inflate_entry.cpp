@@ -81,10 +81,14 @@ bool inflate_entry(std::FILE* package, std::FILE* output, std::uint64_t compress
     int last_result = Z_OK;
 
     while (remaining > 0 && last_result != Z_STREAM_END) {
-        window.process_pending_messages();
-        if (window.cancel_requested) {
-            error_message = cancelled_message;
-            return false;
+        // The entry's own start has just drained the queue: input blocks after
+        // the first drain before they are read.
+        if (remaining != compressed_size) {
+            window.process_pending_messages();
+            if (window.cancel_requested) {
+                error_message = cancelled_message;
+                return false;
+            }
         }
         const std::size_t block =
             static_cast<std::size_t>(std::min<std::uint64_t>(remaining, block_size));

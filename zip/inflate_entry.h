@@ -8,7 +8,8 @@
 
 // Streams compressed_size bytes from package (positioned at the entry's data)
 // through raw inflate into output, 64 KiB of input at a time, draining the
-// window's queue and honouring Cancel before each input block. True when the
+// window's queue and honouring Cancel before each input block after the first
+// (the caller drains before the entry). True when the
 // deflate stream ended; bytes after its end are ignored. On failure
 // error_message is one of "Could not initialize decompression.", "Setup was
 // cancelled.", "Could not read compressed data.", "Could not decompress zip
