@@ -28,6 +28,11 @@ void SetupWindow::request_status_repaint(bool immediately) {
     if (!immediately && now - last_status_repaint < status_repaint_interval_ms) return;
     status_repaint_pending = false;
     last_status_repaint = now;
+    // The labels are never shown: they carry the texts for whoever reads
+    // them, and follow the painted face rather than every update, since
+    // each change of a window text is a round trip to the window system.
+    platform::set_window_text(headline_label, headline);
+    platform::set_window_text(detail_label, detail);
     if (main_window) {
         const platform::Rect area = status_area();
         platform::invalidate_without_erase(main_window, &area);
@@ -52,8 +57,6 @@ void SetupWindow::set_status(const std::string& headline_text, const std::string
     std::string new_detail = detail_text;
     headline = std::move(new_headline);
     detail = std::move(new_detail);
-    platform::set_window_text(headline_label, headline);
-    platform::set_window_text(detail_label, detail);
     request_status_repaint(new_step);
     process_pending_messages();
 }
