@@ -19,6 +19,6 @@ apt-get install -y -qq --no-install-recommends \
   libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxinerama1:i386 \
   libxcomposite1:i386 libxfixes3:i386 libxext6:i386 \
   xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core \
-  python3 openssl ca-certificates curl \
+  python3 openssl ca-certificates curl osslsigncode \
   zip unzip libarchive-tools \
   >/dev/null

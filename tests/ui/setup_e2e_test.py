@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""The whole setup as a person runs it, driven by real clicks: the unchanged
-QuellmarkSetup.exe downloads a generated package from the local package host
-through the local proxy (for the production host name, with a CA that only
-this test's Wine prefix trusts), extracts it, records it, and is removed again
-by the uninstall command of its registry entry. One failure path too.
+"""The whole setup as a person runs it, driven by real clicks: the setup as
+it ships (CTest hands in the build's QuellmarkSetup.exe as
+tests/setup/signing_test.py signed it) downloads a generated package from the
+local package host through the local proxy (for the production host name,
+with a CA that only this test's Wine prefix trusts), extracts it, records it,
+and is removed again by the uninstall command of its registry entry. One
+failure path too.
 
 Usage: setup_e2e_test.py SETUP_EXE PROBE_EXE PREFIX_TOOL BASE_URL WORK_DIR [Test.name ...]
 
@@ -161,6 +163,7 @@ class SetupEndToEnd(unittest.TestCase):
             manifest = lines.read().decode()
         self.assertEqual([line for line in manifest.splitlines() if line],
                          [name.replace("/", "\\") for name, _ in files])
+        # Byte for byte, so a signed setup leaves a signed uninstaller.
         with open(os.path.join(folder, "QuellmarkUninstall.exe"), "rb") as copy, \
                 open(SETUP_EXE, "rb") as original:
             self.assertEqual(copy.read(), original.read())
