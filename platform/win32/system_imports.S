@@ -81,6 +81,7 @@ import .Lgdi32, SetBkColor, 8
 import .Lgdi32, SetBkMode, 8
 import .Lgdi32, SetStretchBltMode, 8
 import .Lgdi32, SetTextColor, 8
+import .Lgdi32, SetViewportOrgEx, 16
 import .Lgdi32, StretchBlt, 44
 
 import .Lole32, CoCreateInstance, 20
@@ -110,6 +111,7 @@ import .Luser32, GetSystemMetrics, 4
 import .Luser32, GetWindowLongA, 8
 import .Luser32, GetWindowTextA, 12
 import .Luser32, InvalidateRect, 12
+import .Luser32, IsRectEmpty, 4
 import .Luser32, LoadCursorA, 8
 import .Luser32, LoadIconA, 8
 import .Luser32, LoadImageA, 24
