@@ -27,7 +27,7 @@ work=$root/build/bench-setup
 state=$work/host
 
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target QuellmarkSetup prefix_network window_probe wininet_loop >/dev/null
+cmake --build --preset windows --target QuellmarkSetup prefix_network window_probe wininet_loop file_floor >/dev/null
 base_url=$(sed -n 's/^QUELLMARK_PACKAGE_BASE_URL:STRING=//p' build/windows/CMakeCache.txt)
 url_path=$(python3 -c 'import sys, urllib.parse; p = urllib.parse.urlsplit(sys.argv[1]).path; print(p if p.endswith("/") else p + "/")' "$base_url")
 

@@ -69,11 +69,13 @@ def setup_pid():
 
 class Watch:
     """Samples, every few milliseconds from the click on: when the package
-    in the temp folder reached its full size, and the setup's peak memory."""
+    in the temp folder reached its full size and when it was deleted again
+    (the extraction is over), and the setup's peak memory."""
 
     def __init__(self, temp_dir, package_size):
         self.temp_dir, self.package_size = temp_dir, package_size
         self.downloaded_at = None
+        self.extracted_at = None
         self.peak_kib = 0
         self.stop = False
         self.thread = threading.Thread(target=self.run, daemon=True)
@@ -96,6 +98,8 @@ class Watch:
                             self.downloaded_at = time.monotonic()
                     except OSError:
                         pass
+            elif self.extracted_at is None and not self.package_files():
+                self.extracted_at = time.monotonic()
             time.sleep(0.005)
 
 
@@ -131,7 +135,42 @@ def bare_loop(build, url, scratch):
     return float(fields["seconds"])
 
 
-def setup_run(build, prefix, temp_dir, package_size, entry_count):
+def file_floor(build, infos, scratch):
+    """Wine's own cost of creating these files, with nothing else around it."""
+    os.makedirs(scratch, exist_ok=True)
+    listing = os.path.join(scratch, "files.txt")
+    with open(listing, "w") as f:
+        for info in infos:
+            if not info.is_dir():
+                f.write("%d %s\n" % (info.file_size, info.filename.replace("/", "\\")))
+    code, out = gui.run_wine(os.path.join(HERE, "wine-run.sh"),
+                             [os.path.join(build, "tools", "file_floor.exe"),
+                              windows_path(listing), windows_path(os.path.join(scratch, "out"))])
+    shutil.rmtree(scratch)
+    fields = dict(f.split("=", 1) for f in out.split() if "=" in f)
+    if code != 0 or "seconds" not in fields:
+        raise SystemExit("file_floor failed: %r" % out)
+    return float(fields["seconds"])
+
+
+def last_request(work, agent):
+    """(tunnel opened, GET received) in epoch seconds for the newest request
+    of this agent, from the proxy's and the host's logs."""
+    with open(os.path.join(work, "host", "host.log")) as f:
+        gets = [line.split("\t") for line in f if line.rstrip("\n").endswith("\t" + agent)]
+    if not gets:
+        return None, None
+    got, client = float(gets[-1][0]), gets[-1][1]
+    opened = None
+    with open(os.path.join(work, "host", "proxy.log")) as f:
+        for line in f:
+            fields = line.split("\t")
+            if len(fields) > 4 and fields[4] == client:
+                opened = float(fields[0])
+    return opened, got
+
+
+def setup_run(build, work, prefix, temp_dir, package_size, entry_count):
     """One install by clicks: (seconds to the final box, download seconds,
     peak memory in KiB)."""
     shutil.rmtree(os.path.join(prefix, "drive_c", INSTALL_FOLDER), ignore_errors=True)
@@ -145,6 +184,7 @@ def setup_run(build, prefix, temp_dir, package_size, entry_count):
         watch.thread.start()
         gui.move(*setup.at(*INSTALL_BUTTON))
         clicked = time.monotonic()
+        clicked_epoch = time.time()
         gui.xdotool("click", 1)
         while visible_boxes() < 2:
             if setup.process.poll() is not None:
@@ -166,7 +206,12 @@ def setup_run(build, prefix, temp_dir, package_size, entry_count):
         if installed != entry_count + 2:
             raise SystemExit("%d files installed, %d expected" % (installed, entry_count + 2))
         download = (watch.downloaded_at - clicked) if watch.downloaded_at else float("nan")
-        return boxed - clicked, download, watch.peak_kib
+        extraction = ((watch.extracted_at - watch.downloaded_at)
+                      if watch.downloaded_at and watch.extracted_at else float("nan"))
+        records = (boxed - watch.extracted_at) if watch.extracted_at else float("nan")
+        opened, got = last_request(work, "QuellmarkSetup")
+        phases = (opened - clicked_epoch, got - opened) if opened and got else (float("nan"),) * 2
+        return boxed - clicked, download, extraction, records, watch.peak_kib, phases
     finally:
         setup.kill()
 
@@ -191,18 +236,29 @@ def main():
         out_bytes = sum(i.file_size for i in infos)
         curl, unzip = native(env, url, package, os.path.join(work, "native"))
         loop = bare_loop(build, url, os.path.join(work, "loop"))
-        total, download, peak = setup_run(build, prefix, temp_dir, size, entries)
+        loop_opened, loop_got = last_request(work, "QuellmarkSetup")
+        floor = file_floor(build, infos, os.path.join(work, "floor"))
+        total, download, extraction, records, peak, phases = setup_run(
+            build, work, prefix, temp_dir, size, entries)
         print("package %s: %d files, %.0f MB zipped, %.0f MB out" %
               (name, entries, size / 1e6, out_bytes / 1e6))
-        print("  setup, click to final box:  %7.2f s   (download %.2f s, peak memory %.1f MB)" %
-              (total, download, peak / 1024))
+        print("  setup, click to final box:  %7.2f s   (download %.2f s, extraction %.2f s, "
+              "records and box %.2f s; peak memory %.1f MB)" %
+              (total, download, extraction, records, peak / 1024))
         print("  curl + unzip -q -o:         %7.2f s   (curl %.2f s, unzip %.2f s)" %
               (curl + unzip, curl, unzip))
         print("  ratio setup / native:       %7.2f" % (total / (curl + unzip)))
         print("  bare WinInet loop:          %7.2f s   download speed vs loop: %.2f" %
               (loop, loop / download))
+        print("  download phases: click to proxy tunnel %.2f s, tunnel to GET (TLS) %.2f s; "
+              "the loop's tunnel to GET %.2f s" % (phases[0], phases[1], loop_got - loop_opened))
+        print("  Wine's floor for the files: %7.2f s   (CreateFileA, WriteFile, CloseHandle "
+              "alone; extraction / floor: %.2f)" % (floor, extraction / floor))
         sys.stdout.flush()
         rows.append((name, total, curl + unzip, download, loop, peak))
+        # The setup's least possible time under Wine: the bare loop's download
+        # and the files' creation, beside the native tools.
+        print("  Wine floor (loop + files) / native: %.2f" % ((loop + floor) / (curl + unzip)))
     print()
     print("%-8s %9s %9s %7s %10s %9s %9s %9s" % ("package", "setup s", "native s", "ratio",
                                                "download s", "loop s", "dl/loop", "peak MB"))
