@@ -277,8 +277,8 @@ class SetupEndToEnd(unittest.TestCase):
             text, code = self.install_by_clicks()
             self.assertEqual(code, 1)
             message, suffix, kept = text.partition(KEPT_SUFFIX)
-            self.assertEqual(message,
-                             "The package contains an unsafe path: ..\\outside-the-install-folder.txt")
+            self.assertEqual(message, "The package contains an unsafe path: "
+                             "..\\outside-the-install-folder.txt")
             self.assertEqual(suffix, KEPT_SUFFIX)
             self.assertRegex(kept, "^" + re.escape(self.temp) +
                              r"\\Quellmark-[0-9A-F]{16}\\QuellmarkFull\.zip$")
