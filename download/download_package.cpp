@@ -73,11 +73,11 @@ Outcome transfer_body(HINTERNET request, std::FILE* file, DWORD content_length,
     }
 }
 
-// The whole download with every handle owned here. The owners are declared in
-// opening order, so every return closes the file, then the URL handle, then
-// the Internet handle.
-Outcome fetch(const std::string& package_url, const std::string& package_path,
-              SetupWindow& window) {
+// The whole download with every Internet handle owned here, closed in
+// reverse opening order on every return. open_package gives the file once the
+// host has answered (null when it cannot); it stays its giver's.
+template <typename OpenPackage>
+Outcome fetch(const std::string& package_url, OpenPackage open_package, SetupWindow& window) {
     const InternetHandle internet(
         InternetOpenA(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!internet) return Outcome::no_downloader;
@@ -85,9 +85,9 @@ Outcome fetch(const std::string& package_url, const std::string& package_path,
         InternetOpenUrlA(internet.get(), package_url.c_str(), nullptr, 0, open_url_flags, 0));
     if (!request) return Outcome::no_url;
     const DWORD content_length = content_length_of(request.get());
-    const platform::File file(platform::open_file(package_path, "wb"));
+    std::FILE* const file = open_package();
     if (!file) return Outcome::no_file;
-    return transfer_body(request.get(), file.get(), content_length, package_url, window);
+    return transfer_body(request.get(), file, content_length, package_url, window);
 }
 
 const char* message_for(Outcome outcome) {
@@ -107,11 +107,27 @@ const char* message_for(Outcome outcome) {
 
 bool download_package(const std::string& package_url, const std::string& package_path,
                       SetupWindow& window, std::string& error_message) {
-    const Outcome outcome = fetch(package_url, package_path, window);
+    platform::File file;
+    const Outcome outcome = fetch(
+        package_url,
+        [&] {
+            file.reset(platform::open_file(package_path, "wb"));
+            return file.get();
+        },
+        window);
+    file.reset();
     if (outcome == Outcome::complete) return true;
     // Only a cancel removes the file, and only once every handle is closed.
     // A failed transfer keeps its partial file for inspection.
     if (outcome == Outcome::cancelled) platform::delete_file(package_path);
+    error_message = message_for(outcome);
+    return false;
+}
+
+bool download_package(const std::string& package_url, std::FILE* package, SetupWindow& window,
+                      std::string& error_message) {
+    const Outcome outcome = fetch(package_url, [package] { return package; }, window);
+    if (outcome == Outcome::complete) return true;
     error_message = message_for(outcome);
     return false;
 }

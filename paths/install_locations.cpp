@@ -7,7 +7,26 @@ const char* const package_base_url = QUELLMARK_PACKAGE_BASE_URL;
 
 std::string default_install_folder() { return "C:\\Games\\The Annals of Quellmark"; }
 
-std::string temp_package_path() { return join_path(platform::temp_folder(), package_file_name); }
+std::string create_package_folder() {
+    // Each draw is 64 bits: a taken name is someone's guess or leftover, and
+    // a few draws are plenty.
+    for (int draw = 0; draw < 8; ++draw) {
+        unsigned char bytes[8];
+        if (!platform::random_bytes(bytes, sizeof bytes)) return {};
+        std::string name = "Quellmark-";
+        for (unsigned char byte : bytes) {
+            name += "0123456789ABCDEF"[byte >> 4];
+            name += "0123456789ABCDEF"[byte & 15];
+        }
+        const std::string folder = join_path(platform::temp_folder(), name);
+        switch (platform::create_folder(folder)) {
+            case platform::FolderResult::created: return folder;
+            case platform::FolderResult::already_exists: continue;
+            case platform::FolderResult::failed: return {};
+        }
+    }
+    return {};
+}
 
 std::string package_url() {
     std::string url = package_base_url;

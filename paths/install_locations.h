@@ -10,9 +10,12 @@ inline constexpr char package_file_name[] = "QuellmarkFull.zip";
 // "C:\Games\The Annals of Quellmark".
 std::string default_install_folder();
 
-// The package file in the user's temporary folder; the bare file name when the
-// system reports no temporary folder.
-std::string temp_package_path();
+// Makes a new folder of this run's own for the package, in the user's
+// temporary folder (relative to the current folder when the system reports
+// none): "Quellmark-" and 16 hex digits from the system's random source, so
+// no other program can know the name beforehand. A name that is taken is
+// never used; another is drawn. Empty when no folder could be made.
+std::string create_package_folder();
 
 // package_base_url, a "/" if it lacks one, then the package file name.
 std::string package_url();

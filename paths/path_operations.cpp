@@ -76,3 +76,33 @@ bool create_directory_tree(const std::string& path, FolderMemory* memory) {
     }
     return true;
 }
+
+std::string link_crossed_below(const std::string& folder, const std::string& relative_path,
+                               const FolderMemory* checked) {
+    for (size_t end = relative_path.find_first_of("\\/"); end != std::string::npos;
+         end = relative_path.find_first_of("\\/", end + 1)) {
+        const std::string crossed = join_path(folder, relative_path.substr(0, end));
+        if (checked && checked->holds(crossed)) continue;
+        if (platform::is_link(crossed)) return crossed;
+    }
+    return {};
+}
+
+bool create_folders_below(const std::string& folder, const std::string& relative_folder,
+                          FolderMemory& memory, std::string& link) {
+    std::string relative = relative_folder;
+    if (relative.empty()) return true;
+    // Asked about as a folder passed through, the last level too.
+    if (!is_separator(relative.back())) relative += '\\';
+    for (size_t end = relative.find_first_of("\\/"); end != std::string::npos;
+         end = relative.find_first_of("\\/", end + 1)) {
+        const std::string level = join_path(folder, relative.substr(0, end));
+        if (memory.holds(level)) continue;
+        if (platform::create_folder(level) == platform::FolderResult::failed) return false;
+        // Every level above is remembered, so only this one is asked about.
+        link = link_crossed_below(folder, relative.substr(0, end + 1), &memory);
+        if (!link.empty()) return false;
+        memory.remember(level);
+    }
+    return true;
+}

@@ -37,3 +37,20 @@ private:
 // creation fails for any reason other than the name being taken; folders made
 // before that stay.
 bool create_directory_tree(const std::string& path, FolderMemory* memory = nullptr);
+
+// Does relative_path cross a link below folder? The full path of the first
+// folder that relative_path passes through below folder (every component but
+// the last) that is a link in platform::is_link's sense; empty when none is.
+// folder itself and the folders above it are never asked about: a games
+// folder moved to another drive by a junction keeps working. Folders that
+// checked holds count as asked already.
+std::string link_crossed_below(const std::string& folder, const std::string& relative_path,
+                               const FolderMemory* checked = nullptr);
+
+// Makes the folders of relative_folder below folder, outermost first, skipping
+// those memory holds. Each one is asked about right after it was made or
+// found, and remembered only when it is no link, so nothing is ever made
+// through one. False when a creation fails, or at the first link, whose full
+// path is then in link.
+bool create_folders_below(const std::string& folder, const std::string& relative_folder,
+                          FolderMemory& memory, std::string& link);

@@ -27,11 +27,6 @@ FolderResult create_folder(const std::string& path);
 // Windows; the POSIX build maps them so host tests see the same tree.
 std::FILE* open_file(const std::string& path, const char* mode);
 
-// Creates a file that did not exist and opens it for writing, as "wb" does.
-// Null when anything is at path already (a file, a folder, a link), so it
-// never writes through something that was there before.
-std::FILE* create_new_file(const std::string& path);
-
 // 64-bit positioning on an open stdio file.
 bool seek_to(std::FILE* file, std::uint64_t offset);
 bool seek_to_end(std::FILE* file);
@@ -39,6 +34,25 @@ std::int64_t tell(std::FILE* file);
 
 // Removes a file; callers never act on the outcome.
 void delete_file(const std::string& path);
+
+// Creates path as a new file, open for reading and writing ("w+b"). A name
+// that is taken, by a file, a folder or a link, fails: nothing that exists is
+// opened, and a link at path is never followed. While the file is open, no
+// other program may write, rename or delete it (Windows).
+std::FILE* create_new_file(const std::string& path);
+
+// Removes an empty folder; a link is removed itself, never what it points
+// to. Callers never act on the outcome.
+void remove_folder(const std::string& path);
+
+// True when path names a link: on Windows anything that carries a reparse
+// point (a junction, a symbolic link, a mount point), elsewhere a symbolic
+// link. False when nothing is there.
+bool is_link(const std::string& path);
+
+// Fills buffer with size bytes from the system's random source; false when
+// it gave none.
+bool random_bytes(void* buffer, std::size_t size);
 
 // The user's temporary folder as the system reports it (with its trailing
 // separator), or empty when it is not reported or does not fit 260 bytes.

@@ -4,6 +4,7 @@
 
 #include "paths/path_operations.h"
 #include "records/install_names.h"
+#include "records/pending_deletion.h"
 #include "records/system_paths.h"
 #include "records/win32_owners.h"
 
@@ -31,6 +32,9 @@ bool install_uninstaller(const std::string& install_folder) {
     const std::string program = running_program_path();
     if (program.empty()) return false;
     const std::string uninstaller = join_path(install_folder, uninstaller_file_name);
+    // An uninstall since the last restart left its own file to be deleted
+    // then; that would take the new copy with it.
+    cancel_pending_deletion(uninstaller);
     DeleteFileA(uninstaller.c_str());
     return CopyFileA(program.c_str(), uninstaller.c_str(), FALSE) != 0;
 }

@@ -8,6 +8,8 @@ bool install_uninstaller(const std::string& install_folder);
 void create_shortcuts(const std::string& install_folder);
 bool create_shortcut(const std::string& shortcut_path, const std::string& target_path,
                      const std::string& working_directory);
+// The path a shortcut file starts, as stored; empty when it cannot be read.
+std::string shortcut_target(const std::string& shortcut_path);
 void register_uninstall_entry(const std::string& install_folder);
 
 // Wraps text in double quotes, writing each inner quote as \".

@@ -45,6 +45,24 @@ bool create_shortcut(const std::string& shortcut_path, const std::string& target
     return SUCCEEDED(file->Save(wide.c_str(), TRUE));
 }
 
+std::string shortcut_target(const std::string& shortcut_path) {
+    ComApartment com;
+    ComPtr<IShellLinkA> link;
+    ComPtr<IPersistFile> file;
+    const std::wstring wide = wide_path(shortcut_path);
+    if (wide.empty() ||
+        FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                link.out())) ||
+        !link || FAILED(link->QueryInterface(IID_IPersistFile, file.out())) || !file ||
+        FAILED(file->Load(wide.c_str(), STGM_READ))) {
+        return {};
+    }
+    char target[MAX_PATH] = {};
+    if (FAILED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH))) return {};
+    target[MAX_PATH - 1] = '\0';
+    return target;
+}
+
 // Puts "The Annals of Quellmark.lnk" on the all-users desktop and into the
 // Start-menu folder "The Annals of Quellmark". A shell folder that cannot be
 // resolved skips its shortcut; the other is still made.

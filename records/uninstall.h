@@ -10,6 +10,6 @@ int run_uninstall();
 // The folder holding the running program; empty when it cannot be found.
 std::string module_folder();
 
-void remove_shortcuts();
+void remove_shortcuts(const std::string& install_folder);
 void remove_installed_directories(const std::string& install_folder,
                                   const std::vector<std::string>& manifest_paths);

@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
+#include "setup/temp_package.h"
 #include "ui/setup_window.h"
 #include "zip/extract_package.h"
 
@@ -27,7 +28,6 @@ bool is_cancellation(const std::string& message) { return message == cancelled_m
 // the texts belong to run_install, which releases them on every path.
 int install_into(SetupWindow& window, const std::string& install_folder) {
     window.enter_install_mode();
-    const std::string package_path = temp_package_path();
     window.set_status("Preparing install folder...", install_folder);
 
     if (!create_directory_tree(install_folder)) {
@@ -35,30 +35,39 @@ int install_into(SetupWindow& window, const std::string& install_folder) {
         return 1;
     }
 
+    // Open from here to the end of the extraction. One that cannot be made is
+    // reported by the download, once the host has answered.
+    TempPackage package;
+    package.create();
     std::string error_message;
     bool downloaded;
     {
         const std::string url = package_url();
-        downloaded = download_package(url, package_path, window, error_message);
+        downloaded = download_package(url, package.file(), window, error_message);
     }
     if (!downloaded) {
+        // A partial package stays for inspection; an empty one is no package.
+        if (is_cancellation(error_message) || package.holds_nothing()) package.remove();
         if (!is_cancellation(error_message)) window.finish(error_message, false);
         return 1;
     }
 
     std::vector<InstalledFile> installed_files;
-    if (!extract_package(package_path, install_folder, window, error_message, installed_files)) {
-        // The package stays on disk either way, so it can be inspected.
-        if (!is_cancellation(error_message)) {
+    if (!extract_package(package.file(), install_folder, window, error_message,
+                         installed_files)) {
+        if (is_cancellation(error_message)) {
+            package.remove();
+        } else {
+            // The package stays on disk, so it can be inspected.
             error_message += kept_package_suffix;
-            error_message += package_path;
+            error_message += package.path();
             window.finish(error_message, false);
         }
         return 1;
     }
 
     // From here on nothing can fail the install: the game files are in place.
-    platform::delete_file(package_path);
+    package.remove();
     window.set_status("Preparing uninstaller...", "");
     install_uninstaller(install_folder);
     write_manifest(install_folder, installed_files);

@@ -1,7 +1,8 @@
 // Looks at the running setup from outside, the way the GUI tests need it:
 // what a control holds, whether it is visible, where the window and a message
 // box's button are on screen, and a close request like the taskbar's.
-//   window_probe text ID | visible ID|progress | rect | state | close | box CAPTION
+//   window_probe text ID | settext ID TEXT | visible ID|progress | rect | state | close |
+//                box CAPTION
 // Prints one line; exits 1 when the window or control is not there.
 #include <windows.h>
 
@@ -76,6 +77,14 @@ int main(int argc, char** argv) {
         std::printf("%s\n", IsIconic(window) ? "minimized" : "normal");
     } else if (command == "close") {
         PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else if (argc > 3 && command == "settext") {
+        // What typing into the field leaves there, without a keyboard layout.
+        HWND child = control(window, argv[2]);
+        DWORD_PTR result = 0;
+        if (!child || !SendMessageTimeoutA(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]),
+                                           SMTO_ABORTIFHUNG, 5000, &result)) {
+            return 1;
+        }
     } else if (argc > 2 && (command == "text" || command == "visible")) {
         HWND child = control(window, argv[2]);
         if (!child) return 1;

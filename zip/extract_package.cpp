@@ -51,19 +51,35 @@ bool write_entry_data(std::FILE* package, std::FILE* output, const ZipEntry& ent
     }
 }
 
-// Creates target afresh for writing, in its folder chain. Folders this run
-// has made are not made again. A file already at the target is deleted and
-// replaced, never written through; only then is the delete paid for, since
-// on a fresh install it would be one more costly call per file. If the file
-// still cannot be created, a remembered folder may have been removed
-// meanwhile, so the chain is made anew and the file tried once more.
-platform::File create_output(const std::string& target, FolderMemory& folders,
-                             std::string& error_message) {
-    const std::string folder = parent_folder(target);
+constexpr char link_message[] = "The install folder contains a link to another location: ";
+
+// Makes the install folder's chain, then relative_folder's folders below it,
+// none of them through a link. False with error_message set; link tells a
+// link found from a folder that could not be made.
+bool make_folders(const std::string& install_folder, const std::string& relative_folder,
+                  FolderMemory& folders, std::string& link, std::string& error_message) {
+    if (create_directory_tree(install_folder, &folders) &&
+        create_folders_below(install_folder, relative_folder, folders, link)) {
+        return true;
+    }
+    error_message = link.empty() ? "Could not create the install folder." : link_message + link;
+    return false;
+}
+
+// Creates the entry's target afresh for writing, in its folder chain. Folders
+// this run has made are not made again. The file is made new, so a link or a
+// hard link left in its name's place is deleted and replaced, never written
+// through; the delete is paid for only then, since on a fresh install it
+// would be one more costly call per file. If the file still cannot be
+// created, a remembered folder may have been removed meanwhile, so the chain
+// is made anew and the file tried once more.
+platform::File create_output(const std::string& install_folder, const std::string& name,
+                             FolderMemory& folders, std::string& error_message) {
+    const std::string target = join_path(install_folder, name);
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (attempt > 0) folders.forget_all();
-        if (!create_directory_tree(folder, &folders)) {
-            error_message = "Could not create the install folder.";
+        std::string link;
+        if (!make_folders(install_folder, parent_folder(name), folders, link, error_message)) {
             return nullptr;
         }
         platform::File output(platform::create_new_file(target));
@@ -76,16 +92,17 @@ platform::File create_output(const std::string& target, FolderMemory& folders,
     return nullptr;
 }
 
-// Extracts one file entry to target; the output file is closed before this
-// returns, whatever the outcome.
-bool extract_file_entry(std::FILE* package, const ZipEntry& entry, const std::string& target,
-                        FolderMemory& folders, SetupWindow& window, std::string& error_message) {
+// Extracts one file entry below the install folder; the output file is closed
+// before this returns, whatever the outcome.
+bool extract_file_entry(std::FILE* package, const ZipEntry& entry,
+                        const std::string& install_folder, FolderMemory& folders,
+                        SetupWindow& window, std::string& error_message) {
     std::uint64_t data_offset = 0;
     if (!find_entry_data(package, entry, data_offset)) {
         error_message = "A zip entry has an invalid local header.";
         return false;
     }
-    platform::File output = create_output(target, folders, error_message);
+    platform::File output = create_output(install_folder, entry.name, folders, error_message);
     if (!output) return false;
     // A data offset past the end shows up as a short read of the data.
     platform::seek_to(package, data_offset);
@@ -132,13 +149,22 @@ bool extract_entry(std::FILE* package, const ZipEntry& entry, std::uint64_t inde
         return false;
     }
     if (entry.name.empty()) return true;
-    const std::string target = join_path(install_folder, entry.name);
     if (is_folder) {
-        create_directory_tree(target, &folders);
-        return true;
+        // A folder that cannot be made shows when a file is written into it;
+        // a link ends the walk here.
+        std::string link;
+        std::string folder_message;
+        if (make_folders(install_folder, entry.name, folders, link, folder_message) ||
+            link.empty()) {
+            return true;
+        }
+        error_message = folder_message;
+        return false;
     }
     window.set_progress(progress_for(index, count));
-    if (!extract_file_entry(package, entry, target, folders, window, error_message)) return false;
+    if (!extract_file_entry(package, entry, install_folder, folders, window, error_message)) {
+        return false;
+    }
     installed_files.push_back(entry.name);
     return true;
 }
@@ -153,29 +179,34 @@ bool extract_package(const std::string& package_path, const std::string& install
         error_message = "Could not open the downloaded package.";
         return false;
     }
+    return extract_package(package.get(), install_folder, window, error_message,
+                           installed_files);
+}
+
+bool extract_package(std::FILE* package, const std::string& install_folder, SetupWindow& window,
+                     std::string& error_message, std::vector<InstalledFile>& installed_files) {
     std::uint64_t package_size = 0;
-    if (platform::seek_to_end(package.get())) {
-        const std::int64_t end = platform::tell(package.get());
+    if (platform::seek_to_end(package)) {
+        const std::int64_t end = platform::tell(package);
         if (end > 0) package_size = static_cast<std::uint64_t>(end);
     }
     std::uint64_t directory_offset = 0;
     std::uint64_t entry_count = 0;
     std::vector<ZipEntry> entries;
-    if (!locate_central_directory(package.get(), package_size, directory_offset, entry_count,
+    if (!locate_central_directory(package, package_size, directory_offset, entry_count,
                                   error_message) ||
-        !read_central_directory(package.get(), directory_offset, entry_count, entries,
+        !read_central_directory(package, directory_offset, entry_count, entries,
                                 error_message)) {
         return false;
     }
     const std::uint64_t count = entries.size();
     FolderMemory folders;
     for (std::uint64_t index = 0; index < count; ++index) {
-        if (!extract_entry(package.get(), entries[index], index, count, install_folder, folders,
+        if (!extract_entry(package, entries[index], index, count, install_folder, folders,
                            window, error_message, installed_files)) {
             return false;
         }
     }
-    package.reset();
     window.set_progress(100);
     return true;
 }

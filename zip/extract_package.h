@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -8,7 +9,14 @@
 // Installs the package at package_path into install_folder, in directory
 // order, moving the progress bar from 50 to 100. Returns true when every entry
 // was handled; on false, error_message holds the reason and installed_files
-// every file completed before the failure. Nothing is rolled back.
+// every file completed before the failure. Nothing is rolled back. No folder
+// or file is made or written through a link below the install folder: one
+// found there ends the extraction with "The install folder contains a link
+// to another location: " and the link's full path.
 bool extract_package(const std::string& package_path, const std::string& install_folder,
                      SetupWindow& window, std::string& error_message,
                      std::vector<InstalledFile>& installed_files);
+
+// The same from package, a file the caller holds open and keeps open.
+bool extract_package(std::FILE* package, const std::string& install_folder, SetupWindow& window,
+                     std::string& error_message, std::vector<InstalledFile>& installed_files);

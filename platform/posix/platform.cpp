@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,14 +40,6 @@ std::FILE* open_file(const std::string& path, const char* mode) {
     return std::fopen(native_path(path).c_str(), mode);
 }
 
-std::FILE* create_new_file(const std::string& path) {
-    const int descriptor = ::open(native_path(path).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-    if (descriptor == -1) return nullptr;
-    std::FILE* file = ::fdopen(descriptor, "wb");
-    if (!file) ::close(descriptor);
-    return file;
-}
-
 bool seek_to(std::FILE* file, std::uint64_t offset) {
     if (offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
     return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
@@ -57,6 +50,36 @@ bool seek_to_end(std::FILE* file) { return ::fseeko(file, 0, SEEK_END) == 0; }
 std::int64_t tell(std::FILE* file) { return ::ftello(file); }
 
 void delete_file(const std::string& path) { ::unlink(native_path(path).c_str()); }
+
+std::FILE* create_new_file(const std::string& path) {
+    const int descriptor =
+        ::open(native_path(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (descriptor == -1) return nullptr;
+    std::FILE* file = ::fdopen(descriptor, "w+b");
+    if (!file) ::close(descriptor);
+    return file;
+}
+
+void remove_folder(const std::string& path) { ::rmdir(native_path(path).c_str()); }
+
+bool is_link(const std::string& path) {
+    struct stat status;
+    return ::lstat(native_path(path).c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+bool random_bytes(void* buffer, std::size_t size) {
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    while (size > 0) {
+        const ssize_t got = ::getrandom(bytes, size, 0);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes += got;
+        size -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
 
 std::string temp_folder() {
     const char* dir = std::getenv("TMPDIR");

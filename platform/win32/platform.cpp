@@ -6,6 +6,10 @@
 
 #include <vector>
 
+// RtlGenRandom by its export name. Declared here to be reached through its
+// import pointer, as the setup's own stubs provide it.
+extern "C" __declspec(dllimport) BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG size);
+
 namespace platform {
 
 FolderResult create_folder(const std::string& path) {
@@ -18,20 +22,6 @@ std::FILE* open_file(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
 }
 
-std::FILE* create_new_file(const std::string& path) {
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
-    if (descriptor == -1) {
-        CloseHandle(handle);
-        return nullptr;
-    }
-    std::FILE* file = _fdopen(descriptor, "wb");
-    if (!file) _close(descriptor);  // closes the handle too
-    return file;
-}
-
 bool seek_to(std::FILE* file, std::uint64_t offset) {
     if (offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
     return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
@@ -42,6 +32,35 @@ bool seek_to_end(std::FILE* file) { return _fseeki64(file, 0, SEEK_END) == 0; }
 std::int64_t tell(std::FILE* file) { return _ftelli64(file); }
 
 void delete_file(const std::string& path) { DeleteFileA(path.c_str()); }
+
+std::FILE* create_new_file(const std::string& path) {
+    // Others may read (a virus scanner, say) but neither write nor delete nor
+    // rename; the reparse-point flag opens a link in the name's place itself,
+    // which CREATE_NEW then refuses as taken.
+    const HANDLE handle =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+    if (descriptor == -1) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(descriptor, "w+b");
+    if (!file) _close(descriptor);
+    return file;
+}
+
+void remove_folder(const std::string& path) { RemoveDirectoryA(path.c_str()); }
+
+bool is_link(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool random_bytes(void* buffer, std::size_t size) {
+    return SystemFunction036(buffer, static_cast<ULONG>(size)) != FALSE;
+}
 
 std::string temp_folder() {
     char buffer[MAX_PATH] = {};

@@ -60,7 +60,14 @@ dll .Lwininet, "wininet.dll"
 import .Ladvapi32, RegCloseKey, 4
 import .Ladvapi32, RegCreateKeyExA, 36
 import .Ladvapi32, RegDeleteKeyA, 8
+import .Ladvapi32, RegDeleteValueW, 8
+import .Ladvapi32, RegOpenKeyExA, 20
+import .Ladvapi32, RegQueryValueExA, 24
+import .Ladvapi32, RegQueryValueExW, 24
 import .Ladvapi32, RegSetValueExA, 24
+import .Ladvapi32, RegSetValueExW, 24
+/* The system's random source, RtlGenRandom by its export name. */
+import .Ladvapi32, SystemFunction036, 8
 
 /* The common controls' initialisation is exported by ordinal 17 only. */
 import .Lcomctl32, InitCommonControls, 0, 17

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
+#include "platform/platform.h"
+
 #include "tests/support/scratch_folder.h"
 
 using test_support::folder_exists;
@@ -41,16 +45,19 @@ TEST(FixedLocations, AreTheInstallDefaults) {
     EXPECT_EQ(url.substr(url.size() - 18), "/QuellmarkFull.zip");
 }
 
-TEST(FixedLocations, TempPackageIsInTheTemporaryFolderWithoutADoubledSeparator) {
-    const std::string path = temp_package_path();
-    ASSERT_GT(path.size(), sizeof "QuellmarkFull.zip");
-    EXPECT_EQ(path.substr(path.size() - 17), "QuellmarkFull.zip");
-    const std::string folder = path.substr(0, path.size() - 17);
-    ASSERT_FALSE(folder.empty());
-    EXPECT_TRUE(folder.back() == '\\' || folder.back() == '/');
-    EXPECT_FALSE(folder.size() > 1 && (folder[folder.size() - 2] == '\\' ||
-                                       folder[folder.size() - 2] == '/'));
-    EXPECT_TRUE(folder_exists(folder));
+TEST(FixedLocations, EachPackageFolderIsNewAndNamedAtRandomInTheTemporaryFolder) {
+    const std::string first = create_package_folder();
+    const std::string second = create_package_folder();
+    for (const std::string& folder : {first, second}) {
+        const std::string temp = platform::temp_folder();
+        ASSERT_EQ(folder.size(), temp.size() + 26) << folder;
+        EXPECT_EQ(folder.substr(0, temp.size()), temp);
+        EXPECT_TRUE(std::regex_match(folder.substr(temp.size()),
+                                     std::regex("Quellmark-[0-9A-F]{16}"))) << folder;
+        EXPECT_TRUE(folder_exists(folder));
+        platform::remove_folder(folder);
+    }
+    EXPECT_NE(first, second);
 }
 
 TEST(CreateDirectoryTree, EmptyPathCreatesNothing) { EXPECT_TRUE(create_directory_tree("")); }

@@ -46,19 +46,7 @@ std::string narrow(const std::wstring& text) {
 // would take for the end.
 std::vector<std::wstring> read_pending() {
     std::vector<std::wstring> strings;
-    OpenKey key(HKEY_LOCAL_MACHINE, session_manager, KEY_READ);
-    if (!key.key) return strings;
-    DWORD size = 0;
-    if (RegQueryValueExW(key.key, pending_value, nullptr, nullptr, nullptr, &size) !=
-        ERROR_SUCCESS) {
-        return strings;
-    }
-    std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
-    if (RegQueryValueExW(key.key, pending_value, nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(&data[0]), &size) != ERROR_SUCCESS) {
-        return strings;
-    }
-    data.resize(size / sizeof(wchar_t));
+    const std::wstring data = pending_operations();
     size_t start = 0;
     while (start < data.size()) {
         const size_t end = data.find(L'\0', start);
@@ -172,6 +160,35 @@ std::string common_programs() { return shell_folder(CSIDL_COMMON_PROGRAMS); }
 std::string desktop_shortcut() { return common_desktop() + "\\" + shortcut_name; }
 std::string menu_folder() { return common_programs() + "\\" + menu_folder_name; }
 std::string menu_shortcut() { return menu_folder() + "\\" + shortcut_name; }
+
+std::wstring pending_operations() {
+    OpenKey key(HKEY_LOCAL_MACHINE, session_manager, KEY_READ);
+    if (!key.key) return {};
+    DWORD size = 0;
+    if (RegQueryValueExW(key.key, pending_value, nullptr, nullptr, nullptr, &size) !=
+        ERROR_SUCCESS) {
+        return {};
+    }
+    std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(key.key, pending_value, nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(&data[0]), &size) != ERROR_SUCCESS) {
+        return {};
+    }
+    data.resize(size / sizeof(wchar_t));
+    return data;
+}
+
+void set_pending_operations(const std::wstring& data) {
+    OpenKey key(HKEY_LOCAL_MACHINE, session_manager, KEY_SET_VALUE);
+    if (!key.key) return;
+    if (data.empty()) {
+        RegDeleteValueW(key.key, pending_value);
+    } else {
+        RegSetValueExW(key.key, pending_value, 0, REG_MULTI_SZ,
+                       reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+    }
+}
 
 std::vector<std::string> pending_deletions() {
     const std::vector<std::wstring> strings = read_pending();

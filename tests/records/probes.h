@@ -54,6 +54,10 @@ std::string menu_shortcut();
 // prefix, and a way to take one out again so no test leaves it behind.
 std::vector<std::string> pending_deletions();
 void forget_pending_deletion(const std::string& path);
+// The whole value as stored, every NUL included; empty when it is missing.
+// Setting it empty deletes it.
+std::wstring pending_operations();
+void set_pending_operations(const std::wstring& data);
 
 std::string running_program();
 

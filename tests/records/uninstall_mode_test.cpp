@@ -175,8 +175,15 @@ TEST_F(UninstallMode, AnsweringYesRemovesTheInstallButKeepsWhatTheGameWroteLater
     EXPECT_TRUE(folder_exists(install_folder));
 }
 
-TEST_F(UninstallMode, RemovesNestedFoldersWhateverTheirCaseInTheManifest) {
+// The records name the folder in another case, with another separator and a
+// trailing one: still this install's own.
+TEST_F(UninstallMode, RemovesNestedFoldersAndRecordsWhateverTheirCase) {
     install({"Bin\\x\\a.dat", "bin\\x\\b.dat", "deep\\er\\and\\deeper\\c.dat", "deep\\d.dat"});
+    std::string spelled = install_folder + "\\";
+    CharUpperA(&spelled[0]);
+    spelled[spelled.find_last_of('\\', spelled.size() - 2)] = '/';
+    register_uninstall_entry(spelled);
+    create_shortcuts(spelled);
     const UninstallRun run = uninstall({IDYES, IDOK});
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exit_code, 0u);
@@ -233,6 +240,51 @@ TEST_F(UninstallMode, TamperedManifestTouchesNothingOutsideTheInstallFolder) {
     EXPECT_FALSE(file_exists(at("inside.txt")));
     EXPECT_FALSE(file_exists(at("sub\\inside.txt")));
     EXPECT_FALSE(folder_exists(at("sub")));
+}
+
+// A later install elsewhere owns the entry and the shortcuts: this
+// uninstaller leaves them and still removes its own files.
+TEST_F(UninstallMode, RecordsOfAnInstallElsewhereStay) {
+    install(game_files);
+    const std::string elsewhere = scratch.at("Quellmark2");
+    register_uninstall_entry(elsewhere);
+    create_shortcuts(elsewhere);
+    const UninstallRun run = uninstall({IDYES, IDOK});
+    ASSERT_TRUE(run.finished);
+    ASSERT_EQ(run.boxes.size(), 2u);
+    expect_completion(run.boxes[1]);
+
+    for (const std::string& file : game_files) EXPECT_FALSE(file_exists(at(file))) << file;
+    EXPECT_FALSE(file_exists(at("installed-files.txt")));
+    const RegistryValue location = read_value(HKEY_LOCAL_MACHINE, uninstall_key, "InstallLocation");
+    EXPECT_EQ(location.bytes, elsewhere + '\0');
+    EXPECT_EQ(load_shortcut(desktop_shortcut()).target, elsewhere + "\\bin\\client\\Qm_client.exe");
+    EXPECT_EQ(load_shortcut(menu_shortcut()).target, elsewhere + "\\bin\\client\\Qm_client.exe");
+}
+
+// Installing again before the restart takes back the deletion the uninstall
+// left for the uninstaller's path, and no other entry.
+TEST_F(UninstallMode, ReinstallTakesBackOnlyThePendingDeletionOfItsUninstaller) {
+    install(game_files);
+    // Other programs' entries: deletions (one of a file of the same name) and
+    // a replacing rename, which must stay byte for byte.
+    const wchar_t other_entries[] =
+        L"\\??\\C:\\other\\gone.tmp\0\0"
+        L"\\??\\C:\\other\\a.txt\0!\\??\\C:\\other\\b.txt\0"
+        L"\\??\\C:\\other\\QuellmarkUninstall.exe\0\0\0";
+    const std::wstring others(other_entries, sizeof other_entries / sizeof(wchar_t) - 1);
+    struct Restore {
+        std::wstring value = pending_operations();
+        ~Restore() { set_pending_operations(value); }
+    } restore;
+    set_pending_operations(others);
+    const UninstallRun run = uninstall({IDYES, IDOK});
+    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(deletion_pending());
+
+    EXPECT_TRUE(install_uninstaller(install_folder));
+    EXPECT_FALSE(deletion_pending());
+    EXPECT_TRUE(pending_operations() == others);
 }
 
 }  // namespace

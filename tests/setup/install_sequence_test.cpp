@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <set>
 #include <vector>
 
 #include "paths/install_locations.h"
+#include "platform/platform.h"
 #include "tests/setup/scripted_steps.h"
 #include "tests/support/scratch_folder.h"
 
@@ -18,14 +21,44 @@ namespace {
 
 const char kept_suffix[] = "\n\nThe downloaded zip was kept here for inspection:\n";
 
+// The run's package folders in the temporary folder, by full path.
+std::set<std::string> package_folders() {
+    namespace fs = std::filesystem;
+    std::set<std::string> folders;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(platform::temp_folder(), error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("Quellmark-", 0) == 0) folders.insert(platform::temp_folder() + name);
+    }
+    return folders;
+}
+
 class InstallSequence : public ::testing::Test {
 protected:
     void SetUp() override {
         reset_steps();
         script.typed_folder = scratch.path() + "\\Games\\The Annals of Quellmark";
-        std::remove(temp_package_path().c_str());
+        folders_before = package_folders();
     }
-    void TearDown() override { std::remove(temp_package_path().c_str()); }
+    void TearDown() override {
+        for (const std::string& folder : new_package_folders()) std::filesystem::remove_all(folder);
+    }
+
+    std::vector<std::string> new_package_folders() const {
+        std::vector<std::string> added;
+        for (const std::string& folder : package_folders()) {
+            if (!folders_before.count(folder)) added.push_back(folder);
+        }
+        return added;
+    }
+
+    // The one package a failed run kept; empty when there is not exactly one.
+    std::string kept_package() const {
+        const std::vector<std::string> added = new_package_folders();
+        return added.size() == 1 ? added[0] + "\\QuellmarkFull.zip" : std::string();
+    }
+
+    std::set<std::string> folders_before;
 
     std::vector<std::string> steps_after_start() const {
         std::vector<std::string> steps;
@@ -96,7 +129,9 @@ TEST_F(InstallSequence, DownloadFailureShowsItsMessageUnchanged) {
     ASSERT_EQ(journal.boxes.size(), 1u);
     EXPECT_EQ(journal.boxes[0].message, "Could not open the download URL.");
     EXPECT_EQ(journal.download_url, package_url());
-    EXPECT_EQ(journal.download_path, temp_package_path());
+    EXPECT_TRUE(journal.download_had_file);
+    // Nothing was written to it: no package stays behind.
+    EXPECT_EQ(new_package_folders(), std::vector<std::string>{});
     EXPECT_TRUE(folder_exists(script.typed_folder));
     EXPECT_EQ(journal.calls.back(), "window released");
 }
@@ -105,16 +140,17 @@ TEST_F(InstallSequence, PartialPackageOfAFailedDownloadIsLeftAsTheDownloadLeftIt
     script.download_succeeds = false;
     script.download_message = "The download failed.";
     EXPECT_EQ(run_install(), 1);
-    EXPECT_TRUE(file_exists(temp_package_path()));
+    ASSERT_NE(kept_package(), "");
+    EXPECT_EQ(test_support::read_file(kept_package()), package_bytes);
 }
 
-TEST_F(InstallSequence, CancelledDownloadShowsNoBox) {
+TEST_F(InstallSequence, CancelledDownloadShowsNoBoxAndRemovesThePackage) {
     script.download_succeeds = false;
     script.download_message = "Setup was cancelled.";
-    script.download_writes_package = false;
     EXPECT_EQ(run_install(), 1);
     EXPECT_TRUE(journal.boxes.empty());
     EXPECT_EQ(steps_after_start().back(), "window released");
+    EXPECT_EQ(new_package_folders(), std::vector<std::string>{});
 }
 
 TEST_F(InstallSequence, OnlyTheExactCancelTextIsACancellation) {
@@ -135,11 +171,13 @@ TEST_F(InstallSequence, ExtractionFailureNamesTheKeptPackage) {
     script.extraction_message = "The zip directory is corrupt.";
     EXPECT_EQ(run_install(), 1);
     ASSERT_EQ(journal.boxes.size(), 1u);
+    ASSERT_NE(kept_package(), "");
     EXPECT_EQ(journal.boxes[0].message,
-              "The zip directory is corrupt." + std::string(kept_suffix) + temp_package_path());
+              "The zip directory is corrupt." + std::string(kept_suffix) + kept_package());
     EXPECT_FALSE(journal.boxes[0].success);
-    EXPECT_TRUE(file_exists(temp_package_path()));
-    EXPECT_EQ(journal.extract_package_path, temp_package_path());
+    EXPECT_EQ(test_support::read_file(kept_package()), package_bytes);
+    // The extraction read the very file the download wrote.
+    EXPECT_EQ(journal.extracted_package_bytes, package_bytes);
     EXPECT_EQ(journal.extract_install_folder, script.typed_folder);
     for (const char* record : {"install_uninstaller", "write_manifest", "create_shortcuts",
                                "register_uninstall_entry"}) {
@@ -147,12 +185,12 @@ TEST_F(InstallSequence, ExtractionFailureNamesTheKeptPackage) {
     }
 }
 
-TEST_F(InstallSequence, CancelledExtractionShowsNoBoxAndKeepsThePackage) {
+TEST_F(InstallSequence, CancelledExtractionShowsNoBoxAndRemovesThePackage) {
     script.extraction_succeeds = false;
     script.extraction_message = "Setup was cancelled.";
     EXPECT_EQ(run_install(), 1);
     EXPECT_TRUE(journal.boxes.empty());
-    EXPECT_TRUE(file_exists(temp_package_path()));
+    EXPECT_EQ(new_package_folders(), std::vector<std::string>{});
 }
 
 TEST_F(InstallSequence, SuccessRunsEveryStepInOrderAndDeletesThePackage) {
@@ -170,7 +208,8 @@ TEST_F(InstallSequence, SuccessRunsEveryStepInOrderAndDeletesThePackage) {
     EXPECT_TRUE(journal.boxes[0].success);
     EXPECT_EQ(journal.manifest_entries, 2u);
     for (const std::string& folder : journal.record_folders) EXPECT_EQ(folder, script.typed_folder);
-    EXPECT_FALSE(file_exists(temp_package_path()));
+    EXPECT_EQ(journal.extracted_package_bytes, package_bytes);
+    EXPECT_EQ(new_package_folders(), std::vector<std::string>{});
 }
 
 TEST_F(InstallSequence, FailedRecordsAndALateCancelStillEndInSuccess) {

@@ -3,7 +3,6 @@
 #include "download/download_package.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
-#include "tests/support/scratch_folder.h"
 #include "ui/setup_window.h"
 #include "zip/extract_package.h"
 
@@ -48,21 +47,22 @@ void SetupWindow::finish(const std::string& message, bool success) {
     journal.boxes.push_back({message, success});
 }
 
-bool download_package(const std::string& url, const std::string& path, SetupWindow&,
+bool download_package(const std::string& url, std::FILE* package, SetupWindow&,
                       std::string& error_message) {
     journal.calls.push_back("download");
     journal.download_url = url;
-    journal.download_path = path;
-    if (script.download_writes_package) test_support::write_file(path, "PK package bytes");
+    journal.download_had_file = package != nullptr;
+    if (script.download_writes_package && package) std::fputs(package_bytes, package);
     if (!script.download_succeeds) error_message = script.download_message;
     return script.download_succeeds;
 }
 
-bool extract_package(const std::string& package_path, const std::string& install_folder,
-                     SetupWindow& window, std::string& error_message,
-                     std::vector<InstalledFile>& installed_files) {
+bool extract_package(std::FILE* package, const std::string& install_folder, SetupWindow& window,
+                     std::string& error_message, std::vector<InstalledFile>& installed_files) {
     journal.calls.push_back("extract");
-    journal.extract_package_path = package_path;
+    std::fseek(package, 0, SEEK_SET);
+    char bytes[64] = {};
+    journal.extracted_package_bytes.assign(bytes, std::fread(bytes, 1, sizeof bytes, package));
     journal.extract_install_folder = install_folder;
     installed_files = script.extracted;
     // A Cancel pressed late, after the last block, must change nothing.

@@ -30,12 +30,16 @@ struct StepJournal {
     std::vector<std::string> calls;
     std::vector<FinalBox> boxes;
     std::string download_url;
-    std::string download_path;
-    std::string extract_package_path;
+    bool download_had_file = false;
+    // What the extraction read from the file the download was handed.
+    std::string extracted_package_bytes;
     std::string extract_install_folder;
     std::vector<std::string> record_folders;
     size_t manifest_entries = 0;
 };
+
+// What the stand-in download writes into the package it is handed.
+inline constexpr char package_bytes[] = "PK package bytes";
 
 extern StepScript script;
 extern StepJournal journal;
