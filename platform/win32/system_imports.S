@@ -130,8 +130,12 @@ import .Luser32, TrackMouseEvent, 4
 import .Luser32, TranslateMessage, 4
 import .Luser32, UpdateWindow, 4
 
+import .Lwininet, HttpOpenRequestA, 32
 import .Lwininet, HttpQueryInfoA, 20
+import .Lwininet, HttpSendRequestA, 20
 import .Lwininet, InternetCloseHandle, 4
+import .Lwininet, InternetConnectA, 32
+import .Lwininet, InternetCrackUrlA, 16
 import .Lwininet, InternetOpenA, 20
-import .Lwininet, InternetOpenUrlA, 24
 import .Lwininet, InternetReadFile, 16
+import .Lwininet, InternetSetOptionA, 16
