@@ -54,7 +54,7 @@ void sleep_milliseconds(unsigned milliseconds);
 void set_window_text(WindowHandle window, const std::string& text);
 std::string window_text(WindowHandle window, int buffer_bytes);
 void show_window(WindowHandle window, int show_command);
-// Gives a text field the keyboard focus with its whole text selected.
+// Gives a text field the keyboard focus, the caret after its last character.
 void focus_text_field(WindowHandle field);
 void invalidate_without_erase(WindowHandle window, const Rect* area);
 void set_progress_position(WindowHandle progress_bar, int position);

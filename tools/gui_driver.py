@@ -163,6 +163,29 @@ class Setup:
     def move(self, x, y):
         move(*self.at(x, y))
 
+    def point_at(self):
+        """Puts the pointer over the window's middle. Without a window manager
+        the display hands keys to the window under the pointer, and Wine then
+        to the focus of the window in front; over the bare screen they are
+        lost. (On Windows the keys reach the window in front wherever the
+        pointer is.)"""
+        right, bottom = (int(v) for v in self.probe("rect").split()[2:])
+        move((self.left + right) // 2, (self.top + bottom) // 2)
+
+    def key(self, *names):
+        self.point_at()
+        key(*names)
+
+    def type_text(self, text):
+        self.point_at()
+        type_text(text)
+
+    def retype(self, text):
+        """Replaces the text of the field that has the focus, as a person
+        would: select it all from its end, delete it, type the new one."""
+        self.key("End", "shift+Home", "BackSpace")
+        type_text(text)
+
     def wait_for_box(self, caption=BOX_CAPTION, timeout=120):
         """(text, (x, y) of its OK or Yes button) once the box is up."""
         end = time.time() + timeout

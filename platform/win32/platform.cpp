@@ -69,7 +69,9 @@ void show_window(WindowHandle window, int show_command) {
 void focus_text_field(WindowHandle field) {
     if (!field) return;
     SetFocus(field);
-    SendMessageA(field, EM_SETSEL, 0, -1);
+    // Positions past the end are cut to the text's length: the caret goes there.
+    constexpr WPARAM past_the_end = 0x7FFFFFFF;
+    SendMessageA(field, EM_SETSEL, past_the_end, past_the_end);
 }
 
 void invalidate_without_erase(WindowHandle window, const Rect* area) {

@@ -140,8 +140,9 @@ class SetupEndToEnd(unittest.TestCase):
         self.misbehave(prefixes)
         setup = self.start(SETUP_EXE)
         self.assertTrue(setup.wait_for_window(), "the setup window did not appear")
-        gui.type_text(folder)
-        gui.key("Return")
+        if folder:
+            setup.retype(folder)
+        setup.key("Return")
         return setup, time.time()
 
     def package_in_temp(self):
@@ -303,7 +304,7 @@ class SetupEndToEnd(unittest.TestCase):
     def test_a_cancel_during_a_stalled_body_is_not_lost(self):
         setup, started = self.start_stalled_install("/_stall/500000/")
         time.sleep(5)  # the body has stopped; the read waits
-        gui.key("Escape")
+        setup.key("Escape")
         text, _ = setup.wait_for_box(timeout=STALL_LIMIT_SECONDS)
         self.assertIsNone(text, "a box appeared after the cancel")
         self.assertLess(time.time() - started, STALL_LIMIT_SECONDS)

@@ -145,12 +145,12 @@ TEST_F(SetupWindowCreate, MakesTheNineChildrenInTheirPlaces) {
                   reinterpret_cast<LONG_PTR>(&button_subclass_proc));
         EXPECT_EQ(GetWindowLongPtrA(button, GWLP_USERDATA), reinterpret_cast<LONG_PTR>(&window));
     }
-    // Typing goes into the field from the start, replacing the proposal.
+    // Typing goes into the field from the start, after the proposal.
     EXPECT_EQ(GetFocus(), window.folder_edit);
-    DWORD selection_start = 1, selection_end = 0;
+    DWORD selection_start = 0, selection_end = 0;
     SendMessageA(window.folder_edit, EM_GETSEL, reinterpret_cast<WPARAM>(&selection_start),
                  reinterpret_cast<LPARAM>(&selection_end));
-    EXPECT_EQ(selection_start, 0u);
+    EXPECT_EQ(selection_start, sizeof proposed - 1);
     EXPECT_EQ(selection_end, sizeof proposed - 1);
 }
 

@@ -249,7 +249,7 @@ class SetupWindowTest(unittest.TestCase):
         self.assert_ready_page_ended_cleanly()
 
     def test_a_close_request_ends_the_ready_page(self):
-        gui.key("alt+F4")
+        self.setup.key("alt+F4")
         self.assert_ready_page_ended_cleanly()
 
     # -- the keyboard
@@ -261,15 +261,17 @@ class SetupWindowTest(unittest.TestCase):
     def test_the_keyboard_walks_the_four_controls_and_enter_installs(self):
         typed = "C:\\Games\\Keyed"
         self.addCleanup(shutil.rmtree, prefix_path(typed), True)
-        # In front from the start, the field's text selected: typing replaces it.
+        # In front from the start, the focus in the field: typing goes there.
         self.assertEqual(self.setup.probe("front"), "1")
         self.assertEqual(self.setup.probe("focus"), "1004")
-        gui.type_text(typed)
+        self.setup.type_text("\\Keyed")
+        self.assertEqual(self.setup.probe("text", "1004"), PROPOSED + "\\Keyed")
+        self.setup.retype(typed)
         self.assertEqual(self.setup.probe("text", "1004"), typed)
         walk = ["Tab", "1003", "Tab", "1001", "Tab", "1002", "Tab", "1004",
                 "shift+Tab", "1002", "shift+Tab", "1001", "shift+Tab", "1003", "shift+Tab", "1004"]
         for step, (keys, focused) in enumerate(zip(walk[::2], walk[1::2])):
-            gui.key(keys)
+            self.setup.key(keys)
             self.assertEqual(self.setup.probe("focus"), focused, "after %s, step %d" % (keys, step))
             screen = self.shot("focus-%d-%s.png" % (step, focused))
             for control, marks in self.focus_marks(screen).items():
@@ -279,12 +281,12 @@ class SetupWindowTest(unittest.TestCase):
                     self.assertEqual(marks, 0, "a focus mark on %s" % control)
         self.assertEqual(self.setup.probe("text", "1004"), typed)
         # Enter in the field presses Install, the default button.
-        gui.key("Return")
+        self.setup.key("Return")
         text, _ = self.setup.wait_for_box()
         self.assertEqual(text, "Could not open the download URL.")
         self.assertEqual(self.setup.probe("visible", "progress"), "1")
         self.assertTrue(os.path.isdir(prefix_path(typed)), "the install did not start")
-        gui.key("Return")  # the box's OK
+        self.setup.key("Return")  # the box's OK
         self.assertEqual(self.setup.wait_exit(), 1)
 
     def test_each_folder_that_cannot_work_gets_its_box_and_the_page_stays(self):
@@ -299,18 +301,16 @@ class SetupWindowTest(unittest.TestCase):
              "leave room for the game's files.", "a shorter folder path"),
         ]
         for number, (typed, wrong, instead) in enumerate(cases):
-            # The field has the focus with its text selected: the new text replaces it.
-            gui.key("BackSpace")
-            gui.type_text(typed)
+            self.setup.retype(typed)
             if number == 2:
                 self.setup.click(*centre(INSTALL))
             else:
-                gui.key("Return")
+                self.setup.key("Return")
             text, _ = self.setup.wait_for_box(timeout=30)
             self.assertEqual(text, "%s\n\nPlease enter %s, %s" % (wrong, instead, EXAMPLE), typed)
             if number == 3:
                 self.shot("refused-folder.png")
-            gui.key("Return")
+            self.setup.key("Return")
             self.assertTrue(self.setup.wait_for_box_gone(), "the box stayed")
             # Still the ready page, the field as typed, the focus in it.
             self.assertIsNone(self.setup.process.poll(), "the window closed")
@@ -320,7 +320,7 @@ class SetupWindowTest(unittest.TestCase):
         for folder in (PROPOSED, too_long):
             self.assertFalse(os.path.exists(prefix_path(folder)), folder)
         self.assertFalse(os.path.exists("Quellmark"))
-        gui.key("Escape")
+        self.setup.key("Escape")
         self.assert_ready_page_ended_cleanly()
 
     def test_minimize_button_minimizes(self):
