@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "download/internet_handle.h"
 #include "download/progress_position.h"
@@ -11,11 +12,16 @@ namespace {
 
 constexpr char user_agent[] = "QuellmarkSetup";
 constexpr DWORD block_bytes = 65536;
+// How long a connect, a send or one receive may take before the download
+// gives up: a host that takes the request and never answers, or a body that
+// stops and stays open, would otherwise hold the setup for good.
+constexpr DWORD network_timeout_milliseconds = 30000;
 
 // Always a fresh copy from the host, and nothing left in the cache. No other
-// flag: redirects are followed and certificate errors are not ignored.
-constexpr DWORD open_url_flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
-static_assert(open_url_flags == 0x84000000u, "reload, no cache write, nothing else");
+// flag: redirects are followed and certificate errors are not ignored. An
+// https URL adds the secure flag, which InternetOpenUrl would have implied.
+constexpr DWORD request_flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+static_assert(request_flags == 0x84000000u, "reload, no cache write, nothing else");
 constexpr DWORD content_length_query = HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER;
 static_assert(content_length_query == 0x20000005u, "Content-Length as a number");
 
@@ -73,17 +79,70 @@ Outcome transfer_body(HINTERNET request, std::FILE* file, DWORD content_length,
     }
 }
 
+// Gives a connect, a send and every receive of the handle the same limit.
+void limit_waits(HINTERNET handle) {
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        DWORD timeout = network_timeout_milliseconds;
+        InternetSetOptionA(handle, option, &timeout, sizeof timeout);
+    }
+}
+
+struct UrlParts {
+    std::string host;
+    INTERNET_PORT port = 0;
+    std::string object;  // path and query
+    bool secure = false;
+};
+
+// Splits an http or https URL; false for anything else.
+bool split_url(const std::string& url, UrlParts& parts) {
+    std::vector<char> host(url.size() + 1), path(url.size() + 1), extra(url.size() + 1);
+    URL_COMPONENTSA components = {};
+    components.dwStructSize = sizeof components;
+    components.lpszHostName = host.data();
+    components.dwHostNameLength = static_cast<DWORD>(host.size());
+    components.lpszUrlPath = path.data();
+    components.dwUrlPathLength = static_cast<DWORD>(path.size());
+    components.lpszExtraInfo = extra.data();
+    components.dwExtraInfoLength = static_cast<DWORD>(extra.size());
+    if (!InternetCrackUrlA(url.c_str(), 0, 0, &components)) return false;
+    if (components.nScheme != INTERNET_SCHEME_HTTP && components.nScheme != INTERNET_SCHEME_HTTPS)
+        return false;
+    parts.host = host.data();
+    parts.port = components.nPort;
+    parts.object = std::string(path.data()) + extra.data();
+    if (parts.object.empty()) parts.object = "/";
+    parts.secure = components.nScheme == INTERNET_SCHEME_HTTPS;
+    return !parts.host.empty();
+}
+
 // The whole download with every Internet handle owned here, closed in
 // reverse opening order on every return. open_package gives the file once the
 // host has answered (null when it cannot); it stays its giver's.
+//
+// The request is opened and sent in separate steps rather than through
+// InternetOpenUrl so that its own handle gets the limits before anything is
+// sent: some WinInet implementations give a request none of the limits of
+// the handles above it.
 template <typename OpenPackage>
 Outcome fetch(const std::string& package_url, OpenPackage open_package, SetupWindow& window) {
     const InternetHandle internet(
         InternetOpenA(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!internet) return Outcome::no_downloader;
-    const InternetHandle request(
-        InternetOpenUrlA(internet.get(), package_url.c_str(), nullptr, 0, open_url_flags, 0));
+    limit_waits(internet.get());
+    UrlParts url;
+    if (!split_url(package_url, url)) return Outcome::no_url;
+    const InternetHandle connection(InternetConnectA(internet.get(), url.host.c_str(), url.port,
+                                                     nullptr, nullptr, INTERNET_SERVICE_HTTP, 0,
+                                                     0));
+    if (!connection) return Outcome::no_url;
+    const DWORD flags = request_flags | (url.secure ? INTERNET_FLAG_SECURE : 0);
+    const InternetHandle request(HttpOpenRequestA(connection.get(), "GET", url.object.c_str(),
+                                                  nullptr, nullptr, nullptr, flags, 0));
     if (!request) return Outcome::no_url;
+    limit_waits(request.get());
+    if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return Outcome::no_url;
     const DWORD content_length = content_length_of(request.get());
     std::FILE* const file = open_package();
     if (!file) return Outcome::no_file;
@@ -103,12 +162,20 @@ const char* message_for(Outcome outcome) {
     return "";
 }
 
+// A Cancel pressed while a call was blocked on the network still waits in
+// the queue: it wins over the failure that the call ended in.
+Outcome cancel_wins(Outcome outcome, SetupWindow& window) {
+    if (outcome == Outcome::cancelled) return outcome;
+    window.process_pending_messages();
+    return window.cancel_requested ? Outcome::cancelled : outcome;
+}
+
 }  // namespace
 
 bool download_package(const std::string& package_url, const std::string& package_path,
                       SetupWindow& window, std::string& error_message) {
     platform::File file;
-    const Outcome outcome = fetch(
+    Outcome outcome = fetch(
         package_url,
         [&] {
             file.reset(platform::open_file(package_path, "wb"));
@@ -117,6 +184,7 @@ bool download_package(const std::string& package_url, const std::string& package
         window);
     file.reset();
     if (outcome == Outcome::complete) return true;
+    outcome = cancel_wins(outcome, window);
     // Only a cancel removes the file, and only once every handle is closed.
     // A failed transfer keeps its partial file for inspection.
     if (outcome == Outcome::cancelled) platform::delete_file(package_path);
@@ -128,6 +196,6 @@ bool download_package(const std::string& package_url, std::FILE* package, SetupW
                       std::string& error_message) {
     const Outcome outcome = fetch(package_url, [package] { return package; }, window);
     if (outcome == Outcome::complete) return true;
-    error_message = message_for(outcome);
+    error_message = message_for(cancel_wins(outcome, window));
     return false;
 }

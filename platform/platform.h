@@ -23,6 +23,10 @@ enum class FolderResult { created, already_exists, failed };
 // or by a plain file, is `already_exists`: the caller treats both alike.
 FolderResult create_folder(const std::string& path);
 
+// True when path names an existing folder; the root of a drive (C:\) or of a
+// share (\\server\share\) counts as one.
+bool folder_exists(const std::string& path);
+
 // Opens a file with a C stdio mode ("rb", "wb"). Paths use backslashes as on
 // Windows; the POSIX build maps them so host tests see the same tree.
 std::FILE* open_file(const std::string& path, const char* mode);
@@ -59,7 +63,9 @@ bool random_bytes(void* buffer, std::size_t size);
 std::string temp_folder();
 
 // Dispatches every message waiting for this thread's windows; never blocks.
-void drain_message_queue();
+// The keys of dialog (Tab, Enter, Escape) move the focus between its
+// controls and press its buttons, as in a dialog box.
+void drain_message_queue(WindowHandle dialog = nullptr);
 
 void sleep_milliseconds(unsigned milliseconds);
 
@@ -70,6 +76,8 @@ std::uint64_t milliseconds_now();
 void set_window_text(WindowHandle window, const std::string& text);
 std::string window_text(WindowHandle window, int buffer_bytes);
 void show_window(WindowHandle window, int show_command);
+// Gives a text field the keyboard focus, the caret after its last character.
+void focus_text_field(WindowHandle field);
 void invalidate_without_erase(WindowHandle window, const Rect* area);
 // Paints what is invalid in the window now, without waiting for the queue.
 void update_window(WindowHandle window);
@@ -84,6 +92,7 @@ constexpr int show_hide = 0;
 constexpr int show_normal = 5;
 constexpr unsigned box_ok = 0x0;
 constexpr unsigned box_icon_error = 0x10;
+constexpr unsigned box_icon_warning = 0x30;
 constexpr unsigned box_icon_information = 0x40;
 
 // Owns one stdio file; closes it once, whichever way the owner leaves.

@@ -13,12 +13,11 @@
 #include "records/win32_owners.h"
 
 namespace {
-constexpr char box_caption[] = "Quellmark Uninstall";
 constexpr char confirmation_text[] = "Remove The Annals of Quellmark from this computer?";
 constexpr char completion_text[] = "The Annals of Quellmark was removed.";
 
 bool user_confirms() {
-    return MessageBoxA(nullptr, confirmation_text, box_caption, MB_YESNO | MB_ICONQUESTION) ==
+    return MessageBoxA(nullptr, confirmation_text, uninstall_box_caption, MB_YESNO | MB_ICONQUESTION) ==
            IDYES;
 }
 
@@ -99,7 +98,7 @@ int run_uninstall() {
     DeleteFileA(join_path(install_folder, manifest_file_name).c_str());
     remove_installed_directories(install_folder, manifest_paths);
     schedule_own_deletion();
-    MessageBoxA(nullptr, completion_text, box_caption, MB_OK | MB_ICONINFORMATION);
+    MessageBoxA(nullptr, completion_text, uninstall_box_caption, MB_OK | MB_ICONINFORMATION);
     return 0;
 }
 

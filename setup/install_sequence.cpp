@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "download/download_package.h"
+#include "paths/folder_check.h"
 #include "paths/install_locations.h"
 #include "paths/path_operations.h"
 #include "platform/platform.h"
@@ -89,8 +90,15 @@ int run_install() {
     const std::string proposed_folder = default_install_folder();
     if (!window.create(proposed_folder)) return 1;
 
+    // Nothing is made before the folder passes: a folder that cannot work is
+    // refused on the ready page, where it can still be corrected.
     std::string install_folder;
-    if (!window.wait_for_start(install_folder)) return 0;
-
+    for (;;) {
+        std::string typed;
+        if (!window.wait_for_start(typed)) return 0;
+        const std::string problem = install_folder_problem(typed, install_folder);
+        if (problem.empty()) break;
+        window.refuse_folder(problem);
+    }
     return install_into(window, install_folder);
 }

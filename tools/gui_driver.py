@@ -1,7 +1,8 @@
 """Drives the real QuellmarkSetup.exe under Wine the way a person does: real
-mouse input through xdotool, screenshots through ImageMagick's import, and
-window_probe.exe to read what a screenshot cannot (a control's text, whether
-it is visible, where a message box's button is).
+mouse and keyboard input through xdotool, screenshots through ImageMagick's
+import, and window_probe.exe to read what a screenshot cannot (a control's
+text, whether it is visible, which one has the focus, where a message box's
+button is).
 
 Standard library only. Needs DISPLAY, and WINEPREFIX or the build tree's
 prefix."""
@@ -15,6 +16,7 @@ import time
 CREAM = (255, 248, 226)
 FIELD_BROWN = (111, 80, 45)
 KEY = (255, 0, 255)
+FOCUS_GOLD = (246, 214, 138)  # the focus mark under a button's caption
 BOX_CAPTION = "Quellmark Setup"
 
 
@@ -106,6 +108,21 @@ def click(x, y):
     xdotool("click", 1)
 
 
+def key(*names):
+    """Presses keys one after another, by xdotool's names: Tab, shift+Tab,
+    Return, Escape, BackSpace, alt+F4."""
+    for name in names:
+        xdotool("key", name)
+        time.sleep(0.25)
+
+
+def type_text(text):
+    """Types text into whatever has the keyboard focus."""
+    if text:
+        xdotool("type", "--delay", 25, text)
+        time.sleep(0.25)
+
+
 class Setup:
     """One run of QuellmarkSetup.exe under Wine."""
 
@@ -146,6 +163,29 @@ class Setup:
     def move(self, x, y):
         move(*self.at(x, y))
 
+    def point_at(self):
+        """Puts the pointer over the window's middle. Without a window manager
+        the display hands keys to the window under the pointer, and Wine then
+        to the focus of the window in front; over the bare screen they are
+        lost. (On Windows the keys reach the window in front wherever the
+        pointer is.)"""
+        right, bottom = (int(v) for v in self.probe("rect").split()[2:])
+        move((self.left + right) // 2, (self.top + bottom) // 2)
+
+    def key(self, *names):
+        self.point_at()
+        key(*names)
+
+    def type_text(self, text):
+        self.point_at()
+        type_text(text)
+
+    def retype(self, text):
+        """Replaces the text of the field that has the focus, as a person
+        would: select it all from its end, delete it, type the new one."""
+        self.key("End", "shift+Home", "BackSpace")
+        type_text(text)
+
     def wait_for_box(self, caption=BOX_CAPTION, timeout=120):
         """(text, (x, y) of its OK or Yes button) once the box is up."""
         end = time.time() + timeout
@@ -160,6 +200,15 @@ class Setup:
                 return None, None
             time.sleep(0.3)
         return None, None
+
+    def wait_for_box_gone(self, caption=BOX_CAPTION, timeout=30):
+        """True once no box of that caption is up any more."""
+        end = time.time() + timeout
+        while time.time() < end:
+            if self.probe("box", caption) is None:
+                return True
+            time.sleep(0.3)
+        return False
 
     def wait_exit(self, timeout=60):
         try:

@@ -14,6 +14,9 @@
 #                               CLOSED_PORT (nothing listens there),
 #                               PROXY (http://127.0.0.1:PORT), CA
 #   host.log proxy.log          one line per request / per tunnel
+# While STATE_DIR/prefix exists, the trusted server puts the control prefixes
+# it holds (such as /_silent/, see package_host.py) before every request path:
+# that is how a test makes the setup's fixed URL meet a misbehaving host.
 # Names the proxy knows: HOST (the trusted server) and untrusted.HOST (the
 # server whose certificate comes from a CA that nobody trusts).
 #
@@ -76,14 +79,14 @@ start() {
     bash "$here/make-test-certs.sh" "$state/certs" "$host"
     echo "$host" >"$state/certs/host"
   }
-  rm -f "$state"/*.port
+  rm -f "$state"/*.port "$state/prefix"
   : >"$state/host.log"
   : >"$state/proxy.log"
 
   local certs=$state/certs
   launch host "$here/package_host.py" --root "$state/root" --cert "$certs/server.pem" \
     --key "$certs/server.key" --port-file "$state/https.port" --log "$state/host.log" \
-    --max-seconds "$max_seconds"
+    --max-seconds "$max_seconds" --prefix-file "$state/prefix"
   launch untrusted "$here/package_host.py" --root "$state/root" --cert "$certs/untrusted.pem" \
     --key "$certs/untrusted.key" --port-file "$state/untrusted.port" --log "$state/host.log" \
     --max-seconds "$max_seconds"

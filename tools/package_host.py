@@ -13,17 +13,28 @@ Any number of these prefixes may come first, in any order:
                        (a second later) reset the connection
   /_redirect/<code>/   answer <code> (301, 302, 303, 307, 308) with a Location of
                        the rest of the path on the same host
+  /_silent/            read the request and never answer it
+  /_stall/<bytes>/     announce the whole length, send <bytes> of the body, then
+                       send nothing more
+A silent or stalled connection stays open until the client closes it (or for
+at most five minutes).
+
+With --prefix-file, the prefixes that file holds (one line, such as
+/_stall/500000/) go before every request path for as long as it exists, so a
+program whose URL is fixed can be made to meet a misbehaving host too.
 
 The rest of the path names a file under --root. A missing file gets 404 with a
 small HTML page; so does a path that tries to leave the root.
 
 Usage: package_host.py --root DIR --cert PEM --key PEM [--port N]
                        [--port-file FILE] [--log FILE] [--max-seconds S]
+                       [--prefix-file FILE]
 The port (0 = any free one) is written to --port-file once the socket listens.
 """
 import argparse
 import http.server
 import os
+import select
 import socket
 import ssl
 import struct
@@ -37,6 +48,7 @@ from server_lifetime import stop_after
 PIECE = 16 * 1024
 BLOCK = 256 * 1024
 CUT_GRACE_SECONDS = 1.0
+HOLD_LIMIT_SECONDS = 300
 NOT_FOUND_PAGE = (b"<html><head><title>404 Not Found</title></head>"
                   b"<body><h1>Not Found</h1><p>The package is not here.</p></body></html>\n")
 
@@ -47,6 +59,8 @@ class Behaviour:
         self.slow_ms = 0
         self.cut_at = None
         self.redirect_code = None
+        self.silent = False
+        self.stall_at = None
         self.rest = "/"
 
 
@@ -64,6 +78,12 @@ def parse_behaviour(raw_path):
             parts = parts[2:]
         elif head == "_cut" and len(parts) > 1 and parts[1].isdigit():
             behaviour.cut_at = int(parts[1])
+            parts = parts[2:]
+        elif head == "_silent":
+            behaviour.silent = True
+            parts = parts[1:]
+        elif head == "_stall" and len(parts) > 1 and parts[1].isdigit():
+            behaviour.stall_at = int(parts[1])
             parts = parts[2:]
         elif head == "_redirect" and len(parts) > 1 and parts[1] in ("301", "302", "303", "307", "308"):
             behaviour.redirect_code = int(parts[1])
@@ -98,7 +118,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def handle_get(self, send_body):
         self.log_request_line()
-        behaviour = parse_behaviour(self.path)
+        behaviour = parse_behaviour(self.server.forced_prefix() + self.path)
+        if behaviour.silent:
+            self.hold_open()
+            return
         if behaviour.redirect_code:
             self.send_response(behaviour.redirect_code)
             self.send_header("Location", "https://%s%s" % (self.headers.get("Host", ""), behaviour.rest))
@@ -138,7 +161,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         if not send_body:
             return
-        limit = size if behaviour.cut_at is None else min(size, behaviour.cut_at)
+        limit = size
+        for stop in (behaviour.cut_at, behaviour.stall_at):
+            if stop is not None:
+                limit = min(limit, stop)
         piece = PIECE if behaviour.slow_ms else BLOCK
         with open(path, "rb") as source:
             sent = 0
@@ -152,8 +178,26 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     self.wfile.flush()
                     time.sleep(behaviour.slow_ms / 1000.0)
         self.wfile.flush()
-        if behaviour.cut_at is not None and limit < size:
+        if limit < size and behaviour.stall_at is not None:
+            self.hold_open()
+        elif limit < size:
             self.reset_connection()
+
+    def hold_open(self):
+        """Sends nothing more and keeps the connection until the client closes it."""
+        self.close_connection = True
+        end = time.time() + HOLD_LIMIT_SECONDS
+        while time.time() < end:
+            readable, _, _ = select.select([self.connection], [], [], 0.5)
+            if not readable:
+                continue
+            try:
+                if not self.connection.recv(4096):
+                    return
+            except ssl.SSLWantReadError:
+                continue
+            except (ssl.SSLError, OSError):
+                return
 
     def reset_connection(self):
         """Drops the connection with a TCP reset, as a failing network would.
@@ -171,12 +215,24 @@ class Handler(http.server.BaseHTTPRequestHandler):
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, address, root, log_path, context):
+    def __init__(self, address, root, log_path, context, prefix_file=None):
         super().__init__(address, Handler)
         self.root = root
+        self.prefix_file = prefix_file
         self.log_path = log_path
         self.log_lock = threading.Lock()
         self.context = context
+
+    def forced_prefix(self):
+        """The prefixes of --prefix-file without their trailing "/", or ""."""
+        if not self.prefix_file:
+            return ""
+        try:
+            with open(self.prefix_file, encoding="utf-8") as f:
+                prefixes = f.readline().strip().strip("/")
+        except FileNotFoundError:
+            return ""
+        return "/" + prefixes if prefixes else ""
 
     def get_request(self):
         connection, address = self.socket.accept()
@@ -205,12 +261,14 @@ def main():
     parser.add_argument("--log", default=os.devnull)
     parser.add_argument("--max-seconds", type=float, default=0,
                         help="exit after this long (0: run until stopped)")
+    parser.add_argument("--prefix-file",
+                        help="while this file exists, its prefixes go before every request path")
     args = parser.parse_args()
 
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(args.cert, args.key)
     stop_after(args.max_seconds)
-    server = Server(("127.0.0.1", args.port), args.root, args.log, context)
+    server = Server(("127.0.0.1", args.port), args.root, args.log, context, args.prefix_file)
     port = server.server_address[1]
     if args.port_file:
         with open(args.port_file + ".tmp", "w") as out:

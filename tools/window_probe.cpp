@@ -1,8 +1,9 @@
 // Looks at the running setup from outside, the way the GUI tests need it:
 // what a control holds, whether it is visible, where the window and a message
-// box's button are on screen, and a close request like the taskbar's.
-//   window_probe text ID | settext ID TEXT | visible ID|progress | rect | state | close |
-//                box CAPTION
+// box's button are on screen, which control has the keyboard focus, whether
+// the window is in front, and a close request like the taskbar's.
+//   window_probe text ID | settext ID TEXT | visible ID|progress | rect | state | focus |
+//                front | close | box CAPTION
 // Prints one line; exits 1 when the window or control is not there.
 #include <windows.h>
 
@@ -75,6 +76,17 @@ int main(int argc, char** argv) {
         std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
     } else if (command == "state") {
         std::printf("%s\n", IsIconic(window) ? "minimized" : "normal");
+    } else if (command == "focus") {
+        // The control ID, 0 for the window itself, "none" when the focus is elsewhere.
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+        if (info.hwndFocus == window) std::printf("0\n");
+        else if (info.hwndFocus && IsChild(window, info.hwndFocus))
+            std::printf("%d\n", GetDlgCtrlID(info.hwndFocus));
+        else std::printf("none\n");
+    } else if (command == "front") {
+        std::printf("%d\n", GetForegroundWindow() == window ? 1 : 0);
     } else if (command == "close") {
         PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     } else if (argc > 3 && command == "settext") {

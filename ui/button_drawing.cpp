@@ -8,6 +8,8 @@
 namespace {
 
 constexpr COLORREF caption_colour = RGB(255, 248, 226);
+// The light gold of the faces' rim: the focus mark is drawn in it.
+constexpr COLORREF focus_mark_colour = RGB(246, 214, 138);
 constexpr int glyph_cell_width = 44;
 constexpr int glyph_cell_height = 21;
 constexpr int close_cell_left = 45;
@@ -33,7 +35,27 @@ std::string button_caption(int control_id) {
     }
 }
 
-void draw_skin_button(HDC dc, HBITMAP face, const std::string& caption, int width, int height) {
+// The keyboard focus: a rule under the caption ending in a small lozenge on
+// each side, like the ones the face carries at its ends. It stays within the
+// caption's width and off the face's ornaments.
+void draw_focus_mark(HDC dc, const RECT& caption_area) {
+    gdi::Owned<HBRUSH> brush(CreateSolidBrush(focus_mark_colour));
+    const int rule_y = caption_area.bottom + 1;
+    const int left = caption_area.left - 4;
+    const int right = caption_area.right + 3;
+    const RECT rule = {left, rule_y, right + 1, rule_y + 1};
+    FillRect(dc, &rule, brush.get());
+    for (int centre : {left, right}) {
+        for (int row = -2; row <= 2; ++row) {
+            const int half = 2 - (row < 0 ? -row : row);
+            const RECT line = {centre - half, rule_y + row, centre + half + 1, rule_y + row + 1};
+            FillRect(dc, &line, brush.get());
+        }
+    }
+}
+
+void draw_skin_button(HDC dc, HBITMAP face, const std::string& caption, int width, int height,
+                      bool focused) {
     draw_stretched_bitmap(dc, face, width, height);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, caption_colour);
@@ -41,6 +63,15 @@ void draw_skin_button(HDC dc, HBITMAP face, const std::string& caption, int widt
     gdi::Selection selected(dc, font.get());
     RECT area = {0, 0, width, height};
     DrawTextA(dc, caption.c_str(), -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    if (!focused) return;
+    RECT text = {0, 0, width, height};
+    DrawTextA(dc, caption.c_str(), -1, &text, DT_SINGLELINE | DT_CALCRECT);
+    const int text_width = text.right - text.left;
+    const int text_height = text.bottom - text.top;
+    const RECT caption_area = {(width - text_width) / 2, (height - text_height) / 2,
+                               (width - text_width) / 2 + text_width,
+                               (height - text_height) / 2 + text_height};
+    draw_focus_mark(dc, caption_area);
 }
 
 // Copies into the button the piece of the skin that lies under it. The

@@ -9,7 +9,13 @@ namespace {
 constexpr COLORREF text_colour = RGB(255, 248, 226);
 constexpr int text_left = 310;
 constexpr int text_right = 730;
-constexpr UINT detail_flags = DT_WORDBREAK | DT_END_ELLIPSIS;
+// Wrapped texts never show a line cut through its middle: one that does not
+// fit whole is left out.
+constexpr UINT wrapped_flags = DT_WORDBREAK | DT_EDITCONTROL;
+constexpr UINT sentence_detail_flags = wrapped_flags | DT_END_ELLIPSIS | DT_NOPREFIX;
+// A folder, a URL or an entry name keeps its end, the part that names it,
+// and loses its middle.
+constexpr UINT path_detail_flags = DT_SINGLELINE | DT_PATH_ELLIPSIS | DT_NOPREFIX;
 
 std::string ready_description() {
     return "Setup will download the latest client files from " + url_host(package_base_url) +
@@ -40,15 +46,16 @@ void SetupWindow::draw_page_texts(HDC dc) {
                  DT_SINGLELINE);
     }
     gdi::Selection selected(dc, body_font);
+    const UINT detail_flags = detail == sentence_detail ? sentence_detail_flags : path_detail_flags;
     if (ready) {
-        draw_row(*this, dc, ready_description(), 300, 370, DT_WORDBREAK);
+        draw_row(*this, dc, ready_description(), 300, 370, wrapped_flags);
         draw_row(*this, dc, "Install folder:", 365, 388, DT_SINGLELINE);
-        draw_row(*this, dc, headline, 432, 464, DT_WORDBREAK);
+        draw_row(*this, dc, headline, 432, 464, wrapped_flags);
         if (!detail.empty()) draw_row(*this, dc, detail, 462, 502, detail_flags);
     } else {
         draw_row(*this, dc, "Installing The Annals of Quellmark, please wait.", 300, 370,
-                 DT_WORDBREAK);
-        draw_row(*this, dc, headline, 390, 430, DT_WORDBREAK);
+                 wrapped_flags);
+        draw_row(*this, dc, headline, 390, 430, wrapped_flags);
         if (!detail.empty()) draw_row(*this, dc, detail, 430, 500, detail_flags);
     }
 }

@@ -4,6 +4,7 @@ namespace {
 constexpr int folder_field_buffer_bytes = 520;
 constexpr int start_poll_milliseconds = 25;
 constexpr int progress_full = 100;
+constexpr char box_caption[] = "Quellmark Setup";
 }  // namespace
 
 SetupWindow::~SetupWindow() {
@@ -41,7 +42,7 @@ void SetupWindow::request_status_repaint(bool immediately) {
 
 void SetupWindow::process_pending_messages() {
     if (status_repaint_pending) request_status_repaint(false);
-    platform::drain_message_queue();
+    platform::drain_message_queue(main_window);
 }
 
 void SetupWindow::set_status(const std::string& headline_text, const std::string& detail_text) {
@@ -78,8 +79,17 @@ bool SetupWindow::wait_for_start(std::string& folder) {
         if (cancel_requested) break;
     }
     if (cancel_requested) return false;
+    start_requested = false;  // a refused folder waits for the next press
     folder = platform::window_text(folder_edit, folder_field_buffer_bytes);
-    return !folder.empty();
+    return true;
+}
+
+void SetupWindow::refuse_folder(const std::string& message) {
+    platform::message_box(main_window, message, box_caption,
+                          platform::box_ok | platform::box_icon_warning);
+    start_requested = false;
+    platform::focus_text_field(folder_edit);
+    process_pending_messages();
 }
 
 void SetupWindow::enter_install_mode() {
@@ -90,7 +100,8 @@ void SetupWindow::enter_install_mode() {
     platform::show_window(install_button, platform::show_hide);
     platform::set_window_text(cancel_button, "Cancel");
     platform::show_window(progress_bar, platform::show_normal);
-    set_status("Preparing install.", "The setup is getting ready to download the client package.");
+    sentence_detail = "The setup is getting ready to download the client package.";
+    set_status("Preparing install.", sentence_detail);
     progress_position = 0;
     platform::set_progress_position(progress_bar, 0);
     process_pending_messages();
@@ -104,8 +115,9 @@ void SetupWindow::finish(const std::string& message, bool success) {
     progress_position = success ? progress_full : 0;
     platform::set_progress_position(progress_bar, progress_position);
     process_pending_messages();
+    sentence_detail = message;
     set_status(success ? "Setup complete." : "Setup failed.", message);
-    platform::message_box(main_window, message, "Quellmark Setup",
+    platform::message_box(main_window, message, box_caption,
                           platform::box_ok | (success ? platform::box_icon_information
                                                       : platform::box_icon_error));
 }

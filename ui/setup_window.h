@@ -18,6 +18,9 @@ constexpr int ID_CLOSE = 1006;
 
 enum class ChromeGlyph { minimize, close };
 
+// The window class of the setup window: a second copy finds the first by it.
+inline constexpr char setup_window_class[] = "QuellmarkSetupWindow";
+
 // A step that stops because the user cancelled through this window leaves
 // exactly this text; the install sequence tells a cancellation from a failure
 // by it alone.
@@ -40,6 +43,7 @@ struct SetupWindow {
     int ui_scale = 100;
     bool dragging = false;
     int hot_control_id = 0;
+    platform::WindowHandle focused_control = nullptr;  // the focus while the window is inactive
     platform::WindowProcedure button_base_proc = nullptr;
     struct {
         int x;
@@ -66,6 +70,10 @@ struct SetupWindow {
     int progress_position = -1;
     std::string headline;
     std::string detail;
+    // The detail when the window wrote it itself: a sentence, drawn wrapped.
+    // Any other detail is what a step reported (a folder, a URL, an entry
+    // name) and is drawn on one line, cut in its middle when too long.
+    std::string sentence_detail;
     std::string initial_folder;
 
     SetupWindow() = default;
@@ -84,7 +92,12 @@ struct SetupWindow {
     void process_pending_messages();
     void set_status(const std::string& headline_text, const std::string& detail_text);
     void set_progress(int position);
+    // Waits on the ready page for Install (true, with the folder field's text,
+    // which may be anything) or a cancel (false).
     bool wait_for_start(std::string& folder);
+    // Shows why the typed folder cannot be used; the ready page then waits
+    // again, with the field as typed and the focus in it.
+    void refuse_folder(const std::string& message);
     void enter_install_mode();
     void finish(const std::string& message, bool success);
 

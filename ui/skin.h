@@ -21,8 +21,10 @@ void draw_stretched_bitmap(HDC dc, HBITMAP bitmap, int width, int height);
 std::string button_caption(int control_id);
 
 // Paints a push button into (0,0)-(width,height): the face stretched to fill
-// it (skipped without a face), then the caption centred on one line.
-void draw_skin_button(HDC dc, HBITMAP face, const std::string& caption, int width, int height);
+// it (skipped without a face), then the caption centred on one line, and
+// under it the focus mark when the button has the keyboard focus.
+void draw_skin_button(HDC dc, HBITMAP face, const std::string& caption, int width, int height,
+                      bool focused);
 
 // The procedure installed on the five buttons: tracks which button is under
 // the mouse (hot_control_id), then hands every message to the class's own.

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr char window_class_name[] = "QuellmarkSetupWindow";
 constexpr char window_title[] = "Quellmark Setup";
 constexpr int first_skin_resource = 201;
 constexpr SIZE size_without_skin = {900, 650};
@@ -25,7 +24,7 @@ void register_window_class() {
     window_class.hInstance = own_module();
     window_class.hIcon = LoadIconA(own_module(), MAKEINTRESOURCEA(1));
     window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    window_class.lpszClassName = window_class_name;
+    window_class.lpszClassName = setup_window_class;
     RegisterClassA(&window_class);
 }
 
@@ -68,6 +67,7 @@ bool SetupWindow::create(const std::string& proposed_folder) {
     initial_folder = proposed_folder;
     headline = "Ready to install.";
     detail = "Setup will download the latest client files and install them on this computer.";
+    sentence_detail = detail;
     load_skin();
     register_window_class();
 
@@ -76,9 +76,11 @@ bool SetupWindow::create(const std::string& proposed_folder) {
     const int height = scaled(size.cy);
     const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    main_window = CreateWindowExA(WS_EX_APPWINDOW, window_class_name, window_title,
-                                  WS_POPUP | WS_CLIPCHILDREN, left, top, width, height, nullptr,
-                                  nullptr, own_module(), this);
+    // A control parent: the dialog keys of the queue draining (Tab, Enter,
+    // Escape) work on its children as in a dialog box.
+    main_window = CreateWindowExA(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, setup_window_class,
+                                  window_title, WS_POPUP | WS_CLIPCHILDREN, left, top, width,
+                                  height, nullptr, nullptr, own_module(), this);
     if (!main_window) return false;
 
     if (skin_background) {
@@ -87,6 +89,9 @@ bool SetupWindow::create(const std::string& proposed_folder) {
         if (region && SetWindowRgn(main_window, region.get(), TRUE)) region.release();
     }
     ShowWindow(main_window, SW_SHOW);
+    // Typing goes into the folder field from the start.
+    SetForegroundWindow(main_window);
+    platform::focus_text_field(folder_edit);
     UpdateWindow(main_window);
     process_pending_messages();
     return true;

@@ -1,6 +1,6 @@
 // The setup window's procedure: it makes the children, paints the page,
-// colours the folder field, draws the buttons and turns clicks and drags
-// into the record's flags. It never calls into the install steps.
+// colours the folder field, draws the buttons and turns clicks, keys and
+// drags into the record's flags. It never calls into the install steps.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -13,6 +13,9 @@ namespace {
 constexpr COLORREF field_background = RGB(111, 80, 45);
 constexpr COLORREF field_text = RGB(255, 248, 226);
 constexpr DWORD owner_drawn_button = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW;
+// The folder field, Browse, Install and Cancel are the tab stops, in the
+// order they are created.
+constexpr DWORD tab_stop_button = owner_drawn_button | WS_TABSTOP;
 
 SetupWindow* attached_record(HWND window) {
     return reinterpret_cast<SetupWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
@@ -30,14 +33,14 @@ struct ChildControl {
 // The nine children, in the order they are created. Positions are design
 // coordinates. The status labels are never shown: they only carry the texts.
 const ChildControl child_controls[] = {
-    {"EDIT", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 310, 390, 310, 24, ID_FOLDER,
-     &SetupWindow::folder_edit},
-    {"BUTTON", owner_drawn_button, 0, 632, 387, 98, 30, ID_BROWSE, &SetupWindow::browse_button},
+    {"EDIT", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 310, 390, 310,
+     24, ID_FOLDER, &SetupWindow::folder_edit},
+    {"BUTTON", tab_stop_button, 0, 632, 387, 98, 30, ID_BROWSE, &SetupWindow::browse_button},
     {"STATIC", WS_CHILD, 0, 0, 0, 0, 0, 0, &SetupWindow::headline_label},
     {"STATIC", WS_CHILD, 0, 0, 0, 0, 0, 0, &SetupWindow::detail_label},
     {PROGRESS_CLASSA, WS_CHILD, 0, 310, 508, 420, 18, 0, &SetupWindow::progress_bar},
-    {"BUTTON", owner_drawn_button, 0, 448, 578, 134, 30, ID_INSTALL, &SetupWindow::install_button},
-    {"BUTTON", owner_drawn_button, 0, 596, 578, 134, 30, ID_CANCEL, &SetupWindow::cancel_button},
+    {"BUTTON", tab_stop_button, 0, 448, 578, 134, 30, ID_INSTALL, &SetupWindow::install_button},
+    {"BUTTON", tab_stop_button, 0, 596, 578, 134, 30, ID_CANCEL, &SetupWindow::cancel_button},
     {"BUTTON", owner_drawn_button, 0, 793, 92, 42, 24, ID_MINIMIZE, &SetupWindow::minimize_button},
     {"BUTTON", owner_drawn_button, 0, 839, 92, 42, 24, ID_CLOSE, &SetupWindow::close_button},
 };
@@ -104,15 +107,46 @@ void draw_button(SetupWindow& record, const DRAWITEMSTRUCT& item) {
                        : hover ? record.skin_button_hover
                                : record.skin_button_normal;
         draw_skin_button(item.hDC, face, button_caption(id), item.rcItem.right - item.rcItem.left,
-                         item.rcItem.bottom - item.rcItem.top);
+                         item.rcItem.bottom - item.rcItem.top, (item.itemState & ODS_FOCUS) != 0);
     }
 }
 
+// The button that Enter presses (DM_GETDEFID): a focused push button
+// presses itself; otherwise Install on the ready page, and none on the
+// installing page, where Enter must not cancel.
+int default_button(const SetupWindow& record) {
+    HWND focus = GetFocus();
+    for (HWND button : {record.browse_button, record.install_button, record.cancel_button}) {
+        if (button && focus == button) return GetDlgCtrlID(button);
+    }
+    return record.install_running ? 0 : ID_INSTALL;
+}
+
+// The control that had the focus when the window was last deactivated gets
+// it back on activation, as in a dialog box; the folder field when there was
+// none on the ready page.
+void remember_focus(SetupWindow& record, HWND window) {
+    HWND focus = GetFocus();
+    if (focus && IsChild(window, focus)) record.focused_control = focus;
+}
+
+bool restore_focus(SetupWindow& record) {
+    HWND control = record.focused_control;
+    if (!control || !IsWindowVisible(control)) {
+        control = record.install_running ? nullptr : record.folder_edit;
+    }
+    if (!control) return false;
+    SetFocus(control);
+    return true;
+}
+
 // WM_COMMAND by control ID; false for IDs that get default processing.
+// Escape arrives as IDCANCEL through the dialog keys of the queue draining.
 bool handle_command(SetupWindow& record, HWND window, int id) {
     switch (id) {
         case ID_INSTALL: record.start_requested = true; return true;
         case ID_CANCEL: record.cancel_requested = true; return true;
+        case IDCANCEL: record.cancel_requested = true; return true;
         case ID_BROWSE: record.browse_for_folder(); return true;
         case ID_MINIMIZE: ShowWindow(window, SW_MINIMIZE); return true;
         case ID_CLOSE: record.cancel_requested = true; return true;
@@ -204,6 +238,18 @@ LRESULT CALLBACK SetupWindow::window_proc(HWND window, UINT message, WPARAM wpar
             return 1;
         case WM_COMMAND:
             if (!handle_command(*record, window, LOWORD(wparam))) break;
+            return 0;
+        case DM_GETDEFID: {
+            const int id = default_button(*record);
+            if (!id) break;
+            return MAKELRESULT(id, DC_HASDEFID);
+        }
+        case WM_ACTIVATE:
+            if (LOWORD(wparam) == WA_INACTIVE) {
+                remember_focus(*record, window);
+                break;
+            }
+            if (HIWORD(wparam) || !restore_focus(*record)) break;  // minimized, or the window itself
             return 0;
         case WM_CLOSE:
             record->cancel_requested = true;  // the run ends through the install sequence

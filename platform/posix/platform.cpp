@@ -36,6 +36,11 @@ FolderResult create_folder(const std::string& path) {
     return errno == EEXIST ? FolderResult::already_exists : FolderResult::failed;
 }
 
+bool folder_exists(const std::string& path) {
+    struct stat info;
+    return ::stat(native_path(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 std::FILE* open_file(const std::string& path, const char* mode) {
     return std::fopen(native_path(path).c_str(), mode);
 }
@@ -89,7 +94,7 @@ std::string temp_folder() {
     return folder;
 }
 
-void drain_message_queue() {
+void drain_message_queue(WindowHandle) {
     if (pump()) pump()();
 }
 
@@ -104,6 +109,7 @@ std::uint64_t milliseconds_now() {
 void set_window_text(WindowHandle, const std::string&) {}
 std::string window_text(WindowHandle, int) { return {}; }
 void show_window(WindowHandle, int) {}
+void focus_text_field(WindowHandle) {}
 void invalidate_without_erase(WindowHandle, const Rect*) {}
 void update_window(WindowHandle) {}
 void set_progress_position(WindowHandle, int) {}

@@ -18,6 +18,11 @@ FolderResult create_folder(const std::string& path) {
                                                   : FolderResult::failed;
 }
 
+bool folder_exists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 std::FILE* open_file(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
 }
@@ -69,9 +74,10 @@ std::string temp_folder() {
     return buffer;
 }
 
-void drain_message_queue() {
+void drain_message_queue(WindowHandle dialog) {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (dialog && IsDialogMessageA(dialog, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
@@ -95,6 +101,14 @@ std::string window_text(WindowHandle window, int buffer_bytes) {
 
 void show_window(WindowHandle window, int show_command) {
     if (window) ShowWindow(window, show_command);
+}
+
+void focus_text_field(WindowHandle field) {
+    if (!field) return;
+    SetFocus(field);
+    // Positions past the end are cut to the text's length: the caret goes there.
+    constexpr WPARAM past_the_end = 0x7FFFFFFF;
+    SendMessageA(field, EM_SETSEL, past_the_end, past_the_end);
 }
 
 void invalidate_without_erase(WindowHandle window, const Rect* area) {

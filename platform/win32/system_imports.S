@@ -109,16 +109,24 @@ import .Luser32, DisableProcessWindowsGhosting, 0
 import .Luser32, DispatchMessageA, 4
 import .Luser32, DrawTextA, 20
 import .Luser32, EndPaint, 8
+import .Luser32, FillRect, 12
+import .Luser32, FindWindowA, 8
 import .Luser32, GetClientRect, 8
 import .Luser32, GetCursorPos, 4
 import .Luser32, GetDC, 4
 import .Luser32, GetDlgCtrlID, 4
 import .Luser32, GetDlgItem, 8
+import .Luser32, GetFocus, 0
+import .Luser32, GetLastActivePopup, 4
 import .Luser32, GetSystemMetrics, 4
 import .Luser32, GetWindowLongA, 8
 import .Luser32, GetWindowTextA, 12
 import .Luser32, InvalidateRect, 12
+import .Luser32, IsChild, 8
+import .Luser32, IsDialogMessageA, 8
+import .Luser32, IsIconic, 4
 import .Luser32, IsRectEmpty, 4
+import .Luser32, IsWindowVisible, 4
 import .Luser32, LoadCursorA, 8
 import .Luser32, LoadIconA, 8
 import .Luser32, LoadImageA, 24
@@ -130,6 +138,8 @@ import .Luser32, ReleaseDC, 8
 import .Luser32, ScreenToClient, 8
 import .Luser32, SendMessageA, 16
 import .Luser32, SetCapture, 4
+import .Luser32, SetFocus, 4
+import .Luser32, SetForegroundWindow, 4
 import .Luser32, SetWindowLongA, 12
 import .Luser32, SetWindowPos, 28
 import .Luser32, SetWindowRgn, 12
@@ -139,8 +149,12 @@ import .Luser32, TrackMouseEvent, 4
 import .Luser32, TranslateMessage, 4
 import .Luser32, UpdateWindow, 4
 
+import .Lwininet, HttpOpenRequestA, 32
 import .Lwininet, HttpQueryInfoA, 20
+import .Lwininet, HttpSendRequestA, 20
 import .Lwininet, InternetCloseHandle, 4
+import .Lwininet, InternetConnectA, 32
+import .Lwininet, InternetCrackUrlA, 16
 import .Lwininet, InternetOpenA, 20
-import .Lwininet, InternetOpenUrlA, 24
 import .Lwininet, InternetReadFile, 16
+import .Lwininet, InternetSetOptionA, 16

@@ -1,3 +1,4 @@
+#include "paths/folder_check.h"
 #include "paths/path_operations.h"
 
 #include <gtest/gtest.h>
@@ -26,4 +27,79 @@ TEST(ParentFolder, CutsAtTheLastSeparatorOfEitherKind) {
     EXPECT_EQ(parent_folder("a\\b\\"), "a\\b");
     EXPECT_EQ(parent_folder("C:\\"), "C:");
     EXPECT_EQ(parent_folder("a/b\\c/d"), "a/b\\c");
+}
+
+TEST(ReadFolderText, AcceptsFullPathsTrimmedOfBlanksAndNamesTheirRoot) {
+    const std::string budget(longest_install_folder - 3, 'x');
+    struct Case {
+        std::string typed, folder, root;
+    } cases[] = {
+        {"C:\\Games\\The Annals of Quellmark", "C:\\Games\\The Annals of Quellmark", "C:\\"},
+        {" \t d:/Games/Two  Spaces \t", "d:/Games/Two  Spaces", "d:\\"},
+        {"C:\\", "C:\\", "C:\\"},
+        {"\\\\server\\share", "\\\\server\\share", "\\\\server\\share\\"},
+        {"//server/share/Games\\x", "//server/share/Games\\x", "\\\\server\\share\\"},
+        {"C:\\" + budget, "C:\\" + budget, "C:\\"},
+    };
+    for (const Case& c : cases) {
+        const FolderText text = read_folder_text(c.typed);
+        EXPECT_EQ(text.problem, FolderTextProblem::none) << c.typed;
+        EXPECT_EQ(text.folder, c.folder);
+        EXPECT_EQ(text.root, c.root) << c.typed;
+    }
+}
+
+TEST(ReadFolderText, NamesTheFirstRuleAFolderBreaks) {
+    struct Case {
+        std::string typed;
+        FolderTextProblem problem;
+        char bad_character;
+    } cases[] = {
+        {"", FolderTextProblem::empty, 0},
+        {" \t  ", FolderTextProblem::empty, 0},
+        {"Quellmark", FolderTextProblem::not_full_path, 0},
+        {"C:Games", FolderTextProblem::not_full_path, 0},
+        {"\\Games", FolderTextProblem::not_full_path, 0},
+        {"1:\\Games", FolderTextProblem::not_full_path, 0},
+        {"\\\\server", FolderTextProblem::not_full_path, 0},
+        {"\\\\server\\", FolderTextProblem::not_full_path, 0},
+        {"\\\\?\\C:\\Games", FolderTextProblem::not_full_path, 0},
+        {"\\\\.\\pipe\\x", FolderTextProblem::not_full_path, 0},
+        {"C:\\Games\\..\\Windows", FolderTextProblem::not_full_path, 0},
+        {"C:\\Games\\.", FolderTextProblem::not_full_path, 0},
+        {"C:\\Games\\a:b", FolderTextProblem::bad_character, ':'},
+        {"C:\\Games\\*", FolderTextProblem::bad_character, '*'},
+        {"C:\\Ga\"mes", FolderTextProblem::bad_character, '"'},
+        {"C:\\Ga\tmes", FolderTextProblem::bad_character, '\t'},
+        {"\\\\server\\share\\x?", FolderTextProblem::bad_character, '?'},
+        {"C:\\" + std::string(longest_install_folder - 2, 'x'), FolderTextProblem::too_long, 0},
+    };
+    for (const Case& c : cases) {
+        const FolderText text = read_folder_text(c.typed);
+        EXPECT_EQ(text.problem, c.problem) << c.typed;
+        EXPECT_EQ(text.bad_character, c.bad_character) << c.typed;
+    }
+}
+
+TEST(InstallFolderProblem, SaysWhatIsWrongAndWhatToTypeAndLeavesTheFolderAlone) {
+    const std::string example = " such as C:\\Games\\The Annals of Quellmark.";
+    const std::string too_long = "C:\\" + std::string(200, 'x');
+    struct Case {
+        std::string typed, message;
+    } cases[] = {
+        {" ", "No install folder was entered.\n\nPlease enter a full folder path," + example},
+        {" Quellmark ", "\"Quellmark\" is not a full folder path.\n\nPlease enter a full folder "
+                        "path," + example},
+        {"C:\\<Games>", "A folder name cannot contain the character <.\n\nPlease enter a folder "
+                        "path without it," + example},
+        {"C:\\Ga\x01mes", "A folder name cannot contain a control character.\n\nPlease enter a "
+                          "folder path without it," + example},
+        {too_long, "The install folder is too long: it has 203 characters, and at most 158 leave "
+                   "room for the game's files.\n\nPlease enter a shorter folder path," + example},
+    };
+    for (const Case& c : cases) {
+        std::string folder = "untouched";
+        EXPECT_EQ(install_folder_problem(c.typed, folder), c.message);
+        EXPECT_EQ(folder, "untouched");
+    }
 }

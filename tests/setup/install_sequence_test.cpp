@@ -100,15 +100,39 @@ TEST_F(InstallSequence, ReadyPageLeftWithoutInstallEndsWithZeroAndWritesNothing)
     EXPECT_EQ(journal.calls.back(), "window released");
 }
 
-TEST_F(InstallSequence, EmptyFolderFieldEndsLikeCancel) {
-    script.typed_folder.clear();
+TEST_F(InstallSequence, FoldersThatCannotWorkAreRefusedOnTheReadyPageBeforeAnythingIsMade) {
+    script.refused_folders = {"", "  \t ", "Quellmark", "Q:\\Games\\The Annals of Quellmark",
+                              scratch.path() + "\\" + std::string(200, 'x')};
+    const std::string folder = scratch.path() + "\\Games\\The Annals of Quellmark";
+    script.typed_folder = "  " + folder + " ";
     EXPECT_EQ(run_install(), 0);
+    ASSERT_EQ(journal.refusals.size(), 5u);
+    const std::string example = "C:\\Games\\The Annals of Quellmark.";
+    EXPECT_EQ(journal.refusals[0],
+              "No install folder was entered.\n\nPlease enter a full folder path, such as " + example);
+    EXPECT_EQ(journal.refusals[1], journal.refusals[0]);
+    EXPECT_EQ(journal.refusals[3], "There is no drive Q: on this computer.\n\nPlease enter a "
+                                   "folder on one of its drives, such as " + example);
+    // Every refusal came before the installing page; then the trimmed folder was used.
+    const auto started = std::find(journal.calls.begin(), journal.calls.end(), "enter_install_mode");
+    EXPECT_EQ(std::count(journal.calls.begin(), started, "refuse_folder"), 5);
+    EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "refuse_folder"), 5);
+    EXPECT_EQ(journal.extract_install_folder, folder);
+}
+
+TEST_F(InstallSequence, ClosingTheWindowAfterARefusalEndsWithZeroAndWritesNothing) {
+    script.refused_folders = {"Games"};
+    script.typed_folder = "Still not a full path";
+    EXPECT_EQ(run_install(), 0);
+    EXPECT_EQ(journal.refusals.size(), 2u);
     EXPECT_TRUE(journal.boxes.empty());
     EXPECT_TRUE(steps_after_start().empty());
 }
 
 TEST_F(InstallSequence, FolderThatCannotBeCreatedIsReportedAndStopsBeforeTheDownload) {
-    script.typed_folder = scratch.path() + "\\" + std::string(300, 'x');
+    // A plain file where a folder of the chain should be.
+    test_support::write_file(scratch.at("blocker"), "a file");
+    script.typed_folder = scratch.at("blocker") + "\\Games";
     EXPECT_EQ(run_install(), 1);
     ASSERT_EQ(journal.boxes.size(), 1u);
     EXPECT_EQ(journal.boxes[0].message,

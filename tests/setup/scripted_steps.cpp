@@ -21,11 +21,24 @@ bool SetupWindow::create(const std::string& proposed_folder) {
     return script.window_created;
 }
 
+// Each press hands over the next text; once the last one was refused too,
+// the person closes the window.
 bool SetupWindow::wait_for_start(std::string& folder) {
     journal.calls.push_back("wait_for_start");
     if (!script.start_pressed) return false;
+    const size_t press = journal.refusals.size();
+    if (press < script.refused_folders.size()) {
+        folder = script.refused_folders[press];
+        return true;
+    }
+    if (press > script.refused_folders.size()) return false;
     folder = script.typed_folder;
-    return !folder.empty();
+    return true;
+}
+
+void SetupWindow::refuse_folder(const std::string& message) {
+    journal.calls.push_back("refuse_folder");
+    journal.refusals.push_back(message);
 }
 
 void SetupWindow::enter_install_mode() {

@@ -10,6 +10,8 @@
 struct StepScript {
     bool window_created = true;
     bool start_pressed = true;
+    // Typed and refused, one per press of Install, before typed_folder.
+    std::vector<std::string> refused_folders;
     std::string typed_folder;
     bool download_succeeds = true;
     bool download_writes_package = true;
@@ -29,6 +31,7 @@ struct FinalBox {
 struct StepJournal {
     std::vector<std::string> calls;
     std::vector<FinalBox> boxes;
+    std::vector<std::string> refusals;
     std::string download_url;
     bool download_had_file = false;
     // What the extraction read from the file the download was handed.

@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
-"""The whole setup as a person runs it, driven by real clicks: the setup as
-it ships (CTest hands in the build's QuellmarkSetup.exe as
+"""The whole setup as a person runs it, driven by real clicks and keys: the
+setup as it ships (CTest hands in the build's QuellmarkSetup.exe as
 tests/setup/signing_test.py signed it) downloads a generated package from the
 local package host through the local proxy (for the production host name,
 with a CA that only this test's Wine prefix trusts), extracts it, records it,
-and is removed again by the uninstall command of its registry entry. Then
-what a standard user could plant for the elevated setup (links, made from
-outside: a Unix symbolic link in drive_c is a reparse point to Wine's
-programs), a reinstall before the restart, two installs side by side, and one
-failure path.
+and is removed again by the uninstall command of its registry entry, while a
+second copy started meanwhile changes nothing. Then what a standard user
+could plant for the elevated setup (links, made from outside: a Unix
+symbolic link in drive_c is a reparse point to Wine's programs), a reinstall
+before the restart, two installs side by side, and failure paths: an unsafe
+entry, a host that never answers, a body that stalls.
 
 Usage: setup_e2e_test.py SETUP_EXE PROBE_EXE PREFIX_TOOL BASE_URL WORK_DIR [Test.name ...]
 
@@ -21,6 +22,7 @@ import re
 import shutil
 import subprocess
 import sys
+import time
 import unittest
 import urllib.parse
 import zipfile
@@ -32,6 +34,12 @@ import gui_driver as gui  # noqa: E402
 
 SETUP_EXE = PROBE_EXE = PREFIX_TOOL = BASE_URL = WORK = None
 INSTALL_BUTTON = (515, 593)
+MINIMIZE_BUTTON = (814, 104)
+# The installing page's detail row, its first line and the rest (design coordinates).
+DETAIL_FIRST_LINE = (310, 430, 730, 450)
+DETAIL_BELOW = (310, 452, 730, 500)
+# Each network wait is limited to 30 s; a stall must end well within this.
+STALL_LIMIT_SECONDS = 90
 FOLDER = "C:\\Games\\The Annals of Quellmark"
 SECOND_FOLDER = "C:\\Quellmark2"
 OUTSIDE = "C:\\outside"
@@ -166,6 +174,33 @@ class SetupEndToEnd(unittest.TestCase):
         gui.xdotool("mouseup", 1)
         for run in self.runs:
             run.kill()
+        self.misbehave("")
+
+    def misbehave(self, prefixes):
+        """Makes the host misbehave, for the setup's fixed URL, as the path
+        prefixes say (see package_host.py); "" makes it serve normally."""
+        path = os.path.join(self.state, "prefix")
+        if prefixes:
+            with open(path, "w") as f:
+                f.write(prefixes + "\n")
+        elif os.path.exists(path):
+            os.remove(path)
+
+    def start_stalled_install(self, prefixes, folder=None):
+        """The setup against a host misbehaving as prefixes say, started with
+        Enter (after the folder is typed, if given): (run, start time)."""
+        self.make_package()
+        self.misbehave(prefixes)
+        setup = self.start(SETUP_EXE)
+        self.assertTrue(setup.wait_for_window(), "the setup window did not appear")
+        if folder:
+            setup.retype(folder)
+        setup.key("Return")
+        return setup, time.time()
+
+    def package_in_temp(self):
+        return [os.path.join(top, f) for top, _, files in os.walk(in_prefix("C:\\users"))
+                for f in files if f == "QuellmarkFull.zip"]
 
     def make_package(self, *options):
         subprocess.run([sys.executable, os.path.join(TOOLS, "make_sample_package.py"), self.package]
@@ -178,15 +213,29 @@ class SetupEndToEnd(unittest.TestCase):
         self.runs.append(run)
         return run
 
-    def install_by_clicks(self, folder=None):
+    def install_by_clicks(self, folder=None, second_copy=False):
         """Install (into folder, typed in, when given), then OK on the final
-        box: (box text, exit code)."""
+        box: (box text, exit code). With second_copy, another copy is started
+        first, while the window is minimized: it must bring the window back
+        and leave without a trace."""
         setup = self.start(SETUP_EXE)
         self.assertTrue(setup.wait_for_window(), "the setup window did not appear")
         self.assertEqual(setup.probe("text", "1004"), FOLDER)
         if folder:
             self.assertIsNotNone(setup.probe("settext", "1004", folder))
             self.assertEqual(setup.probe("text", "1004"), folder)
+        if second_copy:
+            setup.click(*MINIMIZE_BUTTON)
+            time.sleep(0.5)
+            self.assertEqual(setup.probe("state"), "minimized")
+            self.assertEqual(self.start(SETUP_EXE).wait_exit(60), 0)
+            time.sleep(0.5)
+            self.assertEqual(setup.probe("state"), "normal")
+            self.assertEqual(setup.probe("front"), "1")
+            self.assertIsNone(setup.probe("box", gui.BOX_CAPTION))
+            self.assertFalse(os.path.exists(in_prefix(FOLDER)), "the second copy made the folder")
+            with open(os.path.join(self.state, "host.log")) as log:
+                self.assertEqual(log.read(), "", "the second copy downloaded")
         setup.click(*INSTALL_BUTTON)
         text, ok = setup.wait_for_box(timeout=300)
         self.assertIsNotNone(text, "no final box appeared")
@@ -223,7 +272,8 @@ class SetupEndToEnd(unittest.TestCase):
         files = self.make_package()
         self.assertGreater(len(files), 300)
         self.plant_link_at_the_old_package_path()
-        text, code = self.install_by_clicks()
+        open(os.path.join(self.state, "host.log"), "w").close()
+        text, code = self.install_by_clicks(second_copy=True)
         self.assertEqual(text, SUCCESS)
         self.assertEqual(code, 0)
 
@@ -263,7 +313,21 @@ class SetupEndToEnd(unittest.TestCase):
         plant_link(FOLDER + "\\planted", OUTSIDE)
         with open(os.path.join(folder, "installed-files.txt"), "ab") as lines:
             lines.write(b"planted\\victim.txt\r\n")
-        self.uninstall_by_clicks()
+        program, args = split_command(values["UninstallString"])
+        self.assertEqual(args, ["/uninstall"])
+        uninstall = self.start(program, *args)
+        text, yes = uninstall.wait_for_box("Quellmark Uninstall", 120)
+        self.assertEqual(text, "Remove The Annals of Quellmark from this computer?")
+        # One uninstall at a time too: a second one leaves at once, removing nothing.
+        self.assertEqual(self.start(program, *args).wait_exit(60), 0)
+        self.assertTrue(os.path.exists(os.path.join(folder, "installed-files.txt")))
+        text, yes = uninstall.wait_for_box("Quellmark Uninstall", 30)
+        self.assertEqual(text, "Remove The Annals of Quellmark from this computer?")
+        gui.click(*yes)
+        text, ok = uninstall.wait_for_box("Quellmark Uninstall", 120)
+        self.assertEqual(text, "The Annals of Quellmark was removed.")
+        gui.click(*ok)
+        self.assertEqual(uninstall.wait_exit(60), 0)
 
         self.assertEqual(read(OUTSIDE + "\\victim.txt"), b"keep me")
         self.assert_removed(files, FOLDER)
@@ -354,6 +418,56 @@ class SetupEndToEnd(unittest.TestCase):
         self.assert_removed(files, SECOND_FOLDER)
         self.assertEqual(registry_values(), {})
         self.assertEqual(shortcuts(), [])
+
+    def test_a_host_that_never_answers_fails_within_the_limit(self):
+        # A folder too long for the detail line: while the request waits it
+        # stays on one line, its middle cut, its last folder shown.
+        folder = FOLDER + "\\" + "\\".join(["Saved Worlds of the Northern Reaches"] * 3) + \
+            "\\Last Folder"
+        self.addCleanup(shutil.rmtree, in_prefix(FOLDER), True)
+        setup, started = self.start_stalled_install("/_silent/", folder)
+        time.sleep(3)
+        screen = gui.screenshot(os.path.join(WORK, "waiting-for-the-host.png"))
+        first = screen.count(gui.CREAM, *self.window_rect(setup, DETAIL_FIRST_LINE))
+        below = screen.count(gui.CREAM, *self.window_rect(setup, DETAIL_BELOW))
+        self.assertGreater(first, 100, "the folder is not in the detail line")
+        self.assertEqual(below, 0, "the folder wraps below the detail line")
+        text, ok = setup.wait_for_box(timeout=STALL_LIMIT_SECONDS)
+        self.assertLess(time.time() - started, STALL_LIMIT_SECONDS)
+        self.assertEqual(text, "Could not open the download URL.")
+        gui.click(*ok)
+        self.assertEqual(setup.wait_exit(60), 1)
+
+    def test_a_body_that_stalls_fails_within_the_limit_and_is_kept(self):
+        setup, started = self.start_stalled_install("/_stall/500000/")
+        text, ok = setup.wait_for_box(timeout=STALL_LIMIT_SECONDS)
+        self.assertLess(time.time() - started, STALL_LIMIT_SECONDS)
+        self.assertEqual(text, "The download failed.")
+        kept = self.package_in_temp()
+        self.assertEqual(len(kept), 1, "the partial package was not kept")
+        with open(kept[0], "rb") as partial, open(self.package, "rb") as served:
+            received = partial.read()
+            self.assertTrue(0 < len(received) <= 500000, len(received))
+            self.assertEqual(received, served.read(len(received)))
+        gui.click(*ok)
+        self.assertEqual(setup.wait_exit(60), 1)
+        for kept in self.package_in_temp():
+            os.remove(kept)
+
+    def test_a_cancel_during_a_stalled_body_is_not_lost(self):
+        setup, started = self.start_stalled_install("/_stall/500000/")
+        time.sleep(5)  # the body has stopped; the read waits
+        setup.key("Escape")
+        text, _ = setup.wait_for_box(timeout=STALL_LIMIT_SECONDS)
+        self.assertIsNone(text, "a box appeared after the cancel")
+        self.assertLess(time.time() - started, STALL_LIMIT_SECONDS)
+        self.assertEqual(setup.wait_exit(10), 1)
+        self.assertEqual(self.package_in_temp(), [], "the cancelled download was kept")
+
+    @staticmethod
+    def window_rect(setup, rect):
+        return (setup.left + rect[0], setup.top + rect[1], setup.left + rect[2],
+                setup.top + rect[3])
 
 
 def main():

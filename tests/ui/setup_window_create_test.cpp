@@ -61,6 +61,7 @@ TEST_F(SetupWindowCreate, IsABorderlessCentredWindowOfTheSkinsSizeCutToItsShape)
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(main, GWL_STYLE)) & 0xFFFF0000u & ~WS_CLIPSIBLINGS,
               static_cast<DWORD>(WS_POPUP | WS_CLIPCHILDREN | WS_VISIBLE));
     EXPECT_TRUE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    EXPECT_TRUE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
     EXPECT_EQ(GetClassLongA(main, GCL_STYLE), 0u);
     EXPECT_NE(GetClassLongPtrA(main, GCLP_HICON), 0);
     EXPECT_EQ(window.ui_scale, 100);
@@ -101,17 +102,18 @@ struct ExpectedChild {
 
 TEST_F(SetupWindowCreate, MakesTheNineChildrenInTheirPlaces) {
     const ExpectedChild children[] = {
-        {&SetupWindow::folder_edit, "Edit", ID_FOLDER, 0x50000080, true, {310, 390, 620, 414},
+        // The folder field, Browse, Install and Cancel are tab stops (0x10000).
+        {&SetupWindow::folder_edit, "Edit", ID_FOLDER, 0x50010080, true, {310, 390, 620, 414},
          proposed},
-        {&SetupWindow::browse_button, "Button", ID_BROWSE, 0x5000000B, false, {632, 387, 730, 417},
+        {&SetupWindow::browse_button, "Button", ID_BROWSE, 0x5001000B, false, {632, 387, 730, 417},
          "Browse"},
         {&SetupWindow::headline_label, "Static", 0, 0x40000000, false, {0, 0, 0, 0}, ""},
         {&SetupWindow::detail_label, "Static", 0, 0x40000000, false, {0, 0, 0, 0}, ""},
         {&SetupWindow::progress_bar, "msctls_progress32", 0, 0x40000000, false,
          {310, 508, 730, 526}, ""},
-        {&SetupWindow::install_button, "Button", ID_INSTALL, 0x5000000B, false,
+        {&SetupWindow::install_button, "Button", ID_INSTALL, 0x5001000B, false,
          {448, 578, 582, 608}, "Install"},
-        {&SetupWindow::cancel_button, "Button", ID_CANCEL, 0x5000000B, false, {596, 578, 730, 608},
+        {&SetupWindow::cancel_button, "Button", ID_CANCEL, 0x5001000B, false, {596, 578, 730, 608},
          "Cancel"},
         {&SetupWindow::minimize_button, "Button", ID_MINIMIZE, 0x5000000B, false,
          {793, 92, 835, 116}, ""},
@@ -144,7 +146,13 @@ TEST_F(SetupWindowCreate, MakesTheNineChildrenInTheirPlaces) {
                   reinterpret_cast<LONG_PTR>(&button_subclass_proc));
         EXPECT_EQ(GetWindowLongPtrA(button, GWLP_USERDATA), reinterpret_cast<LONG_PTR>(&window));
     }
-    EXPECT_EQ(GetFocus() == window.folder_edit, false);
+    // Typing goes into the field from the start, after the proposal.
+    EXPECT_EQ(GetFocus(), window.folder_edit);
+    DWORD selection_start = 0, selection_end = 0;
+    SendMessageA(window.folder_edit, EM_GETSEL, reinterpret_cast<WPARAM>(&selection_start),
+                 reinterpret_cast<LPARAM>(&selection_end));
+    EXPECT_EQ(selection_start, sizeof proposed - 1);
+    EXPECT_EQ(selection_end, sizeof proposed - 1);
 }
 
 TEST_F(SetupWindowCreate, CommandsAndACloseRequestOnlySetFlags) {

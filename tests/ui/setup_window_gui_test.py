@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The setup window as a person sees and uses it: the real QuellmarkSetup.exe
-under Wine on the test display, real mouse input, checked on screenshots.
+under Wine on the test display, real mouse and keyboard input, checked on
+screenshots.
 
 Usage: setup_window_gui_test.py SETUP_EXE PROBE_EXE RESOURCES_DIR WORK_DIR [Test.name ...]
 
@@ -41,12 +42,19 @@ READY_TEXTS = {
     "headline": (310, 432, 730, 464),
     "detail": (310, 462, 730, 502),
 }
+EXAMPLE = "such as C:\\Games\\The Annals of Quellmark."
 INSTALLING_TEXTS = {
     "title": (310, 242, 730, 288),
     "description": (310, 300, 730, 370),
     "headline": (310, 390, 730, 430),
     "detail": (310, 430, 730, 500),
 }
+
+
+def mark_zone(rect):
+    """Where a button's focus mark goes: under its caption, off the face's
+    rim and ornaments."""
+    return rect[0] + 28, rect[1] + 20, rect[2] - 28, rect[3] - 3
 
 
 def centre(rect):
@@ -241,7 +249,78 @@ class SetupWindowTest(unittest.TestCase):
         self.assert_ready_page_ended_cleanly()
 
     def test_a_close_request_ends_the_ready_page(self):
-        self.setup.probe("close")
+        self.setup.key("alt+F4")
+        self.assert_ready_page_ended_cleanly()
+
+    # -- the keyboard
+
+    def focus_marks(self, screen):
+        return {name: screen.count(gui.FOCUS_GOLD, *self.window_rect(mark_zone(rect)))
+                for name, rect in (("1003", BROWSE), ("1001", INSTALL), ("1002", CANCEL))}
+
+    def test_the_keyboard_walks_the_four_controls_and_enter_installs(self):
+        typed = "C:\\Games\\Keyed"
+        self.addCleanup(shutil.rmtree, prefix_path(typed), True)
+        # In front from the start, the focus in the field: typing goes there.
+        self.assertEqual(self.setup.probe("front"), "1")
+        self.assertEqual(self.setup.probe("focus"), "1004")
+        self.setup.type_text("\\Keyed")
+        self.assertEqual(self.setup.probe("text", "1004"), PROPOSED + "\\Keyed")
+        self.setup.retype(typed)
+        self.assertEqual(self.setup.probe("text", "1004"), typed)
+        walk = ["Tab", "1003", "Tab", "1001", "Tab", "1002", "Tab", "1004",
+                "shift+Tab", "1002", "shift+Tab", "1001", "shift+Tab", "1003", "shift+Tab", "1004"]
+        for step, (keys, focused) in enumerate(zip(walk[::2], walk[1::2])):
+            self.setup.key(keys)
+            self.assertEqual(self.setup.probe("focus"), focused, "after %s, step %d" % (keys, step))
+            screen = self.shot("focus-%d-%s.png" % (step, focused))
+            for control, marks in self.focus_marks(screen).items():
+                if control == focused:
+                    self.assertGreater(marks, 20, "no focus mark on %s" % control)
+                else:
+                    self.assertEqual(marks, 0, "a focus mark on %s" % control)
+        self.assertEqual(self.setup.probe("text", "1004"), typed)
+        # Enter in the field presses Install, the default button.
+        self.setup.key("Return")
+        text, _ = self.setup.wait_for_box()
+        self.assertEqual(text, "Could not open the download URL.")
+        self.assertEqual(self.setup.probe("visible", "progress"), "1")
+        self.assertTrue(os.path.isdir(prefix_path(typed)), "the install did not start")
+        self.setup.key("Return")  # the box's OK
+        self.assertEqual(self.setup.wait_exit(), 1)
+
+    def test_each_folder_that_cannot_work_gets_its_box_and_the_page_stays(self):
+        too_long = "C:\\Games\\" + "x" * 160
+        cases = [
+            ("", "No install folder was entered.", "a full folder path"),
+            ("   ", "No install folder was entered.", "a full folder path"),
+            ("Quellmark", '"Quellmark" is not a full folder path.', "a full folder path"),
+            ("Q:\\Games\\Quellmark", "There is no drive Q: on this computer.",
+             "a folder on one of its drives"),
+            (too_long, "The install folder is too long: it has 169 characters, and at most 158 "
+             "leave room for the game's files.", "a shorter folder path"),
+        ]
+        for number, (typed, wrong, instead) in enumerate(cases):
+            self.setup.retype(typed)
+            if number == 2:
+                self.setup.click(*centre(INSTALL))
+            else:
+                self.setup.key("Return")
+            text, _ = self.setup.wait_for_box(timeout=30)
+            self.assertEqual(text, "%s\n\nPlease enter %s, %s" % (wrong, instead, EXAMPLE), typed)
+            if number == 3:
+                self.shot("refused-folder.png")
+            self.setup.key("Return")
+            self.assertTrue(self.setup.wait_for_box_gone(), "the box stayed")
+            # Still the ready page, the field as typed, the focus in it.
+            self.assertIsNone(self.setup.process.poll(), "the window closed")
+            self.assertEqual(self.setup.probe("visible", "1001"), "1")
+            self.assertEqual(self.setup.probe("text", "1004"), typed)
+            self.assertEqual(self.setup.probe("focus"), "1004")
+        for folder in (PROPOSED, too_long):
+            self.assertFalse(os.path.exists(prefix_path(folder)), folder)
+        self.assertFalse(os.path.exists("Quellmark"))
+        self.setup.key("Escape")
         self.assert_ready_page_ended_cleanly()
 
     def test_minimize_button_minimizes(self):

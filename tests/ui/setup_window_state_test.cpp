@@ -64,12 +64,14 @@ TEST(SetupWindowState, WaitForStartWithCancelAlreadySetLeavesTheFolderAlone) {
     EXPECT_EQ(folder, "untouched");
 }
 
-TEST(SetupWindowState, WaitForStartWithoutAFolderFieldReturnsAnEmptyFolder) {
+TEST(SetupWindowState, WaitForStartHandsOverEvenAnEmptyFieldAndConsumesThePress) {
     SetupWindow window;
     window.start_requested = true;
     std::string folder = "old";
-    EXPECT_FALSE(window.wait_for_start(folder));
+    EXPECT_TRUE(window.wait_for_start(folder));
     EXPECT_TRUE(folder.empty());
+    // A refused folder waits for the next press, not for this one again.
+    EXPECT_FALSE(window.start_requested);
 }
 
 }  // namespace
