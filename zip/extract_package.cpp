@@ -2,12 +2,15 @@
 
 #include <cstdint>
 
+#include "paths/disk_space.h"
 #include "paths/path_operations.h"
 #include "platform/platform.h"
 #include "zip/central_directory.h"
 #include "zip/copy_stored_entry.h"
+#include "zip/entry_output.h"
 #include "zip/inflate_entry.h"
 #include "zip/little_endian.h"
+#include "zip/utf8_names.h"
 #include "zip/zip_records.h"
 
 namespace {
@@ -35,7 +38,7 @@ bool find_entry_data(std::FILE* package, const ZipEntry& entry, std::uint64_t& d
 
 // Writes the entry's data to a freshly created target: stored entries are
 // copied, deflated ones decoded, other methods refused (the empty file stays).
-bool write_entry_data(std::FILE* package, std::FILE* output, const ZipEntry& entry,
+bool write_entry_data(std::FILE* package, EntryOutput& output, const ZipEntry& entry,
                       SetupWindow& window, std::string& error_message) {
     switch (entry.method) {
         case 0:
@@ -73,7 +76,8 @@ platform::File create_output(const std::string& target, FolderMemory& folders,
 }
 
 // Extracts one file entry to target; the output file is closed before this
-// returns, whatever the outcome.
+// returns, whatever the outcome. Only a file whose every byte reached the
+// system, in the size and with the CRC-32 the directory states, succeeds.
 bool extract_file_entry(std::FILE* package, const ZipEntry& entry, const std::string& target,
                         FolderMemory& folders, SetupWindow& window, std::string& error_message) {
     std::uint64_t data_offset = 0;
@@ -85,7 +89,31 @@ bool extract_file_entry(std::FILE* package, const ZipEntry& entry, const std::st
     if (!output) return false;
     // A data offset past the end shows up as a short read of the data.
     platform::seek_to(package, data_offset);
-    return write_entry_data(package, output.get(), entry, window, error_message);
+    EntryOutput checked(output.get(), entry);
+    if (!write_entry_data(package, checked, entry, window, error_message)) return false;
+    if (!platform::close_file(output)) {
+        error_message = entry.method == 0 ? stored_copy_failure : inflate_write_failure;
+        return false;
+    }
+    return checked.matches_directory(error_message);
+}
+
+bool is_file_entry(const ZipEntry& entry) {
+    return !entry.name.empty() && entry.name.back() != '\\';
+}
+
+// Empty when the files, their manifest lines (each name with CR LF) and
+// extra_bytes fit the install folder's volume; otherwise the message.
+std::string space_shortfall(const std::vector<ZipEntry>& entries, const std::string& install_folder,
+                            std::uint64_t extra_bytes) {
+    // The sizes come from the package: a sum that would wrap stays at the top.
+    const auto add = [](std::uint64_t a, std::uint64_t b) { return a + b < a ? UINT64_MAX : a + b; };
+    std::uint64_t needed = extra_bytes;
+    for (const ZipEntry& entry : entries) {
+        if (is_file_entry(entry)) needed = add(add(needed, entry.uncompressed_size), entry.name.size() + 2);
+    }
+    return disk_space_shortfall("There is not enough free disk space to install Quellmark.",
+                                install_folder, needed);
 }
 
 int progress_for(std::uint64_t index, std::uint64_t count) {
@@ -114,6 +142,13 @@ bool extract_entry(std::FILE* package, const ZipEntry& entry, std::uint64_t inde
         create_directory_tree(target, &folders);
         return true;
     }
+    // With the temporary folder chosen as the install folder, an entry named
+    // like the package would overwrite the file being read. Asking the file
+    // system also catches every other spelling of the package's path.
+    if (platform::is_same_file(target, package)) {
+        error_message = "The package contains an unsafe path: " + entry.name;
+        return false;
+    }
     window.set_status("Installing Quellmark...", entry.name);
     window.set_progress(progress_for(index, count));
     if (!extract_file_entry(package, entry, target, folders, window, error_message)) return false;
@@ -125,7 +160,7 @@ bool extract_entry(std::FILE* package, const ZipEntry& entry, std::uint64_t inde
 
 bool extract_package(const std::string& package_path, const std::string& install_folder,
                      SetupWindow& window, std::string& error_message,
-                     std::vector<InstalledFile>& installed_files) {
+                     std::vector<InstalledFile>& installed_files, std::uint64_t extra_bytes) {
     platform::File package(platform::open_file(package_path, "rb"));
     if (!package) {
         error_message = "Could not open the downloaded package.";
@@ -142,9 +177,12 @@ bool extract_package(const std::string& package_path, const std::string& install
     if (!locate_central_directory(package.get(), package_size, directory_offset, entry_count,
                                   error_message) ||
         !read_central_directory(package.get(), directory_offset, entry_count, entries,
-                                error_message)) {
+                                error_message) ||
+        !convert_utf8_names(entries, error_message)) {
         return false;
     }
+    error_message = space_shortfall(entries, install_folder, extra_bytes);
+    if (!error_message.empty()) return false;
     const std::uint64_t count = entries.size();
     FolderMemory folders;
     for (std::uint64_t index = 0; index < count; ++index) {
