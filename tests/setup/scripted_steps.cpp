@@ -60,10 +60,11 @@ bool download_package(const std::string& url, const std::string& path, SetupWind
 
 bool extract_package(const std::string& package_path, const std::string& install_folder,
                      SetupWindow& window, std::string& error_message,
-                     std::vector<InstalledFile>& installed_files) {
+                     std::vector<InstalledFile>& installed_files, std::uint64_t extra_bytes) {
     journal.calls.push_back("extract");
     journal.extract_package_path = package_path;
     journal.extract_install_folder = install_folder;
+    journal.extract_extra_bytes = extra_bytes;
     installed_files = script.extracted;
     // A Cancel pressed late, after the last block, must change nothing.
     if (script.cancel_during_extraction) window.cancel_requested = true;
@@ -74,14 +75,16 @@ bool extract_package(const std::string& package_path, const std::string& install
 bool install_uninstaller(const std::string& install_folder) {
     journal.calls.push_back("install_uninstaller");
     journal.record_folders.push_back(install_folder);
-    return !script.records_fail;
+    return !script.uninstaller_fails;
 }
+
+std::uint64_t uninstaller_size() { return script.uninstaller_bytes; }
 
 bool write_manifest(const std::string& install_folder, const std::vector<InstalledFile>& files) {
     journal.calls.push_back("write_manifest");
     journal.record_folders.push_back(install_folder);
     journal.manifest_entries = files.size();
-    return !script.records_fail;
+    return !script.manifest_fails;
 }
 
 void create_shortcuts(const std::string& install_folder) {
