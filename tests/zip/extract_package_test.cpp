@@ -282,6 +282,30 @@ TEST(ExtractPackage, RefusesAPackageThatCannotFitBeforeWritingAnything) {
     EXPECT_FALSE(test_support::file_exists(sandbox.installed("first.txt")));
 }
 
+#ifdef _WIN32
+#include "tests/support/small_drive.h"
+
+// 40 MB for a 20 MB drive: refused with the figures, and nothing lands there.
+TEST(ExtractPackage, APackageLargerThanItsDriveWritesNothingThere) {
+    if (!test_support::small_drive_ready()) GTEST_SKIP() << test_support::small_drive_missing;
+    ExtractionSandbox sandbox;
+    std::vector<Entry> entries;
+    for (const char* name : {"data/a.pak", "data/b.pak", "data/c.pak", "data/d.pak"}) {
+        entries.push_back(deflated(name, repetitive(10u << 20)));
+    }
+    test_support::write_file(sandbox.package(), build_zip(entries));
+    SetupWindow window;
+    std::string message;
+    Files files;
+    // 40 MB of files, their manifest lines and a 1 MB uninstaller: 42 MB.
+    EXPECT_FALSE(extract_package(sandbox.package(), "D:\\Quellmark", window, message, files, 1u << 20));
+    EXPECT_EQ(message,
+              "There is not enough free disk space to install Quellmark.\n\nNeeded: 42 MB\nFree: 20 MB");
+    EXPECT_TRUE(files.empty());
+    EXPECT_TRUE(test_support::small_drive_empty());
+}
+#endif
+
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
