@@ -176,12 +176,17 @@ TEST_F(UninstallMode, AnsweringYesRemovesTheInstallButKeepsWhatTheGameWroteLater
 }
 
 TEST_F(UninstallMode, RemovesNestedFoldersWhateverTheirCaseInTheManifest) {
-    install({"Bin\\x\\a.dat", "bin\\x\\b.dat", "deep\\er\\and\\deeper\\c.dat", "deep\\d.dat"});
+    // The last name as extraction lands a UTF-8 flagged "données" on a
+    // Western European system: ANSI bytes, in the manifest as on disk.
+    install({"Bin\\x\\a.dat", "bin\\x\\b.dat", "deep\\er\\and\\deeper\\c.dat", "deep\\d.dat",
+             "donn\xE9" "es\\carte du monde.txt"});
+    ASSERT_TRUE(file_exists(at("donn\xE9" "es\\carte du monde.txt")));
     const UninstallRun run = uninstall({IDYES, IDOK});
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exit_code, 0u);
     EXPECT_FALSE(folder_exists(at("bin")));
     EXPECT_FALSE(folder_exists(at("deep")));
+    EXPECT_FALSE(folder_exists(at("donn\xE9" "es")));
     expect_records_removed();
 }
 
