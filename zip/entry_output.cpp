@@ -1,14 +1,13 @@
 #include "zip/entry_output.h"
 
-#include <zlib.h>
+#include "zip/crc32.h"
 
 EntryOutput::Result EntryOutput::write(const unsigned char* bytes, std::size_t count) {
     const bool fits = count <= room();
     const std::size_t allowed = fits ? count : static_cast<std::size_t>(room());
     if (allowed > 0) {
         if (std::fwrite(bytes, 1, allowed, file_) != allowed) return Result::write_failed;
-        // Callers write at most one 64 KiB block at a time.
-        crc_ = static_cast<std::uint32_t>(crc32(crc_, bytes, static_cast<uInt>(allowed)));
+        crc_ = update_crc32(crc_, bytes, allowed);
         written_ += allowed;
     }
     return fits ? Result::written : Result::past_stated_size;

@@ -1,5 +1,7 @@
 #include "zip/extract_package.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 
 #include "paths/disk_space.h"
@@ -75,6 +77,27 @@ platform::File create_output(const std::string& target, FolderMemory& folders,
     return nullptr;
 }
 
+// Whether the last component of an entry name could name the package file
+// on Windows: its name in any case or with the trailing dots and spaces that
+// Windows drops, or a short 8.3 name (which holds a '~'). A name with bytes
+// beyond ASCII counts too, as some such characters match ASCII letters when
+// case is ignored. Only such names are worth asking the file system about.
+bool may_name_package(const std::string& name, const std::string& package_name) {
+    std::string last = name.substr(name.find_last_of('\\') + 1);
+    while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+    const auto beyond_ascii = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
+    if (last.find('~') != std::string::npos ||
+        std::any_of(last.begin(), last.end(), beyond_ascii)) {
+        return true;
+    }
+    const auto same_letter = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+    };
+    return last.size() == package_name.size() &&
+           std::equal(last.begin(), last.end(), package_name.begin(), same_letter);
+}
+
 // Extracts one file entry to target; the output file is closed before this
 // returns, whatever the outcome. Only a file whose every byte reached the
 // system, in the size and with the CRC-32 the directory states, succeeds.
@@ -104,13 +127,16 @@ bool is_file_entry(const ZipEntry& entry) {
 
 // Empty when the files, their manifest lines (each name with CR LF) and
 // extra_bytes fit the install folder's volume; otherwise the message.
-std::string space_shortfall(const std::vector<ZipEntry>& entries, const std::string& install_folder,
-                            std::uint64_t extra_bytes) {
+std::string space_shortfall(const std::vector<ZipEntry>& entries,
+                            const std::string& install_folder, std::uint64_t extra_bytes) {
     // The sizes come from the package: a sum that would wrap stays at the top.
-    const auto add = [](std::uint64_t a, std::uint64_t b) { return a + b < a ? UINT64_MAX : a + b; };
+    const auto add = [](std::uint64_t a, std::uint64_t b) {
+        return a + b < a ? UINT64_MAX : a + b;
+    };
     std::uint64_t needed = extra_bytes;
     for (const ZipEntry& entry : entries) {
-        if (is_file_entry(entry)) needed = add(add(needed, entry.uncompressed_size), entry.name.size() + 2);
+        if (!is_file_entry(entry)) continue;
+        needed = add(add(needed, entry.uncompressed_size), entry.name.size() + 2);
     }
     return disk_space_shortfall("There is not enough free disk space to install Quellmark.",
                                 install_folder, needed);
@@ -123,9 +149,9 @@ int progress_for(std::uint64_t index, std::uint64_t count) {
 // Handles one entry of the walk: folders are created, files written and
 // listed. Unsafe names (folder entries included) and encrypted entries end
 // the walk.
-bool extract_entry(std::FILE* package, const ZipEntry& entry, std::uint64_t index,
-                   std::uint64_t count, const std::string& install_folder, FolderMemory& folders,
-                   SetupWindow& window, std::string& error_message,
+bool extract_entry(std::FILE* package, const std::string& package_name, const ZipEntry& entry,
+                   std::uint64_t index, std::uint64_t count, const std::string& install_folder,
+                   FolderMemory& folders, SetupWindow& window, std::string& error_message,
                    std::vector<InstalledFile>& installed_files) {
     if (entry.name.empty()) return true;
     const bool is_folder = entry.name.back() == '\\';
@@ -143,9 +169,9 @@ bool extract_entry(std::FILE* package, const ZipEntry& entry, std::uint64_t inde
         return true;
     }
     // With the temporary folder chosen as the install folder, an entry named
-    // like the package would overwrite the file being read. Asking the file
-    // system also catches every other spelling of the package's path.
-    if (platform::is_same_file(target, package)) {
+    // like the package would overwrite the file being read. The file system
+    // tells whether the target is the package, however its path is spelt.
+    if (may_name_package(entry.name, package_name) && platform::is_same_file(target, package)) {
         error_message = "The package contains an unsafe path: " + entry.name;
         return false;
     }
@@ -184,6 +210,7 @@ bool extract_package(const std::string& package_path, const std::string& install
     error_message = space_shortfall(entries, install_folder, extra_bytes);
     if (!error_message.empty()) return false;
     const std::uint64_t count = entries.size();
+    const std::string package_name = package_path.substr(package_path.find_last_of("\\/") + 1);
     FolderMemory folders;
     for (std::uint64_t index = 0; index < count; ++index) {
         window.process_pending_messages();
@@ -191,8 +218,8 @@ bool extract_package(const std::string& package_path, const std::string& install
             error_message = cancelled_message;
             return false;
         }
-        if (!extract_entry(package.get(), entries[index], index, count, install_folder, folders,
-                           window, error_message, installed_files)) {
+        if (!extract_entry(package.get(), package_name, entries[index], index, count,
+                           install_folder, folders, window, error_message, installed_files)) {
             return false;
         }
     }

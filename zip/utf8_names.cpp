@@ -86,7 +86,8 @@ bool convert_utf8_names(std::vector<ZipEntry>& entries, std::string& error_messa
         std::string ansi;
         std::string shown;
         if (!to_ansi(entry.name, ansi, shown)) {
-            error_message = "The package contains a name that cannot be stored on this system: " + shown;
+            error_message =
+                "The package contains a name that cannot be stored on this system: " + shown;
             return false;
         }
         entry.name = std::move(ansi);

@@ -5,8 +5,11 @@
 #include <filesystem>
 #include <regex>
 
+#include <zlib.h>
+
 #include "tests/zip/extraction_sandbox.h"
 #include "tests/zip/zip_writer.h"
+#include "zip/crc32.h"
 
 using namespace zip_test;
 
@@ -232,6 +235,27 @@ TEST(ExtractPackage, RefusesEntriesThatDoNotMatchTheirDirectory) {
         const std::string target = sandbox.installed(outcome.message.substr(outcome.message.rfind(' ') + 1));
         if (test_support::file_exists(target)) {
             EXPECT_LE(test_support::read_file(target).size(), stated);
+        }
+    }
+}
+
+// The folded CRC-32 against zlib's, at every length around its 16- and
+// 64-byte steps, from every alignment, whole and in two pieces.
+TEST(Crc32, GivesZlibsValueForEveryLengthAndAlignment) {
+    const std::string data = noise(70000, 23);
+    const auto bytes = [&](std::size_t at) { return reinterpret_cast<const unsigned char*>(&data[at]); };
+    std::vector<std::size_t> lengths;
+    for (std::size_t length = 0; length < 600; ++length) lengths.push_back(length);
+    for (const std::size_t length : {4095u, 4096u, 4097u, 65535u, 65536u, 65537u}) lengths.push_back(length);
+    for (std::size_t start = 0; start < 16; ++start) {
+        for (const std::size_t length : lengths) {
+            const std::uint32_t expected = static_cast<std::uint32_t>(
+                crc32(0, bytes(start), static_cast<uInt>(length)));
+            ASSERT_EQ(update_crc32(0, bytes(start), length), expected) << start << " " << length;
+            const std::size_t cut = length / 3;
+            ASSERT_EQ(update_crc32(update_crc32(0, bytes(start), cut), bytes(start + cut), length - cut),
+                      expected)
+                << start << " " << length;
         }
     }
 }

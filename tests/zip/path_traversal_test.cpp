@@ -192,23 +192,26 @@ TEST(PathTraversal, Utf8FlaggedNamesThatCannotBeStoredAreRefused) {
 }
 
 // With the temporary folder chosen as the install folder, an entry named
-// like the package (in any case) would overwrite the package being read.
+// like the package (in any case, or with a trailing dot Windows drops) would
+// overwrite the package being read.
 TEST(PathTraversal, AnEntryThatIsThePackageItselfIsRefused) {
-    test_support::ScratchFolder scratch;
-    const std::string package = scratch.at("QuellmarkFull.zip");
 #ifdef _WIN32
-    const std::string alias = "quellmarkfull.ZIP";
+    const char* const aliases[] = {"quellmarkfull.ZIP", "QuellmarkFull.zip."};
 #else
-    const std::string alias = "QuellmarkFull.zip";
+    const char* const aliases[] = {"QuellmarkFull.zip"};
 #endif
-    const std::string bytes =
-        build_zip({stored("before.txt", "ok"), stored(alias, "overwritten"), stored("after.txt", "")});
-    test_support::write_file(package, bytes);
-    SetupWindow window;
-    std::string message;
-    std::vector<InstalledFile> files;
-    EXPECT_FALSE(extract_package(package, scratch.path(), window, message, files));
-    EXPECT_EQ(message, "The package contains an unsafe path: " + alias);
-    EXPECT_EQ(files, std::vector<InstalledFile>{"before.txt"});
-    EXPECT_TRUE(test_support::read_file(package) == bytes);
+    for (const std::string alias : aliases) {
+        test_support::ScratchFolder scratch;
+        const std::string package = scratch.at("QuellmarkFull.zip");
+        const std::string bytes = build_zip(
+            {stored("before.txt", "ok"), stored(alias, "overwritten"), stored("after.txt", "")});
+        test_support::write_file(package, bytes);
+        SetupWindow window;
+        std::string message;
+        std::vector<InstalledFile> files;
+        EXPECT_FALSE(extract_package(package, scratch.path(), window, message, files));
+        EXPECT_EQ(message, "The package contains an unsafe path: " + alias);
+        EXPECT_EQ(files, std::vector<InstalledFile>{"before.txt"});
+        EXPECT_TRUE(test_support::read_file(package) == bytes);
+    }
 }
