@@ -42,7 +42,8 @@ bool install_uninstaller(const std::string& install_folder) {
 std::uint64_t uninstaller_size() {
     WIN32_FILE_ATTRIBUTE_DATA attributes;
     const std::string program = running_program_path();
-    if (program.empty() || !GetFileAttributesExA(program.c_str(), GetFileExInfoStandard, &attributes)) {
+    if (program.empty() ||
+        !GetFileAttributesExA(program.c_str(), GetFileExInfoStandard, &attributes)) {
         return 0;
     }
     return (static_cast<std::uint64_t>(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow;
