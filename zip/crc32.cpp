@@ -32,6 +32,13 @@ alignas(16) const std::uint64_t fold_to_64[2] = {0x0163CD6124, 0};
 alignas(16) const std::uint64_t barrett[2] = {0x01DB710641, 0x01F7011641};
 
 #define QM_FOLDING __attribute__((target("pclmul,sse4.1"), always_inline)) inline
+// The 32-bit Windows ABI promises only 4-byte stack alignment; the vector
+// locals below need 16.
+#if defined(__i386__)
+#define QM_REALIGN __attribute__((force_align_arg_pointer))
+#else
+#define QM_REALIGN
+#endif
 
 QM_FOLDING __m128i load(const unsigned char* at) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
@@ -48,17 +55,49 @@ QM_FOLDING __m128i fold(__m128i value, __m128i constants, __m128i next) {
     return _mm_xor_si128(_mm_xor_si128(high, low), next);
 }
 
+// The four lanes of 16 bytes folded over the next whole 64-byte steps,
+// two lanes to a 256-bit register: half the multiplications of the loop below.
+__attribute__((target("vpclmulqdq,avx2,pclmul,sse4.1"), noinline)) QM_REALIGN void fold_wide(
+    __m128i lanes[4], const unsigned char*& bytes, std::size_t& count) {
+    __m256i front = _mm256_inserti128_si256(_mm256_castsi128_si256(lanes[0]), lanes[1], 1);
+    __m256i back = _mm256_inserti128_si256(_mm256_castsi128_si256(lanes[2]), lanes[3], 1);
+    const __m256i by_64 = _mm256_broadcastsi128_si256(
+        _mm_load_si128(reinterpret_cast<const __m128i*>(fold_by_64)));
+    for (; count >= 64; bytes += 64, count -= 64) {
+        const __m256i next_front = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
+        const __m256i next_back = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 32));
+        front = _mm256_xor_si256(_mm256_xor_si256(_mm256_clmulepi64_epi128(front, by_64, 0x00),
+                                                  _mm256_clmulepi64_epi128(front, by_64, 0x11)),
+                                 next_front);
+        back = _mm256_xor_si256(_mm256_xor_si256(_mm256_clmulepi64_epi128(back, by_64, 0x00),
+                                                 _mm256_clmulepi64_epi128(back, by_64, 0x11)),
+                                next_back);
+    }
+    lanes[0] = _mm256_castsi256_si128(front);
+    lanes[1] = _mm256_extracti128_si256(front, 1);
+    lanes[2] = _mm256_castsi256_si128(back);
+    lanes[3] = _mm256_extracti128_si256(back, 1);
+}
+
+bool can_fold_wide() {
+    static const bool supported =
+        __builtin_cpu_supports("vpclmulqdq") && __builtin_cpu_supports("avx2");
+    return supported;
+}
+
 // The running (inverted) CRC over count bytes: count is a multiple of 16, at
 // least 64.
-__attribute__((target("pclmul,sse4.1"))) std::uint32_t folded_crc32(std::uint32_t crc,
-                                                                     const unsigned char* bytes,
-                                                                     std::size_t count) {
-    __m128i lane0 = _mm_xor_si128(load(bytes), _mm_cvtsi32_si128(static_cast<int>(crc)));
-    __m128i lane1 = load(bytes + 16);
-    __m128i lane2 = load(bytes + 32);
-    __m128i lane3 = load(bytes + 48);
+__attribute__((target("pclmul,sse4.1"))) QM_REALIGN std::uint32_t folded_crc32(
+    std::uint32_t crc, const unsigned char* bytes, std::size_t count) {
+    __m128i lanes[4] = {_mm_xor_si128(load(bytes), _mm_cvtsi32_si128(static_cast<int>(crc))),
+                        load(bytes + 16), load(bytes + 32), load(bytes + 48)};
     bytes += 64;
     count -= 64;
+    if (count >= 64 && can_fold_wide()) fold_wide(lanes, bytes, count);
+    __m128i lane0 = lanes[0];
+    __m128i lane1 = lanes[1];
+    __m128i lane2 = lanes[2];
+    __m128i lane3 = lanes[3];
 
     const __m128i by_64 = load(fold_by_64);
     for (; count >= 64; bytes += 64, count -= 64) {
