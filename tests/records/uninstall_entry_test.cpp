@@ -90,7 +90,8 @@ TEST(InstallUninstaller, FailsWhenTheFolderIsMissing) {
 // uninstaller is not left behind.
 TEST(InstallUninstaller, RecordsOnAFullDiskFailAndLeaveNoCutShortCopy) {
     if (!test_support::small_drive_ready()) GTEST_SKIP() << test_support::small_drive_missing;
-    const std::string filler = std::string(test_support::small_drive) + "filler";
+    const std::string drive = test_support::spare_drive;
+    const std::string filler = drive + "filler";
     HANDLE file = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     const std::string block(1 << 16, 'f');
@@ -100,11 +101,11 @@ TEST(InstallUninstaller, RecordsOnAFullDiskFailAndLeaveNoCutShortCopy) {
     }
     CloseHandle(file);
 
-    EXPECT_FALSE(install_uninstaller(test_support::small_drive));
-    EXPECT_FALSE(test_support::file_exists(std::string(test_support::small_drive) + "QuellmarkUninstall.exe"));
-    EXPECT_FALSE(write_manifest(test_support::small_drive, {"bin\\client\\Qm_client.exe", "a.txt"}));
+    EXPECT_FALSE(install_uninstaller(drive));
+    EXPECT_FALSE(test_support::file_exists(drive + "QuellmarkUninstall.exe"));
+    EXPECT_FALSE(write_manifest(drive, {"bin\\client\\Qm_client.exe", "a.txt"}));
     DeleteFileA(filler.c_str());
-    DeleteFileA((std::string(test_support::small_drive) + "installed-files.txt").c_str());
+    DeleteFileA((drive + "installed-files.txt").c_str());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
-// Drive D: of the Windows test prefix: a 20 MB tmpfs that tools/small-drive.sh
-// mounts (as root) for the free-space tests. Windows only.
+// Small drives of the Windows test prefix, tmpfs mounts that
+// tools/small-drive.sh makes (as root) for the free-space tests: D:, 20 MB,
+// which tests only read, and E:, 1 MB, which a test may fill. Windows only.
 #include <windows.h>
 
 #include <cstdint>
@@ -9,15 +10,18 @@
 namespace test_support {
 
 constexpr char small_drive[] = "D:\\";
-constexpr std::uint64_t small_drive_bytes = 20u << 20;
+constexpr char spare_drive[] = "E:\\";
 constexpr char small_drive_missing[] =
-    "needs the 20 MB drive D: that tools/small-drive.sh mounts (as root)";
+    "needs the small drives D: and E: that tools/small-drive.sh mounts (as root)";
 
-// True when D: is that drive.
-inline bool small_drive_ready() {
+inline bool drive_of_size(const char* root, std::uint64_t bytes) {
     ULARGE_INTEGER total;
-    return GetDiskFreeSpaceExA(small_drive, nullptr, &total, nullptr) &&
-           total.QuadPart == small_drive_bytes;
+    return GetDiskFreeSpaceExA(root, nullptr, &total, nullptr) && total.QuadPart == bytes;
+}
+
+// True when D: and E: are those drives.
+inline bool small_drive_ready() {
+    return drive_of_size(small_drive, 20u << 20) && drive_of_size(spare_drive, 1u << 20);
 }
 
 // True when nothing, file or folder, is on D:.
