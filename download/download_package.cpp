@@ -4,8 +4,10 @@
 #include <memory>
 #include <vector>
 
+#include "download/content_length.h"
 #include "download/internet_handle.h"
 #include "download/progress_position.h"
+#include "paths/disk_space.h"
 #include "platform/platform.h"
 
 namespace {
@@ -22,31 +24,35 @@ constexpr DWORD network_timeout_milliseconds = 30000;
 // https URL adds the secure flag, which InternetOpenUrl would have implied.
 constexpr DWORD request_flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
 static_assert(request_flags == 0x84000000u, "reload, no cache write, nothing else");
-constexpr DWORD content_length_query = HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER;
-static_assert(content_length_query == 0x20000005u, "Content-Length as a number");
 
 enum class Outcome {
     complete,
     no_downloader,
     no_url,
     no_file,
+    no_space,
     read_failed,
     write_failed,
     cancelled,
 };
 
-// The Content-Length header as a 32-bit number; 0 when the response has none.
-DWORD content_length_of(HINTERNET request) {
-    DWORD content_length = 0;
-    DWORD size = sizeof content_length;
-    HttpQueryInfoA(request, content_length_query, &content_length, &size, nullptr);
-    return content_length;
+// The Content-Length header; 0 when the response has none or it is not a
+// plain number. Read as text and parsed here: a Zip64 package may be larger
+// than 4 GiB, and a length cut to 32 bits would let a body cut short pass as
+// complete.
+std::uint64_t content_length_of(HINTERNET request) {
+    char text[32] = {};
+    DWORD size = sizeof text;
+    std::uint64_t content_length = 0;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return 0;
+    text[sizeof text - 1] = '\0';
+    return parse_content_length(text, content_length) ? content_length : 0;
 }
 
 // The transfer: the block loop over an open request and an open file. Keeps
 // the window alive between blocks and stops at the first block boundary after
 // a cancel. Leaves closing and deleting to its callers.
-Outcome transfer_body(HINTERNET request, std::FILE* file, DWORD content_length,
+Outcome transfer_body(HINTERNET request, std::FILE* file, std::uint64_t content_length,
                       const std::string& package_url, SetupWindow& window) {
     window.set_status("Downloading Quellmark...", package_url);
     std::uint64_t received_total = 0;
@@ -119,14 +125,17 @@ bool split_url(const std::string& url, UrlParts& parts) {
 
 // The whole download with every Internet handle owned here, closed in
 // reverse opening order on every return. open_package gives the file once the
-// host has answered (null when it cannot); it stays its giver's.
+// host has answered (null when it cannot); it stays its giver's. A known
+// length that does not fit the volume of package_path ends it before the file
+// is asked for, with space_message set.
 //
 // The request is opened and sent in separate steps rather than through
 // InternetOpenUrl so that its own handle gets the limits before anything is
 // sent: some WinInet implementations give a request none of the limits of
 // the handles above it.
 template <typename OpenPackage>
-Outcome fetch(const std::string& package_url, OpenPackage open_package, SetupWindow& window) {
+Outcome fetch(const std::string& package_url, const std::string& package_path,
+              OpenPackage open_package, SetupWindow& window, std::string& space_message) {
     const InternetHandle internet(
         InternetOpenA(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!internet) return Outcome::no_downloader;
@@ -143,7 +152,10 @@ Outcome fetch(const std::string& package_url, OpenPackage open_package, SetupWin
     if (!request) return Outcome::no_url;
     limit_waits(request.get());
     if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return Outcome::no_url;
-    const DWORD content_length = content_length_of(request.get());
+    const std::uint64_t content_length = content_length_of(request.get());
+    space_message = disk_space_shortfall("There is not enough free disk space for the download.",
+                                         package_path, content_length);
+    if (!space_message.empty()) return Outcome::no_space;
     std::FILE* const file = open_package();
     if (!file) return Outcome::no_file;
     return transfer_body(request.get(), file, content_length, package_url, window);
@@ -154,6 +166,7 @@ const char* message_for(Outcome outcome) {
         case Outcome::no_downloader: return "Could not initialize the downloader.";
         case Outcome::no_url: return "Could not open the download URL.";
         case Outcome::no_file: return "Could not create the temporary download file.";
+        case Outcome::no_space: break;
         case Outcome::read_failed: return "The download failed.";
         case Outcome::write_failed: return "Could not write the downloaded data.";
         case Outcome::cancelled: return cancelled_message;
@@ -175,15 +188,20 @@ Outcome cancel_wins(Outcome outcome, SetupWindow& window) {
 bool download_package(const std::string& package_url, const std::string& package_path,
                       SetupWindow& window, std::string& error_message) {
     platform::File file;
+    std::string space_message;
     Outcome outcome = fetch(
-        package_url,
+        package_url, package_path,
         [&] {
             file.reset(platform::open_file(package_path, "wb"));
             return file.get();
         },
-        window);
+        window, space_message);
     file.reset();
     if (outcome == Outcome::complete) return true;
+    if (outcome == Outcome::no_space) {
+        error_message = space_message;
+        return false;
+    }
     outcome = cancel_wins(outcome, window);
     // Only a cancel removes the file, and only once every handle is closed.
     // A failed transfer keeps its partial file for inspection.
@@ -192,10 +210,13 @@ bool download_package(const std::string& package_url, const std::string& package
     return false;
 }
 
-bool download_package(const std::string& package_url, std::FILE* package, SetupWindow& window,
-                      std::string& error_message) {
-    const Outcome outcome = fetch(package_url, [package] { return package; }, window);
+bool download_package(const std::string& package_url, const std::string& package_path,
+                      std::FILE* package, SetupWindow& window, std::string& error_message) {
+    std::string space_message;
+    const Outcome outcome = fetch(
+        package_url, package_path, [package] { return package; }, window, space_message);
     if (outcome == Outcome::complete) return true;
-    error_message = message_for(cancel_wins(outcome, window));
+    error_message =
+        outcome == Outcome::no_space ? space_message : message_for(cancel_wins(outcome, window));
     return false;
 }

@@ -9,9 +9,9 @@
 bool download_package(const std::string& package_url, const std::string& package_path,
                       SetupWindow& window, std::string& error_message);
 
-// The same into package, a file the caller made and holds open, from its
-// current position. A null package is reported as a file that could not be
-// created, once the host has answered. The file is neither closed nor
-// deleted here, whatever the outcome: that is the caller's.
-bool download_package(const std::string& package_url, std::FILE* package, SetupWindow& window,
-                      std::string& error_message);
+// The same into package, a file the caller made at package_path and holds
+// open, from its current position. A null package is reported as a file that
+// could not be created, once the host has answered. The file is neither
+// closed nor deleted here, whatever the outcome: that is the caller's.
+bool download_package(const std::string& package_url, const std::string& package_path,
+                      std::FILE* package, SetupWindow& window, std::string& error_message);

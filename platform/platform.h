@@ -58,6 +58,20 @@ bool is_link(const std::string& path);
 // it gave none.
 bool random_bytes(void* buffer, std::size_t size);
 
+// True when path names the very file that open_file is open on, whatever
+// spelling reaches it (another case, a short name, a link). False when path
+// names nothing.
+bool is_same_file(const std::string& path, std::FILE* open_file);
+
+// The bytes this process may still write to the volume holding folder, which
+// must exist. False when the system does not say.
+bool free_disk_space(const std::string& folder, std::uint64_t& free_bytes);
+
+// One Unicode character in the system's ANSI code page, exactly or not at
+// all: never a look-alike ("best fit") and never the default character. The
+// caller passes a Unicode scalar value (no surrogate, at most 0x10FFFF).
+bool ansi_from_code_point(std::uint32_t code_point, std::string& ansi);
+
 // The user's temporary folder as the system reports it (with its trailing
 // separator), or empty when it is not reported or does not fit 260 bytes.
 std::string temp_folder();
@@ -100,5 +114,16 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Flushes and closes the file, leaving file empty. True only when every byte
+// written through it reached the system: a full disk often shows only here,
+// when the last buffered bytes go out.
+inline bool close_file(File& file) {
+    std::FILE* raw = file.release();
+    if (!raw) return false;
+    const bool flushed = std::fflush(raw) == 0;
+    const bool closed = std::fclose(raw) == 0;
+    return flushed && closed;
+}
 
 }  // namespace platform

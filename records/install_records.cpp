@@ -27,7 +27,9 @@ void set_number_value(HKEY key, const char* name, DWORD number) {
 }  // namespace
 
 // Copies the running program to "QuellmarkUninstall.exe" in the install
-// folder, replacing an earlier copy. True when the copy succeeded.
+// folder, replacing an earlier copy. True when the copy succeeded; a copy cut
+// short (a full disk) is removed again, as a truncated program would only
+// fail when the user tries to uninstall.
 bool install_uninstaller(const std::string& install_folder) {
     const std::string program = running_program_path();
     if (program.empty()) return false;
@@ -36,7 +38,19 @@ bool install_uninstaller(const std::string& install_folder) {
     // then; that would take the new copy with it.
     cancel_pending_deletion(uninstaller);
     DeleteFileA(uninstaller.c_str());
-    return CopyFileA(program.c_str(), uninstaller.c_str(), FALSE) != 0;
+    if (CopyFileA(program.c_str(), uninstaller.c_str(), FALSE)) return true;
+    DeleteFileA(uninstaller.c_str());
+    return false;
+}
+
+std::uint64_t uninstaller_size() {
+    WIN32_FILE_ATTRIBUTE_DATA attributes;
+    const std::string program = running_program_path();
+    if (program.empty() ||
+        !GetFileAttributesExA(program.c_str(), GetFileExInfoStandard, &attributes)) {
+        return 0;
+    }
+    return (static_cast<std::uint64_t>(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow;
 }
 
 // Creates or opens the uninstall key under HKEY_LOCAL_MACHINE and writes its

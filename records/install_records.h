@@ -1,10 +1,15 @@
 #pragma once
 // The records that make an install usable and removable: the uninstaller
 // copy, the all-users shortcuts and the uninstall entry. None reports to the
-// user; the install sequence ignores every result.
+// user; of their results, the install sequence only notes whether the
+// uninstaller copy is complete.
+#include <cstdint>
 #include <string>
 
 bool install_uninstaller(const std::string& install_folder);
+// The bytes install_uninstaller will write; 0 when the program's own file
+// cannot be found.
+std::uint64_t uninstaller_size();
 void create_shortcuts(const std::string& install_folder);
 bool create_shortcut(const std::string& shortcut_path, const std::string& target_path,
                      const std::string& working_directory);

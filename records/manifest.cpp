@@ -34,7 +34,7 @@ bool write_manifest(const std::string& install_folder, const std::vector<Install
         if (std::fprintf(file.get(), "%s\r\n", path.c_str()) < 0) written = false;
     }
     // Closing flushes the last buffered lines; its outcome is part of the write.
-    const bool closed = std::fclose(file.release()) == 0;
+    const bool closed = platform::close_file(file);
     return written && closed;
 }
 

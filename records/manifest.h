@@ -5,7 +5,8 @@
 #include "zip/installed_file.h"
 
 // Writes "installed-files.txt" in the install folder, one CR LF line per file.
-// False only when the file cannot be opened for writing.
+// False when the file cannot be opened, or when any byte of it, the last
+// buffered ones included, does not reach the system.
 bool write_manifest(const std::string& install_folder, const std::vector<InstalledFile>& files);
 
 // Appends every safe line of the manifest to paths, as stored. False when the

@@ -20,6 +20,9 @@ constexpr char folder_failure_message[] =
     "Could not create the install folder. Please run setup as administrator.";
 constexpr char kept_package_suffix[] = "\n\nThe downloaded zip was kept here for inspection:\n";
 constexpr char success_message[] = "Quellmark was installed successfully.";
+constexpr char incomplete_records_note[] =
+    "\n\nThe uninstall information could not be written completely. To remove the game, "
+    "delete its folder.";
 
 // Only an exact, whole-text match is a cancellation; a longer message that
 // merely contains the words is a failure and is shown.
@@ -44,7 +47,7 @@ int install_into(SetupWindow& window, const std::string& install_folder) {
     bool downloaded;
     {
         const std::string url = package_url();
-        downloaded = download_package(url, package.file(), window, error_message);
+        downloaded = download_package(url, package.path(), package.file(), window, error_message);
     }
     if (!downloaded) {
         // A partial package stays for inspection; an empty one is no package.
@@ -55,7 +58,7 @@ int install_into(SetupWindow& window, const std::string& install_folder) {
 
     std::vector<InstalledFile> installed_files;
     if (!extract_package(package.file(), install_folder, window, error_message,
-                         installed_files)) {
+                         installed_files, uninstaller_size())) {
         if (is_cancellation(error_message)) {
             package.remove();
         } else {
@@ -70,12 +73,16 @@ int install_into(SetupWindow& window, const std::string& install_folder) {
     // From here on nothing can fail the install: the game files are in place.
     package.remove();
     window.set_status("Preparing uninstaller...", "");
-    install_uninstaller(install_folder);
-    write_manifest(install_folder, installed_files);
+    const bool uninstaller_written = install_uninstaller(install_folder);
+    const bool manifest_written = write_manifest(install_folder, installed_files);
     window.set_status("Creating shortcuts...", "");
     create_shortcuts(install_folder);
     register_uninstall_entry(install_folder);
-    window.finish(success_message, true);
+    // The game is installed either way; the user only learns how to remove
+    // it when its records are not whole.
+    std::string message = success_message;
+    if (!uninstaller_written || !manifest_written) message += incomplete_records_note;
+    window.finish(message, true);
     return 0;
 }
 }  // namespace

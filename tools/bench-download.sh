@@ -5,13 +5,23 @@
 # alternately, two rounds each. Prints every run and the best of each in MB/s
 # (10^6 bytes per second), and their ratio.
 #
-#   bash tools/bench-download.sh [SIZE_MB]
+# With --huge, also a body cut short after 4 GiB: a sparse 5 GiB package,
+# announced whole and cut after 4.5 GiB, must end in "The download failed."
+# (a length read in 32 bits would let it pass as complete). Needs 4.5 GB of
+# free disk and a few minutes.
+#
+#   bash tools/bench-download.sh [--huge] [SIZE_MB]
 #
 # Uses a Wine prefix of its own (build/bench-download/wineprefix) and removes
 # the downloaded copies afterwards; the served package is kept for the next run.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+huge=0
+if [ "${1:-}" = "--huge" ]; then
+  huge=1
+  shift
+fi
 size_mb=${1:-500}
 work=$root/build/bench-download
 state=$work/host
@@ -34,7 +44,7 @@ fi
 
 cleanup() {
   bash tools/package-host.sh stop "$state" >/dev/null 2>&1 || true
-  rm -f "$work/curl.out" "$work/setup.out"
+  rm -f "$work/curl.out" "$work/setup.out" "$state/root/bench/huge/QuellmarkFull.zip"
 }
 trap cleanup EXIT
 bash tools/package-host.sh start "$state" --base-url "$base_url" \
@@ -70,3 +80,19 @@ echo "package: $size_mb MB from 127.0.0.1 through the CONNECT proxy"
 echo "curl:             $best_curl MB/s (best of 2)"
 echo "download_package: $best_setup MB/s (best of 2, under Wine)"
 awk -v s="$best_setup" -v c="$best_curl" 'BEGIN { printf "ratio download_package / curl: %.2f\n", s / c }'
+
+if [ "$huge" -eq 1 ]; then
+  huge_bytes=$((5 << 30))
+  cut_bytes=$((9 << 29))  # 4.5 GiB
+  mkdir -p "$state/root/bench/huge"
+  truncate -s "$huge_bytes" "$state/root/bench/huge/QuellmarkFull.zip"
+  echo "body cut after 4.5 GiB of an announced 5 GiB ..."
+  line=$(tools/wine-run.sh build/windows/tools/download_bench.exe \
+    "https://$host/_cut/$cut_bytes/bench/huge/QuellmarkFull.zip" "$windows_out" | tr -d '\r' || true)
+  echo "download_package: $line"
+  rm -f "$work/setup.out"
+  case $line in
+    "The download failed."*) echo "cut body past 4 GiB: reported as failed (ok)" ;;
+    *) echo "cut body past 4 GiB: NOT reported as failed" >&2; exit 1 ;;
+  esac
+fi

@@ -100,6 +100,7 @@ bool read_directory_header(std::FILE* package, std::uint64_t position, ZipEntry&
     }
     entry.flags = read_le16(fixed, header::flags);
     entry.method = read_le16(fixed, header::method);
+    entry.crc32 = read_le32(fixed, header::crc32);
     entry.compressed_size = read_le32(fixed, header::compressed_size);
     entry.uncompressed_size = read_le32(fixed, header::uncompressed_size);
     entry.local_header_offset = read_le32(fixed, header::local_header_offset);

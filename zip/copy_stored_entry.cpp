@@ -8,7 +8,7 @@ namespace {
 constexpr std::size_t block_size = 65536;
 }  // namespace
 
-bool copy_stored_entry(std::FILE* package, std::FILE* output, std::uint64_t size,
+bool copy_stored_entry(std::FILE* package, EntryOutput& output, std::uint64_t size,
                        SetupWindow& window, std::string& error_message) {
     if (size == 0) return true;
     std::vector<unsigned char> buffer(block_size);
@@ -24,10 +24,18 @@ bool copy_stored_entry(std::FILE* package, std::FILE* output, std::uint64_t size
         }
         const std::size_t block =
             static_cast<std::size_t>(std::min<std::uint64_t>(remaining, block_size));
-        if (std::fread(buffer.data(), 1, block, package) != block ||
-            std::fwrite(buffer.data(), 1, block, output) != block) {
-            error_message = "Could not extract a stored file.";
+        if (std::fread(buffer.data(), 1, block, package) != block) {
+            error_message = stored_copy_failure;
             return false;
+        }
+        switch (output.write(buffer.data(), block)) {
+            case EntryOutput::Result::written: break;
+            case EntryOutput::Result::write_failed:
+                error_message = stored_copy_failure;
+                return false;
+            case EntryOutput::Result::past_stated_size:
+                error_message = output.wrong_size_message();
+                return false;
         }
         remaining -= block;
     }

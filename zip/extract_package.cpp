@@ -1,13 +1,19 @@
 #include "zip/extract_package.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 
+#include "paths/disk_space.h"
+#include "paths/install_locations.h"
 #include "paths/path_operations.h"
 #include "platform/platform.h"
 #include "zip/central_directory.h"
 #include "zip/copy_stored_entry.h"
+#include "zip/entry_output.h"
 #include "zip/inflate_entry.h"
 #include "zip/little_endian.h"
+#include "zip/utf8_names.h"
 #include "zip/zip_records.h"
 
 namespace {
@@ -35,7 +41,7 @@ bool find_entry_data(std::FILE* package, const ZipEntry& entry, std::uint64_t& d
 
 // Writes the entry's data to a freshly created target: stored entries are
 // copied, deflated ones decoded, other methods refused (the empty file stays).
-bool write_entry_data(std::FILE* package, std::FILE* output, const ZipEntry& entry,
+bool write_entry_data(std::FILE* package, EntryOutput& output, const ZipEntry& entry,
                       SetupWindow& window, std::string& error_message) {
     switch (entry.method) {
         case 0:
@@ -92,8 +98,31 @@ platform::File create_output(const std::string& install_folder, const std::strin
     return nullptr;
 }
 
+// Whether the last component of an entry name could name the package file
+// on Windows: its name in any case or with the trailing dots and spaces that
+// Windows drops, or a short 8.3 name (which holds a '~'). A name with bytes
+// beyond ASCII counts too, as some such characters match ASCII letters when
+// case is ignored. Only such names are worth asking the file system about.
+bool may_name_package(const std::string& name, const std::string& package_name) {
+    std::string last = name.substr(name.find_last_of('\\') + 1);
+    while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+    const auto beyond_ascii = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
+    if (last.find('~') != std::string::npos ||
+        std::any_of(last.begin(), last.end(), beyond_ascii)) {
+        return true;
+    }
+    const auto same_letter = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+    };
+    return last.size() == package_name.size() &&
+           std::equal(last.begin(), last.end(), package_name.begin(), same_letter);
+}
+
 // Extracts one file entry below the install folder; the output file is closed
-// before this returns, whatever the outcome.
+// before this returns, whatever the outcome. Only a file whose every byte
+// reached the system, in the size and with the CRC-32 the directory states,
+// succeeds.
 bool extract_file_entry(std::FILE* package, const ZipEntry& entry,
                         const std::string& install_folder, FolderMemory& folders,
                         SetupWindow& window, std::string& error_message) {
@@ -106,7 +135,34 @@ bool extract_file_entry(std::FILE* package, const ZipEntry& entry,
     if (!output) return false;
     // A data offset past the end shows up as a short read of the data.
     platform::seek_to(package, data_offset);
-    return write_entry_data(package, output.get(), entry, window, error_message);
+    EntryOutput checked(output.get(), entry);
+    if (!write_entry_data(package, checked, entry, window, error_message)) return false;
+    if (!platform::close_file(output)) {
+        error_message = entry.method == 0 ? stored_copy_failure : inflate_write_failure;
+        return false;
+    }
+    return checked.matches_directory(error_message);
+}
+
+bool is_file_entry(const ZipEntry& entry) {
+    return !entry.name.empty() && entry.name.back() != '\\';
+}
+
+// Empty when the files, their manifest lines (each name with CR LF) and
+// extra_bytes fit the install folder's volume; otherwise the message.
+std::string space_shortfall(const std::vector<ZipEntry>& entries,
+                            const std::string& install_folder, std::uint64_t extra_bytes) {
+    // The sizes come from the package: a sum that would wrap stays at the top.
+    const auto add = [](std::uint64_t a, std::uint64_t b) {
+        return a + b < a ? UINT64_MAX : a + b;
+    };
+    std::uint64_t needed = extra_bytes;
+    for (const ZipEntry& entry : entries) {
+        if (!is_file_entry(entry)) continue;
+        needed = add(add(needed, entry.uncompressed_size), entry.name.size() + 2);
+    }
+    return disk_space_shortfall("There is not enough free disk space to install Quellmark.",
+                                install_folder, needed);
 }
 
 int progress_for(std::uint64_t index, std::uint64_t count) {
@@ -118,9 +174,9 @@ int progress_for(std::uint64_t index, std::uint64_t count) {
 // the walk. Each entry drains the window's queue once before its work, and a
 // file's status update is that drain: with tens of thousands of small files,
 // each further drain would cost as much as writing a file.
-bool extract_entry(std::FILE* package, const ZipEntry& entry, std::uint64_t index,
-                   std::uint64_t count, const std::string& install_folder, FolderMemory& folders,
-                   SetupWindow& window, std::string& error_message,
+bool extract_entry(std::FILE* package, const std::string& package_name, const ZipEntry& entry,
+                   std::uint64_t index, std::uint64_t count, const std::string& install_folder,
+                   FolderMemory& folders, SetupWindow& window, std::string& error_message,
                    std::vector<InstalledFile>& installed_files) {
     // A Cancel seen by the last drain of the entry before wins over anything
     // this entry could report.
@@ -161,6 +217,14 @@ bool extract_entry(std::FILE* package, const ZipEntry& entry, std::uint64_t inde
         error_message = folder_message;
         return false;
     }
+    // With the temporary folder chosen as the install folder, an entry named
+    // like the package would overwrite the file being read. The file system
+    // tells whether the target is the package, however its path is spelt.
+    if (may_name_package(entry.name, package_name) &&
+        platform::is_same_file(join_path(install_folder, entry.name), package)) {
+        error_message = "The package contains an unsafe path: " + entry.name;
+        return false;
+    }
     window.set_progress(progress_for(index, count));
     if (!extract_file_entry(package, entry, install_folder, folders, window, error_message)) {
         return false;
@@ -169,22 +233,11 @@ bool extract_entry(std::FILE* package, const ZipEntry& entry, std::uint64_t inde
     return true;
 }
 
-}  // namespace
-
-bool extract_package(const std::string& package_path, const std::string& install_folder,
-                     SetupWindow& window, std::string& error_message,
-                     std::vector<InstalledFile>& installed_files) {
-    platform::File package(platform::open_file(package_path, "rb"));
-    if (!package) {
-        error_message = "Could not open the downloaded package.";
-        return false;
-    }
-    return extract_package(package.get(), install_folder, window, error_message,
-                           installed_files);
-}
-
-bool extract_package(std::FILE* package, const std::string& install_folder, SetupWindow& window,
-                     std::string& error_message, std::vector<InstalledFile>& installed_files) {
+// The whole walk over package, an open file named package_name.
+bool extract_open_package(std::FILE* package, const std::string& package_name,
+                          const std::string& install_folder, SetupWindow& window,
+                          std::string& error_message,
+                          std::vector<InstalledFile>& installed_files, std::uint64_t extra_bytes) {
     std::uint64_t package_size = 0;
     if (platform::seek_to_end(package)) {
         const std::int64_t end = platform::tell(package);
@@ -196,17 +249,42 @@ bool extract_package(std::FILE* package, const std::string& install_folder, Setu
     if (!locate_central_directory(package, package_size, directory_offset, entry_count,
                                   error_message) ||
         !read_central_directory(package, directory_offset, entry_count, entries,
-                                error_message)) {
+                                error_message) ||
+        !convert_utf8_names(entries, error_message)) {
         return false;
     }
+    error_message = space_shortfall(entries, install_folder, extra_bytes);
+    if (!error_message.empty()) return false;
     const std::uint64_t count = entries.size();
     FolderMemory folders;
     for (std::uint64_t index = 0; index < count; ++index) {
-        if (!extract_entry(package, entries[index], index, count, install_folder, folders,
-                           window, error_message, installed_files)) {
+        if (!extract_entry(package, package_name, entries[index], index, count, install_folder,
+                           folders, window, error_message, installed_files)) {
             return false;
         }
     }
     window.set_progress(100);
     return true;
+}
+
+}  // namespace
+
+bool extract_package(const std::string& package_path, const std::string& install_folder,
+                     SetupWindow& window, std::string& error_message,
+                     std::vector<InstalledFile>& installed_files, std::uint64_t extra_bytes) {
+    platform::File package(platform::open_file(package_path, "rb"));
+    if (!package) {
+        error_message = "Could not open the downloaded package.";
+        return false;
+    }
+    const std::string package_name = package_path.substr(package_path.find_last_of("\\/") + 1);
+    return extract_open_package(package.get(), package_name, install_folder, window,
+                                error_message, installed_files, extra_bytes);
+}
+
+bool extract_package(std::FILE* package, const std::string& install_folder, SetupWindow& window,
+                     std::string& error_message, std::vector<InstalledFile>& installed_files,
+                     std::uint64_t extra_bytes) {
+    return extract_open_package(package, package_file_name, install_folder, window,
+                                error_message, installed_files, extra_bytes);
 }

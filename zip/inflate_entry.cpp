@@ -44,11 +44,16 @@ std::string decompress_error(const std::string& name, int result, const z_stream
 // full, so output that did not fit is never left behind in zlib. Z_BUF_ERROR
 // only means no progress was possible without more input. last_result is
 // Z_STREAM_END once the stream is complete.
-bool drain_inflater(z_stream& stream, std::FILE* output, std::vector<unsigned char>& out_buffer,
+bool drain_inflater(z_stream& stream, EntryOutput& output, std::vector<unsigned char>& out_buffer,
                     const std::string& name, int& last_result, std::string& error_message) {
     do {
+        // One byte past the stated size tells that the entry is longer than
+        // stated; nothing beyond that byte is ever decoded.
+        const std::uint64_t room = output.room();
+        const std::size_t out_size =
+            room < out_buffer.size() ? static_cast<std::size_t>(room) + 1 : out_buffer.size();
         stream.next_out = out_buffer.data();
-        stream.avail_out = static_cast<uInt>(out_buffer.size());
+        stream.avail_out = static_cast<uInt>(out_size);
         const int result = inflate(&stream, Z_NO_FLUSH);
         if (result == Z_BUF_ERROR) return true;
         last_result = result;
@@ -56,10 +61,14 @@ bool drain_inflater(z_stream& stream, std::FILE* output, std::vector<unsigned ch
             error_message = decompress_error(name, result, stream);
             return false;
         }
-        const std::size_t produced = out_buffer.size() - stream.avail_out;
-        if (produced > 0 && std::fwrite(out_buffer.data(), 1, produced, output) != produced) {
-            error_message = "Could not write extracted data.";
-            return false;
+        switch (output.write(out_buffer.data(), out_size - stream.avail_out)) {
+            case EntryOutput::Result::written: break;
+            case EntryOutput::Result::write_failed:
+                error_message = inflate_write_failure;
+                return false;
+            case EntryOutput::Result::past_stated_size:
+                error_message = output.wrong_size_message();
+                return false;
         }
     } while (last_result == Z_OK && stream.avail_out == 0);
     return true;
@@ -67,7 +76,7 @@ bool drain_inflater(z_stream& stream, std::FILE* output, std::vector<unsigned ch
 
 }  // namespace
 
-bool inflate_entry(std::FILE* package, std::FILE* output, std::uint64_t compressed_size,
+bool inflate_entry(std::FILE* package, EntryOutput& output, std::uint64_t compressed_size,
                    SetupWindow& window, const std::string& name, std::string& error_message) {
     RawInflater inflater;
     if (!inflater.ready()) {

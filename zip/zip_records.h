@@ -35,6 +35,7 @@ constexpr std::uint32_t signature = 0x02014B50u;
 constexpr std::size_t size = 46;
 constexpr std::size_t flags = 8;
 constexpr std::size_t method = 10;
+constexpr std::size_t crc32 = 16;
 constexpr std::size_t compressed_size = 20;
 constexpr std::size_t uncompressed_size = 24;
 constexpr std::size_t name_length = 28;

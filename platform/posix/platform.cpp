@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include "message_pump.h"
@@ -82,6 +83,42 @@ bool random_bytes(void* buffer, std::size_t size) {
         }
         bytes += got;
         size -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+bool is_same_file(const std::string& path, std::FILE* open_file) {
+    struct stat open_identity;
+    struct stat other_identity;
+    if (::fstat(::fileno(open_file), &open_identity) != 0) return false;
+    if (::stat(native_path(path).c_str(), &other_identity) != 0) return false;
+    return open_identity.st_dev == other_identity.st_dev &&
+           open_identity.st_ino == other_identity.st_ino;
+}
+
+bool free_disk_space(const std::string& folder, std::uint64_t& free_bytes) {
+    struct statvfs volume;
+    if (::statvfs(native_path(folder).c_str(), &volume) != 0) return false;
+    free_bytes = static_cast<std::uint64_t>(volume.f_bavail) * volume.f_frsize;
+    return true;
+}
+
+// Host file names are UTF-8 bytes: every character is stored as itself.
+bool ansi_from_code_point(std::uint32_t code_point, std::string& ansi) {
+    if (code_point < 0x80) {
+        ansi += static_cast<char>(code_point);
+    } else if (code_point < 0x800) {
+        ansi += static_cast<char>(0xC0 | (code_point >> 6));
+        ansi += static_cast<char>(0x80 | (code_point & 0x3F));
+    } else if (code_point < 0x10000) {
+        ansi += static_cast<char>(0xE0 | (code_point >> 12));
+        ansi += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+        ansi += static_cast<char>(0x80 | (code_point & 0x3F));
+    } else {
+        ansi += static_cast<char>(0xF0 | (code_point >> 18));
+        ansi += static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
+        ansi += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+        ansi += static_cast<char>(0x80 | (code_point & 0x3F));
     }
     return true;
 }

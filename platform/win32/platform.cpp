@@ -67,6 +67,84 @@ bool random_bytes(void* buffer, std::size_t size) {
     return SystemFunction036(buffer, static_cast<ULONG>(size)) != FALSE;
 }
 
+namespace {
+// The volume and file index that identify a file, however it was reached.
+// Slow under Wine (the volume is asked of its mount manager every time).
+bool identity_of(HANDLE file, BY_HANDLE_FILE_INFORMATION& identity) {
+    return file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &identity);
+}
+}  // namespace
+
+bool is_same_file(const std::string& path, std::FILE* open_file) {
+    // Nearly every path names no file, or one of another size: two quick
+    // questions settle those before the identities are compared.
+    WIN32_FILE_ATTRIBUTE_DATA attributes;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &attributes)) return false;
+    const std::uint64_t size =
+        (static_cast<std::uint64_t>(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow;
+    const __int64 open_size = _filelengthi64(_fileno(open_file));
+    if (open_size < 0 || static_cast<std::uint64_t>(open_size) != size) return false;
+
+    BY_HANDLE_FILE_INFORMATION open_identity;
+    const HANDLE open_handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(open_file)));
+    if (!identity_of(open_handle, open_identity)) return false;
+    // No access asked, every kind of sharing granted: opening only to look
+    // must not fail because the package is open, nor disturb it.
+    const HANDLE other = CreateFileA(path.c_str(), 0,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION other_identity;
+    const bool known = identity_of(other, other_identity);
+    if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+    return known && open_identity.dwVolumeSerialNumber == other_identity.dwVolumeSerialNumber &&
+           open_identity.nFileIndexHigh == other_identity.nFileIndexHigh &&
+           open_identity.nFileIndexLow == other_identity.nFileIndexLow;
+}
+
+bool free_disk_space(const std::string& folder, std::uint64_t& free_bytes) {
+    // A bare drive ("D:") would mean that drive's current folder; with the
+    // separator it is a folder like any other.
+    std::string directory = folder;
+    if (directory.empty() || (directory.back() != '\\' && directory.back() != '/')) {
+        directory += '\\';
+    }
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExA(directory.c_str(), &available, nullptr, nullptr)) return false;
+    free_bytes = available.QuadPart;
+    return true;
+}
+
+bool ansi_from_code_point(std::uint32_t code_point, std::string& ansi) {
+    wchar_t units[2];
+    int unit_count = 1;
+    if (code_point >= 0x10000) {
+        const std::uint32_t offset = code_point - 0x10000;
+        units[0] = static_cast<wchar_t>(0xD800 + (offset >> 10));
+        units[1] = static_cast<wchar_t>(0xDC00 + (offset & 0x3FF));
+        unit_count = 2;
+    } else {
+        units[0] = static_cast<wchar_t>(code_point);
+    }
+    char bytes[8];
+    int length = 0;
+    if (GetACP() == CP_UTF8) {
+        // A system set to UTF-8 stores every character; that code page takes
+        // neither the flag nor the default-character report.
+        length = WideCharToMultiByte(CP_UTF8, 0, units, unit_count, bytes, sizeof bytes, nullptr,
+                                     nullptr);
+    } else {
+        // Best fit would turn a fullwidth full stop or backslash into '.' or
+        // '\', so a harmless name could gain a ".." step.
+        BOOL used_default = FALSE;
+        length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units, unit_count, bytes,
+                                     sizeof bytes, nullptr, &used_default);
+        if (used_default) return false;
+    }
+    if (length <= 0) return false;
+    ansi.append(bytes, static_cast<std::size_t>(length));
+    return true;
+}
+
 std::string temp_folder() {
     char buffer[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, buffer);

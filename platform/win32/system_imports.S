@@ -8,17 +8,22 @@
  * pointer starts at a stub that asks resolve_system_import (system_dlls.cpp)
  * for the real address, loading the DLL from System32 alone, patches the
  * pointer and jumps on with the caller's stack untouched. A DLL or export
- * that cannot be had makes the function return 0, the failure value of
- * every function listed here.
+ * that cannot be had makes the function return its own failure value: 0
+ * (FALSE, null) unless the import names another. 0 is success for the
+ * registry and COM functions, so those fail with ERROR_PROC_NOT_FOUND, as a
+ * status or as an HRESULT.
  */
+
+.set LSTATUS_PROC_NOT_FOUND, 127           /* ERROR_PROC_NOT_FOUND */
+.set HRESULT_PROC_NOT_FOUND, 0x8007007F    /* HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND) */
 
 .macro dll label, file
     .section .rdata
 \label: .asciz "\file"
 .endm
 
-/* import DLL, NAME, ARGUMENT_BYTES[, ORDINAL] */
-.macro import dll, name, bytes, ordinal=0
+/* import DLL, NAME, ARGUMENT_BYTES[, ORDINAL[, FAILURE]] */
+.macro import dll, name, bytes, ordinal=0, failure=0
     .section .rdata
 .Lname_\name: .asciz "\name"
     .data
@@ -45,7 +50,11 @@ __imp__\name\()@\bytes:
     pop %ecx
     jmp *%eax
 .Lfailed_\name:
+    .if \failure
+    mov $\failure, %eax
+    .else
     xor %eax, %eax
+    .endif
     ret $\bytes
 .endm
 
@@ -57,15 +66,15 @@ dll .Lshell32, "shell32.dll"
 dll .Luser32, "user32.dll"
 dll .Lwininet, "wininet.dll"
 
-import .Ladvapi32, RegCloseKey, 4
-import .Ladvapi32, RegCreateKeyExA, 36
-import .Ladvapi32, RegDeleteKeyA, 8
-import .Ladvapi32, RegDeleteValueW, 8
-import .Ladvapi32, RegOpenKeyExA, 20
-import .Ladvapi32, RegQueryValueExA, 24
-import .Ladvapi32, RegQueryValueExW, 24
-import .Ladvapi32, RegSetValueExA, 24
-import .Ladvapi32, RegSetValueExW, 24
+import .Ladvapi32, RegCloseKey, 4, 0, LSTATUS_PROC_NOT_FOUND
+import .Ladvapi32, RegCreateKeyExA, 36, 0, LSTATUS_PROC_NOT_FOUND
+import .Ladvapi32, RegDeleteKeyA, 8, 0, LSTATUS_PROC_NOT_FOUND
+import .Ladvapi32, RegDeleteValueW, 8, 0, LSTATUS_PROC_NOT_FOUND
+import .Ladvapi32, RegOpenKeyExA, 20, 0, LSTATUS_PROC_NOT_FOUND
+import .Ladvapi32, RegQueryValueExA, 24, 0, LSTATUS_PROC_NOT_FOUND
+import .Ladvapi32, RegQueryValueExW, 24, 0, LSTATUS_PROC_NOT_FOUND
+import .Ladvapi32, RegSetValueExA, 24, 0, LSTATUS_PROC_NOT_FOUND
+import .Ladvapi32, RegSetValueExW, 24, 0, LSTATUS_PROC_NOT_FOUND
 /* The system's random source, RtlGenRandom by its export name. */
 import .Ladvapi32, SystemFunction036, 8
 
@@ -91,13 +100,13 @@ import .Lgdi32, SetTextColor, 8
 import .Lgdi32, SetViewportOrgEx, 16
 import .Lgdi32, StretchBlt, 44
 
-import .Lole32, CoCreateInstance, 20
-import .Lole32, CoInitialize, 4
+import .Lole32, CoCreateInstance, 20, 0, HRESULT_PROC_NOT_FOUND
+import .Lole32, CoInitialize, 4, 0, HRESULT_PROC_NOT_FOUND
 import .Lole32, CoTaskMemFree, 4
 import .Lole32, CoUninitialize, 0
 
 import .Lshell32, SHBrowseForFolderA, 4
-import .Lshell32, SHGetFolderPathA, 20
+import .Lshell32, SHGetFolderPathA, 20, 0, HRESULT_PROC_NOT_FOUND
 import .Lshell32, SHGetPathFromIDListA, 8
 
 import .Luser32, BeginPaint, 8

@@ -15,6 +15,7 @@
 #include "tests/download/system_proxy.h"
 #include "tests/download/test_windows.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/small_drive.h"
 
 namespace {
 
@@ -56,6 +57,19 @@ protected:
     SetupWindow window;
     std::string message = "untouched";
 };
+
+// Publishes a file of size bytes that takes no room on the host: a sparse
+// file, as Wine extends a file on the host's file system.
+void publish_sparse(const LocalPackageHost& host, const std::string& path, std::uint64_t size) {
+    host.publish(path, "");
+    HANDLE file = CreateFileA(host.served_file(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    EXPECT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+    CloseHandle(file);
+}
 
 size_t files_in_internet_cache() {
     char folder[MAX_PATH] = {};
@@ -212,6 +226,24 @@ TEST_F(DownloadPackage, PackagePathInAMissingFolderCannotBeCreated) {
     EXPECT_EQ(host.requests_for(case_path()).size(), 1u);
     EXPECT_EQ(window.headline, "Preparing install folder...");
     EXPECT_TRUE(bar.positions().empty());
+}
+
+// 5 GiB announced for a 20 MB drive: refused before the file is created. The
+// length is read in 64 bits; cut to 32 it would be 1 GiB (or 2 GiB, clamped).
+TEST_F(DownloadPackage, ALengthPastTheFreeSpaceEndsBeforeTheFileIsCreated) {
+    if (!test_support::small_drive_ready()) GTEST_SKIP() << test_support::small_drive_missing;
+    publish_sparse(host, case_path(), 5ull << 30);
+    package_path = std::string(test_support::small_drive) + "QuellmarkFull.zip";
+
+    // Should the check not hold, only a megabyte arrives.
+    EXPECT_FALSE(download(host.url("/_cut/1000000" + case_path())));
+
+    EXPECT_EQ(message,
+              "There is not enough free disk space for the download.\n\nNeeded: 5120 MB\nFree: 20 MB");
+    EXPECT_FALSE(file_exists(package_path));
+    EXPECT_EQ(host.requests_for("/_cut/1000000" + case_path()).size(), 1u);
+    EXPECT_TRUE(bar.positions().empty());
+    DeleteFileA(host.served_file(case_path()).c_str());
 }
 
 TEST_F(DownloadPackage, CancelBeforeTheFirstReadDeletesTheFile) {

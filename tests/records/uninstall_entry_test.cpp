@@ -5,8 +5,10 @@
 #include <cstring>
 
 #include "records/install_records.h"
+#include "records/manifest.h"
 #include "tests/records/probes.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/small_drive.h"
 
 namespace {
 
@@ -80,6 +82,30 @@ TEST(InstallUninstaller, FailsWhenTheFolderIsMissing) {
     test_support::ScratchFolder folder;
     EXPECT_FALSE(install_uninstaller(folder.at("missing")));
     EXPECT_FALSE(test_support::file_exists(folder.at("missing\\QuellmarkUninstall.exe")));
+    EXPECT_EQ(uninstaller_size(), test_support::read_file(running_program()).size());
+}
+
+// On a full disk neither record passes for complete: the manifest's lines
+// wait in the stream's buffer until it is closed, and a cut-short
+// uninstaller is not left behind.
+TEST(InstallUninstaller, RecordsOnAFullDiskFailAndLeaveNoCutShortCopy) {
+    if (!test_support::small_drive_ready()) GTEST_SKIP() << test_support::small_drive_missing;
+    const std::string drive = test_support::spare_drive;
+    const std::string filler = drive + "filler";
+    HANDLE file = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const std::string block(1 << 16, 'f');
+    DWORD written = 0;
+    while (WriteFile(file, block.data(), static_cast<DWORD>(block.size()), &written, nullptr) &&
+           written == block.size()) {
+    }
+    CloseHandle(file);
+
+    EXPECT_FALSE(install_uninstaller(drive));
+    EXPECT_FALSE(test_support::file_exists(drive + "QuellmarkUninstall.exe"));
+    EXPECT_FALSE(write_manifest(drive, {"bin\\client\\Qm_client.exe", "a.txt"}));
+    DeleteFileA(filler.c_str());
+    DeleteFileA((drive + "installed-files.txt").c_str());
 }
 
 }  // namespace

@@ -176,9 +176,13 @@ TEST_F(UninstallMode, AnsweringYesRemovesTheInstallButKeepsWhatTheGameWroteLater
 }
 
 // The records name the folder in another case, with another separator and a
-// trailing one: still this install's own.
+// trailing one: still this install's own. The last name is as extraction
+// lands a UTF-8 flagged "données" on a Western European system: ANSI bytes,
+// in the manifest as on disk.
 TEST_F(UninstallMode, RemovesNestedFoldersAndRecordsWhateverTheirCase) {
-    install({"Bin\\x\\a.dat", "bin\\x\\b.dat", "deep\\er\\and\\deeper\\c.dat", "deep\\d.dat"});
+    install({"Bin\\x\\a.dat", "bin\\x\\b.dat", "deep\\er\\and\\deeper\\c.dat", "deep\\d.dat",
+             "donn\xE9" "es\\carte du monde.txt"});
+    ASSERT_TRUE(file_exists(at("donn\xE9" "es\\carte du monde.txt")));
     std::string spelled = install_folder + "\\";
     CharUpperA(&spelled[0]);
     spelled[spelled.find_last_of('\\', spelled.size() - 2)] = '/';
@@ -189,6 +193,7 @@ TEST_F(UninstallMode, RemovesNestedFoldersAndRecordsWhateverTheirCase) {
     EXPECT_EQ(run.exit_code, 0u);
     EXPECT_FALSE(folder_exists(at("bin")));
     EXPECT_FALSE(folder_exists(at("deep")));
+    EXPECT_FALSE(folder_exists(at("donn\xE9" "es")));
     expect_records_removed();
 }
 

@@ -219,6 +219,8 @@ TEST_F(InstallSequence, CancelledExtractionShowsNoBoxAndRemovesThePackage) {
 
 TEST_F(InstallSequence, SuccessRunsEveryStepInOrderAndDeletesThePackage) {
     script.extracted = {"bin\\client\\Qm_client.exe", "data\\a.pak"};
+    // The free-space check of the extraction counts the uninstaller copy.
+    script.uninstaller_bytes = 1234567;
     EXPECT_EQ(run_install(), 0);
     EXPECT_EQ(steps_after_start(),
               (std::vector<std::string>{
@@ -231,18 +233,38 @@ TEST_F(InstallSequence, SuccessRunsEveryStepInOrderAndDeletesThePackage) {
     EXPECT_EQ(journal.boxes[0].message, "Quellmark was installed successfully.");
     EXPECT_TRUE(journal.boxes[0].success);
     EXPECT_EQ(journal.manifest_entries, 2u);
+    EXPECT_EQ(journal.extract_extra_bytes, script.uninstaller_bytes);
     for (const std::string& folder : journal.record_folders) EXPECT_EQ(folder, script.typed_folder);
     EXPECT_EQ(journal.extracted_package_bytes, package_bytes);
     EXPECT_EQ(new_package_folders(), std::vector<std::string>{});
 }
 
-TEST_F(InstallSequence, FailedRecordsAndALateCancelStillEndInSuccess) {
-    script.records_fail = true;
+TEST_F(InstallSequence, ALateCancelStillEndsInSuccess) {
     script.cancel_during_extraction = true;
     EXPECT_EQ(run_install(), 0);
     ASSERT_EQ(journal.boxes.size(), 1u);
     EXPECT_EQ(journal.boxes[0].message, "Quellmark was installed successfully.");
     EXPECT_TRUE(journal.boxes[0].success);
+}
+
+// The game is in place either way; the box tells how to remove it.
+TEST_F(InstallSequence, IncompleteUninstallRecordsAreNotedInTheSuccessBox) {
+    const std::string noted =
+        "Quellmark was installed successfully.\n\nThe uninstall information could not be written "
+        "completely. To remove the game, delete its folder.";
+    for (int failing = 0; failing < 2; ++failing) {
+        reset_steps();
+        script.typed_folder = scratch.path() + "\\Games";
+        script.uninstaller_fails = failing == 0;
+        script.manifest_fails = failing == 1;
+        EXPECT_EQ(run_install(), 0);
+        ASSERT_EQ(journal.boxes.size(), 1u);
+        EXPECT_EQ(journal.boxes[0].message, noted);
+        EXPECT_TRUE(journal.boxes[0].success);
+        // Both are attempted whichever fails.
+        EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "write_manifest"), 1);
+        EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "register_uninstall_entry"), 1);
+    }
 }
 
 TEST_F(InstallSequence, FolderTextIsUsedExactlyAsTyped) {

@@ -60,8 +60,8 @@ void SetupWindow::finish(const std::string& message, bool success) {
     journal.boxes.push_back({message, success});
 }
 
-bool download_package(const std::string& url, std::FILE* package, SetupWindow&,
-                      std::string& error_message) {
+bool download_package(const std::string& url, const std::string&, std::FILE* package,
+                      SetupWindow&, std::string& error_message) {
     journal.calls.push_back("download");
     journal.download_url = url;
     journal.download_had_file = package != nullptr;
@@ -71,12 +71,14 @@ bool download_package(const std::string& url, std::FILE* package, SetupWindow&,
 }
 
 bool extract_package(std::FILE* package, const std::string& install_folder, SetupWindow& window,
-                     std::string& error_message, std::vector<InstalledFile>& installed_files) {
+                     std::string& error_message, std::vector<InstalledFile>& installed_files,
+                     std::uint64_t extra_bytes) {
     journal.calls.push_back("extract");
     std::fseek(package, 0, SEEK_SET);
     char bytes[64] = {};
     journal.extracted_package_bytes.assign(bytes, std::fread(bytes, 1, sizeof bytes, package));
     journal.extract_install_folder = install_folder;
+    journal.extract_extra_bytes = extra_bytes;
     installed_files = script.extracted;
     // A Cancel pressed late, after the last block, must change nothing.
     if (script.cancel_during_extraction) window.cancel_requested = true;
@@ -87,14 +89,16 @@ bool extract_package(std::FILE* package, const std::string& install_folder, Setu
 bool install_uninstaller(const std::string& install_folder) {
     journal.calls.push_back("install_uninstaller");
     journal.record_folders.push_back(install_folder);
-    return !script.records_fail;
+    return !script.uninstaller_fails;
 }
+
+std::uint64_t uninstaller_size() { return script.uninstaller_bytes; }
 
 bool write_manifest(const std::string& install_folder, const std::vector<InstalledFile>& files) {
     journal.calls.push_back("write_manifest");
     journal.record_folders.push_back(install_folder);
     journal.manifest_entries = files.size();
-    return !script.records_fail;
+    return !script.manifest_fails;
 }
 
 void create_shortcuts(const std::string& install_folder) {

@@ -2,6 +2,7 @@
 // Stand-ins for every step the install sequence calls, linked in place of the
 // real window, download, extraction and records. Each follows the script and
 // writes what it was asked into the journal.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,9 @@ struct StepScript {
     std::string extraction_message;
     std::vector<InstalledFile> extracted;
     bool cancel_during_extraction = false;
-    bool records_fail = false;
+    bool uninstaller_fails = false;
+    bool manifest_fails = false;
+    std::uint64_t uninstaller_bytes = 0;
 };
 
 struct FinalBox {
@@ -37,6 +40,7 @@ struct StepJournal {
     // What the extraction read from the file the download was handed.
     std::string extracted_package_bytes;
     std::string extract_install_folder;
+    std::uint64_t extract_extra_bytes = 0;
     std::vector<std::string> record_folders;
     size_t manifest_entries = 0;
 };

@@ -3,13 +3,35 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
+
+#include <zlib.h>
 
 #include "tests/zip/extraction_sandbox.h"
 #include "tests/zip/zip_writer.h"
+#include "zip/crc32.h"
 
 using namespace zip_test;
 
 using Files = std::vector<InstalledFile>;
+
+namespace {
+
+std::string checksum_message(const std::string& name) {
+    return "The package is damaged: an entry does not match its checksum.\n\nEntry: " + name;
+}
+
+std::string size_message(const std::string& name) {
+    return "The package is damaged: an entry is not the size its directory states.\n\nEntry: " +
+           name;
+}
+
+std::string flipped(std::string bytes, std::size_t at) {
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x20);
+    return bytes;
+}
+
+}  // namespace
 
 // Runs on Windows file APIs too: stored, deflated and Zip64 side by side.
 TEST(ExtractPackage, WritesStoredDeflatedAndZip64EntriesByteForByte) {
@@ -21,12 +43,14 @@ TEST(ExtractPackage, WritesStoredDeflatedAndZip64EntriesByteForByte) {
     Entry zip64_deflated = deflated("data/maps/world.map", text);
     zip64_deflated.zip64 = true;
     zip64_deflated.local_extra = std::string("\x01\x00\x10\x00", 4) + std::string(16, '\0');
+    // Streamed by its writer: the values follow the data, and the directory.
+    Entry streamed = deflated("readme.txt", "Welcome to Quellmark.");
+    streamed.data_descriptor = true;
     Options options;
     options.zip64_end = true;
     options.comment = "built for the test";
     const Outcome outcome = sandbox.extract(build_zip(
-        {folder("bin/"), zip64_stored, zip64_deflated, stored("empty.txt", ""),
-         deflated("readme.txt", "Welcome to Quellmark.")},
+        {folder("bin/"), zip64_stored, zip64_deflated, stored("empty.txt", ""), streamed},
         options));
     ASSERT_TRUE(outcome.ok) << outcome.message;
     EXPECT_EQ(outcome.files, (Files{"bin\\client\\Qm_client.exe", "data\\maps\\world.map",
@@ -142,8 +166,205 @@ TEST(ExtractPackage, ReportsUnsupportedMethodsAndShortStoredData) {
     EXPECT_EQ(partial, data.substr(0, 65536));
 }
 
+// Every file's bytes are checked against the directory's CRC-32 and size;
+// the damaged entry ends the extraction unlisted, the files before it stay,
+// and its file never holds more than the directory states.
+TEST(ExtractPackage, RefusesEntriesThatDoNotMatchTheirDirectory) {
+    const std::string data = noise(100000, 21);
+    struct Case {
+        const char* label;
+        Entry entry;
+        std::string message;
+    };
+    std::vector<Case> cases;
+    const auto add = [&](const char* label, Entry entry, bool checksum) {
+        const std::string name = entry.name;
+        cases.push_back({label, std::move(entry), checksum ? checksum_message(name) : size_message(name)});
+    };
+    Entry entry = stored("data\\stored.bin", data);
+    entry.use_payload = true;
+    entry.payload = flipped(data, 77777);
+    add("stored, one byte flipped", entry, true);
+
+    entry = deflated("data\\deflated.bin", data);
+    entry.use_payload = true;
+    entry.payload = flipped(deflate_raw(data, 0), 1000);  // inside the first stored block
+    add("deflated, one byte flipped", entry, true);
+
+    entry = deflated("crc.bin", data);
+    entry.override_crc = true;
+    entry.crc = 0x12345678;
+    add("wrong directory CRC", entry, true);
+
+    entry = stored("empty.txt", "");
+    entry.override_crc = true;
+    entry.crc = 1;
+    add("empty entry, non-zero CRC", entry, true);
+
+    for (const std::uint64_t stated : {data.size() - 1, data.size() + 1}) {
+        entry = deflated("deflated-size.bin", data);
+        entry.override_uncompressed_size = true;
+        entry.uncompressed_size = stated;
+        add(stated < data.size() ? "deflated, stated too small" : "deflated, stated too large",
+            entry, false);
+        entry = stored("stored-size.bin", data);
+        entry.override_uncompressed_size = true;
+        entry.uncompressed_size = stated;
+        add(stated < data.size() ? "stored, stated too small" : "stored, stated too large",
+            entry, false);
+    }
+
+    entry = deflated("zip64.bin", data);
+    entry.zip64 = true;
+    entry.override_uncompressed_size = true;
+    entry.uncompressed_size = data.size() + 1000;
+    add("Zip64, wrong size in the extra field", entry, false);
+
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.label);
+        ExtractionSandbox sandbox;
+        Options options;
+        options.zip64_end = test.entry.zip64;
+        const Outcome outcome =
+            sandbox.extract(build_zip({stored("first.txt", "first"), test.entry}, options));
+        EXPECT_EQ(outcome.message, test.message);
+        EXPECT_EQ(outcome.files, Files{"first.txt"});
+        EXPECT_EQ(test_support::read_file(sandbox.installed("first.txt")), "first");
+        const std::uint64_t stated =
+            test.entry.override_uncompressed_size ? test.entry.uncompressed_size : test.entry.data.size();
+        const std::string target = sandbox.installed(outcome.message.substr(outcome.message.rfind(' ') + 1));
+        if (test_support::file_exists(target)) {
+            EXPECT_LE(test_support::read_file(target).size(), stated);
+        }
+    }
+}
+
+// The folded CRC-32 against zlib's, at every length around its 16- and
+// 64-byte steps, from every alignment, whole and in two pieces.
+TEST(Crc32, GivesZlibsValueForEveryLengthAndAlignment) {
+    const std::string data = noise(70000, 23);
+    const auto bytes = [&](std::size_t at) { return reinterpret_cast<const unsigned char*>(&data[at]); };
+    std::vector<std::size_t> lengths;
+    for (std::size_t length = 0; length < 600; ++length) lengths.push_back(length);
+    for (const std::size_t length : {4095u, 4096u, 4097u, 65535u, 65536u, 65537u}) lengths.push_back(length);
+    for (std::size_t start = 0; start < 16; ++start) {
+        for (const std::size_t length : lengths) {
+            const std::uint32_t expected = static_cast<std::uint32_t>(
+                crc32(0, bytes(start), static_cast<uInt>(length)));
+            ASSERT_EQ(update_crc32(0, bytes(start), length), expected) << start << " " << length;
+            const std::size_t cut = length / 3;
+            ASSERT_EQ(update_crc32(update_crc32(0, bytes(start), cut), bytes(start + cut), length - cut),
+                      expected)
+                << start << " " << length;
+        }
+    }
+}
+
+// A few hundred KB that inflate to hundreds of MB, stated as 1,000 bytes:
+// decoding stops at the first byte past the stated size.
+TEST(ExtractPackage, ADeflateBombNeverPutsMoreThanItsStatedSizeOnDisk) {
+    ExtractionSandbox sandbox;
+    Entry bomb = deflated("bomb.bin", "");
+    bomb.use_payload = true;
+    bomb.payload = deflate_zeros(300u << 20);
+    ASSERT_LT(bomb.payload.size(), 1u << 20);
+    bomb.override_uncompressed_size = true;
+    bomb.uncompressed_size = 1000;
+    const Outcome outcome = sandbox.extract(build_zip({bomb}));
+    EXPECT_EQ(outcome.message, size_message("bomb.bin"));
+    EXPECT_TRUE(outcome.files.empty());
+    EXPECT_EQ(test_support::read_file(sandbox.installed("bomb.bin")), std::string(1000, '\0'));
+}
+
+// The entries, their manifest lines and what the install adds beside them
+// are weighed against the volume before the first file is created.
+TEST(ExtractPackage, RefusesAPackageThatCannotFitBeforeWritingAnything) {
+    const std::regex free_figure("\nFree: [0-9]+ MB$");
+    const std::string lead = "There is not enough free disk space to install Quellmark.\n\nNeeded: ";
+    ExtractionSandbox sandbox;
+    Entry huge = stored("huge.bin", "x");
+    huge.zip64 = true;
+    huge.override_uncompressed_size = true;
+    huge.uncompressed_size = 1ull << 62;
+    Options zip64;
+    zip64.zip64_end = true;
+    const Outcome outcome = sandbox.extract(build_zip({stored("first.txt", "first"), huge}, zip64));
+    // 2^62 bytes and a few more: 2^42 MB and one, rounded up.
+    EXPECT_EQ(outcome.message.substr(0, lead.size() + 18), lead + "4398046511105 MB\nF");
+    EXPECT_TRUE(std::regex_search(outcome.message, free_figure)) << outcome.message;
+    EXPECT_TRUE(outcome.files.empty());
+    EXPECT_FALSE(test_support::file_exists(sandbox.installed("first.txt")));
+
+    // The same for bytes the install writes beside the entries.
+    test_support::write_file(sandbox.package(), build_zip({stored("first.txt", "first")}));
+    SetupWindow window;
+    std::string message;
+    Files files;
+    EXPECT_FALSE(extract_package(sandbox.package(), sandbox.install(), window, message, files,
+                                 1ull << 62));
+    EXPECT_EQ(message.substr(0, lead.size() + 18), lead + "4398046511105 MB\nF");
+    EXPECT_FALSE(test_support::file_exists(sandbox.installed("first.txt")));
+}
+
+#ifdef _WIN32
+#include "tests/support/small_drive.h"
+
+// 40 MB for a 20 MB drive: refused with the figures, and nothing lands there.
+TEST(ExtractPackage, APackageLargerThanItsDriveWritesNothingThere) {
+    if (!test_support::small_drive_ready()) GTEST_SKIP() << test_support::small_drive_missing;
+    ExtractionSandbox sandbox;
+    std::vector<Entry> entries;
+    for (const char* name : {"data/a.pak", "data/b.pak", "data/c.pak", "data/d.pak"}) {
+        entries.push_back(deflated(name, repetitive(10u << 20)));
+    }
+    test_support::write_file(sandbox.package(), build_zip(entries));
+    SetupWindow window;
+    std::string message;
+    Files files;
+    // 40 MB of files, their manifest lines and a 1 MB uninstaller: 42 MB.
+    EXPECT_FALSE(extract_package(sandbox.package(), "D:\\Quellmark", window, message, files, 1u << 20));
+    EXPECT_EQ(message,
+              "There is not enough free disk space to install Quellmark.\n\nNeeded: 42 MB\nFree: 20 MB");
+    EXPECT_TRUE(files.empty());
+    EXPECT_TRUE(test_support::small_drive_empty());
+}
+#endif
+
 #ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+
 #include "platform/posix/message_pump.h"
+
+// Bytes that wait in the stream's buffer reach the file only when it is
+// closed. A file-size limit fails that last write as a disk that fills up
+// would: a 3,000-byte file sits whole in the buffer until then.
+TEST(ExtractPackage, AFileWhoseLastBytesFailAtCloseIsNotInstalled) {
+    for (const std::uint16_t method : {0, 8}) {
+        SCOPED_TRACE(method);
+        ExtractionSandbox sandbox;
+        Entry tail = stored("tail.bin", noise(3000, 22));
+        tail.method = method;
+        test_support::write_file(sandbox.package(),
+                                 build_zip({stored("small.txt", "small"), tail}));
+        rlimit previous{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+        rlimit limited = previous;
+        limited.rlim_cur = 2000;
+        void (*previous_handler)(int) = signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        SetupWindow window;
+        std::string message;
+        Files files;
+        const bool ok = extract_package(sandbox.package(), sandbox.install(), window, message, files);
+        setrlimit(RLIMIT_FSIZE, &previous);
+        signal(SIGXFSZ, previous_handler);
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(message, method == 0 ? "Could not extract a stored file."
+                                       : "Could not write extracted data.");
+        EXPECT_EQ(files, Files{"small.txt"});
+    }
+}
 
 // Each file entry drains the queue once in set_status, once more in
 // set_progress when the bar moves, then before every 64 KiB block of its data

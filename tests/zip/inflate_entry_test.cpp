@@ -161,11 +161,16 @@ TEST(InflateEntry, ReportsOutputThatCannotBeWritten) {
     ASSERT_TRUE(package && full);
     SetupWindow window;
     std::string message;
-    EXPECT_FALSE(inflate_entry(package.get(), full.get(), stream.size(), window, "x", message));
+    ZipEntry entry;
+    entry.uncompressed_size = data.size();
+    EntryOutput decoded(full.get(), entry);
+    EXPECT_FALSE(inflate_entry(package.get(), decoded, stream.size(), window, "x", message));
     EXPECT_EQ(message, "Could not write extracted data.");
 
     ASSERT_TRUE(platform::seek_to(package.get(), 0));
-    EXPECT_FALSE(copy_stored_entry(package.get(), full.get(), stream.size(), window, message));
+    entry.uncompressed_size = stream.size();
+    EntryOutput copied(full.get(), entry);
+    EXPECT_FALSE(copy_stored_entry(package.get(), copied, stream.size(), window, message));
     EXPECT_EQ(message, "Could not extract a stored file.");
 }
 #endif

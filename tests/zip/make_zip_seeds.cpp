@@ -50,5 +50,24 @@ int main(int argc, char** argv) {
     write_seed(out, "odd.zip", build_zip({odd}));
     write_seed(out, "unsafe.zip",
                build_zip({folder("../up/"), stored("a/../../b", "x"), stored("C:x", "y")}));
+
+    // Names flagged UTF-8, a data descriptor, and entries whose data does not
+    // match the directory's CRC-32 or size.
+    Entry named = stored("donn\xC3\xA9" "es/carte.txt", "map");
+    named.flags = 0x0800;
+    Entry broken_name = stored("a\xC3(\xEF\xBC\x8E.txt", "x");
+    broken_name.flags = 0x0800;
+    Entry streamed = deflated("streamed.txt", repetitive(500));
+    streamed.data_descriptor = true;
+    write_seed(out, "names.zip", build_zip({named, streamed, broken_name}));
+    Entry wrong_crc = deflated("crc.txt", repetitive(700));
+    wrong_crc.override_crc = true;
+    wrong_crc.crc = 0x12345678;
+    Entry bomb = deflated("bomb.bin", "");
+    bomb.use_payload = true;
+    bomb.payload = deflate_zeros(1u << 20);
+    bomb.override_uncompressed_size = true;
+    bomb.uncompressed_size = 100;
+    write_seed(out, "checks.zip", build_zip({wrong_crc, bomb}));
     return 0;
 }

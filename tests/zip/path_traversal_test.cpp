@@ -6,8 +6,14 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "records/manifest.h"
 #include "tests/zip/extraction_sandbox.h"
 #include "tests/zip/zip_writer.h"
+#include "zip/extract_package.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 using namespace zip_test;
 
@@ -97,5 +103,115 @@ TEST(PathTraversal, TrailingDotsAndSpacesNeverLeadOutside) {
         ExtractionSandbox sandbox;
         sandbox.extract(build_zip({stored(name, "evil")}));
         EXPECT_EQ(sandbox.strays(), std::vector<std::string>{}) << name;
+    }
+}
+
+namespace {
+
+constexpr std::uint16_t utf8_flag = 0x0800;
+
+Entry utf8_named(const std::string& name, const std::string& data) {
+    Entry entry = stored(name, data);
+    entry.flags = utf8_flag;
+    return entry;
+}
+
+std::string unstorable(const std::string& shown) {
+    return "The package contains a name that cannot be stored on this system: " + shown;
+}
+
+}  // namespace
+
+// Names flagged UTF-8 are converted to the ANSI code page before the path
+// rules see them; the file, its folder and the manifest all carry the
+// converted name. On the host the code page is UTF-8 itself.
+TEST(PathTraversal, Utf8FlaggedNamesLandConvertedAndRoundTripTheManifest) {
+#ifdef _WIN32
+    if (GetACP() != 1252) GTEST_SKIP() << "needs the Western European ANSI code page";
+    const std::string converted = "donn\xE9" "es\\carte du monde.txt";
+#else
+    const std::string converted = "donn\xC3\xA9" "es\\carte du monde.txt";
+#endif
+    ExtractionSandbox sandbox;
+    // Unflagged names keep their bytes, whatever they look like.
+    const std::string raw = "raw\xC3\xA9.txt";
+    const Outcome outcome = sandbox.extract(
+        build_zip({utf8_named("donn\xC3\xA9" "es/carte du monde.txt", "map"), stored(raw, "raw")}));
+    ASSERT_TRUE(outcome.ok) << outcome.message;
+    EXPECT_EQ(outcome.files, (std::vector<InstalledFile>{converted, raw}));
+    EXPECT_EQ(test_support::read_file(sandbox.installed(converted)), "map");
+#ifdef _WIN32
+    // The name as the user sees it, asked through the wide API.
+    std::wstring wide_install(sandbox.install().begin(), sandbox.install().end());
+    EXPECT_NE(GetFileAttributesW((wide_install + L"\\donn\u00e9es\\carte du monde.txt").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+#endif
+    ASSERT_TRUE(write_manifest(sandbox.install(), outcome.files));
+    std::vector<std::string> listed;
+    ASSERT_TRUE(read_manifest(sandbox.install(), listed));
+    EXPECT_EQ(listed, outcome.files);
+    EXPECT_TRUE(sandbox.strays().empty());
+}
+
+TEST(PathTraversal, Utf8FlaggedNamesThatCannotBeStoredAreRefused) {
+    struct Case {
+        std::string name;
+        std::string message;
+    };
+    std::vector<Case> cases{
+        // Not UTF-8: a cut sequence, a lone continuation byte, an overlong
+        // '/', an encoded surrogate; each broken character shows as one '?'.
+        {"a\xC3(b.txt", unstorable("a?(b.txt")},
+        {"a\x80" "b.txt", unstorable("a?b.txt")},
+        {"\xC0\xAF" "b.txt", unstorable("??b.txt")},
+        {"\xED\xA0\x80x.txt", unstorable("???x.txt")},
+        {"ok/\xF0\x9F\x98x.txt", unstorable("ok\\?x.txt")},
+    };
+#ifdef _WIN32
+    // Characters outside the code page; best fit would make the fullwidth
+    // "．．＼" a ".." step.
+    cases.push_back({"\xE4\xB8\x96\xE7\x95\x8C.txt", unstorable("??.txt")});
+    cases.push_back({"\xEF\xBC\x8E\xEF\xBC\x8E\xEF\xBC\xBCx.txt", unstorable("???x.txt")});
+#endif
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        ExtractionSandbox sandbox;
+        const Outcome outcome = sandbox.extract(
+            build_zip({stored("before.txt", "ok"), utf8_named(test.name, "x")}));
+        EXPECT_EQ(outcome.message, test.message);
+        EXPECT_TRUE(outcome.files.empty());
+        EXPECT_FALSE(test_support::file_exists(sandbox.installed("before.txt")));
+        EXPECT_EQ(sandbox.strays(), std::vector<std::string>{});
+    }
+    // Fullwidth dots and backslash, stored as themselves on the host: never
+    // a step out of the install folder.
+    ExtractionSandbox fullwidth;
+    fullwidth.extract(build_zip({utf8_named("\xEF\xBC\x8E\xEF\xBC\x8E\xEF\xBC\xBCx.txt", "x")}));
+    EXPECT_EQ(fullwidth.strays(), std::vector<std::string>{});
+    expect_no_stray_named_evil();
+}
+
+// With the temporary folder chosen as the install folder, an entry named
+// like the package (in any case, or with a trailing dot Windows drops) would
+// overwrite the package being read.
+TEST(PathTraversal, AnEntryThatIsThePackageItselfIsRefused) {
+#ifdef _WIN32
+    const char* const aliases[] = {"quellmarkfull.ZIP", "QuellmarkFull.zip."};
+#else
+    const char* const aliases[] = {"QuellmarkFull.zip"};
+#endif
+    for (const std::string alias : aliases) {
+        test_support::ScratchFolder scratch;
+        const std::string package = scratch.at("QuellmarkFull.zip");
+        const std::string bytes = build_zip(
+            {stored("before.txt", "ok"), stored(alias, "overwritten"), stored("after.txt", "")});
+        test_support::write_file(package, bytes);
+        SetupWindow window;
+        std::string message;
+        std::vector<InstalledFile> files;
+        EXPECT_FALSE(extract_package(package, scratch.path(), window, message, files));
+        EXPECT_EQ(message, "The package contains an unsafe path: " + alias);
+        EXPECT_EQ(files, std::vector<InstalledFile>{"before.txt"});
+        EXPECT_TRUE(test_support::read_file(package) == bytes);
     }
 }

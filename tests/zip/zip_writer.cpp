@@ -1,5 +1,6 @@
 #include "tests/zip/zip_writer.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include <zlib.h>
@@ -40,6 +41,35 @@ std::string deflate_raw_flushed(const std::string& data) {
     return out;
 }
 
+std::string deflate_zeros(std::uint64_t size) {
+    z_stream stream{};
+    if (deflateInit2(&stream, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        throw std::runtime_error("deflateInit2");
+    }
+    const std::string zeros(1u << 20, '\0');
+    std::string out;
+    std::string buffer(1u << 16, '\0');
+    for (std::uint64_t left = size;;) {
+        const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, zeros.size()));
+        left -= piece;
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
+        stream.avail_in = static_cast<uInt>(piece);
+        const int flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+        int result = Z_OK;
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(&buffer[0]);
+            stream.avail_out = static_cast<uInt>(buffer.size());
+            result = deflate(&stream, flush);
+            out.append(buffer, 0, buffer.size() - stream.avail_out);
+        } while (stream.avail_out == 0);
+        if (left == 0) {
+            deflateEnd(&stream);
+            if (result != Z_STREAM_END) throw std::runtime_error("deflate zeros");
+            return out;
+        }
+    }
+}
+
 void put16(std::string& out, std::uint32_t value) {
     out += static_cast<char>(value & 0xFF);
     out += static_cast<char>((value >> 8) & 0xFF);
@@ -77,15 +107,16 @@ struct Sizes {
 
 void write_local_header(std::string& out, const Entry& entry, const Sizes& sizes,
                         std::uint32_t crc) {
+    const bool later = entry.data_descriptor;
     put32(out, 0x04034B50);
     put16(out, entry.zip64 ? 45 : 20);
-    put16(out, entry.flags);
+    put16(out, entry.flags | (later ? 0x0008 : 0));
     put16(out, entry.method);
     put16(out, 0);
     put16(out, 0x21);
-    put32(out, crc);
-    put32(out, entry.zip64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(sizes.compressed));
-    put32(out, entry.zip64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(sizes.uncompressed));
+    put32(out, later ? 0 : crc);
+    put32(out, later ? 0 : entry.zip64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(sizes.compressed));
+    put32(out, later ? 0 : entry.zip64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(sizes.uncompressed));
     put16(out, static_cast<std::uint32_t>(entry.name.size()));
     put16(out, static_cast<std::uint32_t>(entry.local_extra.size()));
     out += entry.name;
@@ -105,7 +136,7 @@ void write_directory_header(std::string& out, const Entry& entry, const Sizes& s
     put32(out, 0x02014B50);
     put16(out, 0x031E);
     put16(out, entry.zip64 ? 45 : 20);
-    put16(out, entry.flags);
+    put16(out, entry.flags | (entry.data_descriptor ? 0x0008 : 0));
     put16(out, entry.method);
     put16(out, 0);
     put16(out, 0x21);
@@ -173,10 +204,22 @@ std::string build_zip(const std::vector<Entry>& entries, const Options& options,
         const std::string payload = encoded_payload(entry);
         Sizes size{payload.size(), entry.data.size()};
         if (entry.override_compressed_size) size.compressed = entry.compressed_size;
+        if (entry.override_uncompressed_size) size.uncompressed = entry.uncompressed_size;
         layout.local_headers.push_back(out.size());
-        crcs.push_back(crc_of(entry.data));
+        crcs.push_back(entry.override_crc ? entry.crc : crc_of(entry.data));
         write_local_header(out, entry, size, crcs.back());
         out += payload;
+        if (entry.data_descriptor) {
+            put32(out, 0x08074B50);
+            put32(out, crcs.back());
+            if (entry.zip64) {
+                put64(out, size.compressed);
+                put64(out, size.uncompressed);
+            } else {
+                put32(out, static_cast<std::uint32_t>(size.compressed));
+                put32(out, static_cast<std::uint32_t>(size.uncompressed));
+            }
+        }
         sizes.push_back(size);
     }
     layout.directory = out.size();

@@ -16,6 +16,9 @@ std::string deflate_raw(const std::string& data, int level = 6);
 // byte-aligned prefix that further blocks may follow.
 std::string deflate_raw_flushed(const std::string& data);
 
+// Raw deflate of size zero bytes, made piece by piece: a bomb's payload.
+std::string deflate_zeros(std::uint64_t size);
+
 // Little-endian field writers.
 void put16(std::string& out, std::uint32_t value);
 void put32(std::string& out, std::uint32_t value);
@@ -39,6 +42,14 @@ struct Entry {
     // When set, the header's compressed size (or the Zip64 one) says this.
     bool override_compressed_size = false;
     std::uint64_t compressed_size = 0;
+    // When set, the headers state this size or CRC-32 instead of the data's.
+    bool override_uncompressed_size = false;
+    std::uint64_t uncompressed_size = 0;
+    bool override_crc = false;
+    std::uint32_t crc = 0;
+    // Flag bit 3: zeros in the local header, the values in a data descriptor
+    // after the data (and in the directory).
+    bool data_descriptor = false;
 };
 
 struct Options {
