@@ -103,7 +103,16 @@ class Watch:
             time.sleep(0.005)
 
 
+def settle():
+    """Each timed run starts with nothing of the runs before it still waiting
+    to be written: a run that has to wait for another's gigabyte to reach
+    the disk would be charged for it."""
+    os.sync()
+    time.sleep(1)
+
+
 def timed(command, **kwargs):
+    settle()
     start = time.monotonic()
     subprocess.run(command, check=True, **kwargs)
     return time.monotonic() - start
@@ -125,6 +134,7 @@ def native(env, url, package, scratch):
 
 def bare_loop(build, url, scratch):
     os.makedirs(scratch, exist_ok=True)
+    settle()
     code, out = gui.run_wine(os.path.join(HERE, "wine-run.sh"),
                              [os.path.join(build, "tools", "wininet_loop.exe"), url,
                               windows_path(os.path.join(scratch, "loop.out"))])
@@ -143,6 +153,7 @@ def file_floor(build, infos, scratch):
         for info in infos:
             if not info.is_dir():
                 f.write("%d %s\n" % (info.file_size, info.filename.replace("/", "\\")))
+    settle()
     code, out = gui.run_wine(os.path.join(HERE, "wine-run.sh"),
                              [os.path.join(build, "tools", "file_floor.exe"),
                               windows_path(listing), windows_path(os.path.join(scratch, "out"))])
@@ -180,6 +191,7 @@ def setup_run(build, work, prefix, temp_dir, package_size, entry_count):
     try:
         if not setup.wait_for_window():
             raise SystemExit("the setup window did not appear")
+        settle()
         watch = Watch(temp_dir, package_size)
         watch.thread.start()
         gui.move(*setup.at(*INSTALL_BUTTON))
