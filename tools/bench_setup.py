@@ -12,6 +12,7 @@ Run by tools/bench-setup.sh, which builds, makes the packages, starts the
 host and the display. Prints one block per package and a summary table.
 """
 import glob
+import importlib.util
 import os
 import shutil
 import subprocess
@@ -23,6 +24,13 @@ import zipfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import gui_driver as gui  # noqa: E402
+
+# The extraction benchmark's sampler of a process's peak memory.
+_spec = importlib.util.spec_from_file_location("bench_package",
+                                               os.path.join(HERE, "bench-package.py"))
+_bench_package = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(_bench_package)
+peak_rss_kib = _bench_package.peak_of
 
 INSTALL_BUTTON = (515, 593)
 INSTALL_FOLDER = "Games/The Annals of Quellmark"
@@ -48,17 +56,6 @@ def visible_boxes():
     found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name",
                             "^%s$" % gui.BOX_CAPTION], capture_output=True, text=True)
     return len(found.stdout.split())
-
-
-def peak_rss_kib(pid):
-    try:
-        with open("/proc/%d/status" % pid) as status:
-            for line in status:
-                if line.startswith("VmHWM:"):
-                    return int(line.split()[1])
-    except OSError:
-        pass
-    return 0
 
 
 def setup_pid():

@@ -243,15 +243,20 @@ class SetupEndToEnd(unittest.TestCase):
         gui.click(*ok)
         return text, setup.wait_exit(60)
 
-    def uninstall_by_clicks(self, program=None):
+    def uninstall_by_clicks(self, program=None, while_asked=None):
         """The uninstall command of the registry entry (or program with
-        "/uninstall"), answered Yes, then OK."""
+        "/uninstall"), answered Yes, then OK. while_asked(program) runs while
+        the confirmation box is up."""
         if program is None:
             program, args = split_command(registry_values()["UninstallString"])
             self.assertEqual(args, ["/uninstall"])
         uninstall = self.start(program, "/uninstall")
         text, yes = uninstall.wait_for_box("Quellmark Uninstall", 120)
         self.assertEqual(text, "Remove The Annals of Quellmark from this computer?")
+        if while_asked:
+            while_asked(program)
+            text, yes = uninstall.wait_for_box("Quellmark Uninstall", 30)
+            self.assertEqual(text, "Remove The Annals of Quellmark from this computer?")
         gui.click(*yes)
         text, ok = uninstall.wait_for_box("Quellmark Uninstall", 120)
         self.assertEqual(text, "The Annals of Quellmark was removed.")
@@ -313,21 +318,14 @@ class SetupEndToEnd(unittest.TestCase):
         plant_link(FOLDER + "\\planted", OUTSIDE)
         with open(os.path.join(folder, "installed-files.txt"), "ab") as lines:
             lines.write(b"planted\\victim.txt\r\n")
-        program, args = split_command(values["UninstallString"])
-        self.assertEqual(args, ["/uninstall"])
-        uninstall = self.start(program, *args)
-        text, yes = uninstall.wait_for_box("Quellmark Uninstall", 120)
-        self.assertEqual(text, "Remove The Annals of Quellmark from this computer?")
-        # One uninstall at a time too: a second one leaves at once, removing nothing.
-        self.assertEqual(self.start(program, *args).wait_exit(60), 0)
-        self.assertTrue(os.path.exists(os.path.join(folder, "installed-files.txt")))
-        text, yes = uninstall.wait_for_box("Quellmark Uninstall", 30)
-        self.assertEqual(text, "Remove The Annals of Quellmark from this computer?")
-        gui.click(*yes)
-        text, ok = uninstall.wait_for_box("Quellmark Uninstall", 120)
-        self.assertEqual(text, "The Annals of Quellmark was removed.")
-        gui.click(*ok)
-        self.assertEqual(uninstall.wait_exit(60), 0)
+
+        def second_uninstall(program):
+            # One uninstall at a time too: a second one leaves at once,
+            # removing nothing.
+            self.assertEqual(self.start(program, "/uninstall").wait_exit(60), 0)
+            self.assertTrue(os.path.exists(os.path.join(folder, "installed-files.txt")))
+
+        self.uninstall_by_clicks(while_asked=second_uninstall)
 
         self.assertEqual(read(OUTSIDE + "\\victim.txt"), b"keep me")
         self.assert_removed(files, FOLDER)
