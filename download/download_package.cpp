@@ -53,12 +53,12 @@ std::uint64_t content_length_of(HINTERNET request) {
 // the window alive between blocks and stops at the first block boundary after
 // a cancel. Leaves closing and deleting to its callers.
 Outcome transfer_body(HINTERNET request, std::FILE* file, std::uint64_t content_length,
-                      const std::string& package_url, SetupWindow& window) {
-    window.set_status("Downloading Quellmark...", package_url);
+                      const std::string& package_url, StepReport& report) {
+    report.set_status("Downloading Quellmark...", package_url);
     std::uint64_t received_total = 0;
     DWORD block_size_read = 0;
-    window.process_pending_messages();
-    if (window.cancel_requested) return Outcome::cancelled;
+    report.process_pending_messages();
+    if (report.cancel_requested()) return Outcome::cancelled;
 
     const std::unique_ptr<char[]> block(new char[block_bytes]);
     for (;;) {
@@ -78,10 +78,10 @@ Outcome transfer_body(HINTERNET request, std::FILE* file, std::uint64_t content_
             return Outcome::write_failed;
         received_total += block_size_read;
         if (content_length > 0)
-            window.set_progress(
+            report.set_progress(
                 static_cast<int>(download_progress_position(received_total, content_length)));
-        window.process_pending_messages();
-        if (window.cancel_requested) return Outcome::cancelled;
+        report.process_pending_messages();
+        if (report.cancel_requested()) return Outcome::cancelled;
     }
 }
 
@@ -135,7 +135,7 @@ bool split_url(const std::string& url, UrlParts& parts) {
 // the handles above it.
 template <typename OpenPackage>
 Outcome fetch(const std::string& package_url, const std::string& package_path,
-              OpenPackage open_package, SetupWindow& window, std::string& space_message) {
+              OpenPackage open_package, StepReport& report, std::string& space_message) {
     const InternetHandle internet(
         InternetOpenA(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!internet) return Outcome::no_downloader;
@@ -158,7 +158,7 @@ Outcome fetch(const std::string& package_url, const std::string& package_path,
     if (!space_message.empty()) return Outcome::no_space;
     std::FILE* const file = open_package();
     if (!file) return Outcome::no_file;
-    return transfer_body(request.get(), file, content_length, package_url, window);
+    return transfer_body(request.get(), file, content_length, package_url, report);
 }
 
 const char* message_for(Outcome outcome) {
@@ -177,16 +177,16 @@ const char* message_for(Outcome outcome) {
 
 // A Cancel pressed while a call was blocked on the network still waits in
 // the queue: it wins over the failure that the call ended in.
-Outcome cancel_wins(Outcome outcome, SetupWindow& window) {
+Outcome cancel_wins(Outcome outcome, StepReport& report) {
     if (outcome == Outcome::cancelled) return outcome;
-    window.process_pending_messages();
-    return window.cancel_requested ? Outcome::cancelled : outcome;
+    report.process_pending_messages();
+    return report.cancel_requested() ? Outcome::cancelled : outcome;
 }
 
 }  // namespace
 
 bool download_package(const std::string& package_url, const std::string& package_path,
-                      SetupWindow& window, std::string& error_message) {
+                      StepReport& report, std::string& error_message) {
     platform::File file;
     std::string space_message;
     Outcome outcome = fetch(
@@ -195,14 +195,14 @@ bool download_package(const std::string& package_url, const std::string& package
             file.reset(platform::open_file(package_path, "wb"));
             return file.get();
         },
-        window, space_message);
+        report, space_message);
     file.reset();
     if (outcome == Outcome::complete) return true;
     if (outcome == Outcome::no_space) {
         error_message = space_message;
         return false;
     }
-    outcome = cancel_wins(outcome, window);
+    outcome = cancel_wins(outcome, report);
     // Only a cancel removes the file, and only once every handle is closed.
     // A failed transfer keeps its partial file for inspection.
     if (outcome == Outcome::cancelled) platform::delete_file(package_path);
@@ -211,12 +211,12 @@ bool download_package(const std::string& package_url, const std::string& package
 }
 
 bool download_package(const std::string& package_url, const std::string& package_path,
-                      std::FILE* package, SetupWindow& window, std::string& error_message) {
+                      std::FILE* package, StepReport& report, std::string& error_message) {
     std::string space_message;
     const Outcome outcome = fetch(
-        package_url, package_path, [package] { return package; }, window, space_message);
+        package_url, package_path, [package] { return package; }, report, space_message);
     if (outcome == Outcome::complete) return true;
     error_message =
-        outcome == Outcome::no_space ? space_message : message_for(cancel_wins(outcome, window));
+        outcome == Outcome::no_space ? space_message : message_for(cancel_wins(outcome, report));
     return false;
 }

@@ -2,16 +2,16 @@
 #include <cstdio>
 #include <string>
 
-#include "ui/setup_window.h"
+#include "report/step_report.h"
 
 // Fetches package_url into package_path, moving the progress bar from 0 to 50.
 // True when the whole body is in the file; false with error_message set.
 bool download_package(const std::string& package_url, const std::string& package_path,
-                      SetupWindow& window, std::string& error_message);
+                      StepReport& report, std::string& error_message);
 
 // The same into package, a file the caller made at package_path and holds
 // open, from its current position. A null package is reported as a file that
 // could not be created, once the host has answered. The file is neither
 // closed nor deleted here, whatever the outcome: that is the caller's.
 bool download_package(const std::string& package_url, const std::string& package_path,
-                      std::FILE* package, SetupWindow& window, std::string& error_message);
+                      std::FILE* package, StepReport& report, std::string& error_message);

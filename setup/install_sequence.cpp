@@ -43,11 +43,12 @@ int install_into(SetupWindow& window, const std::string& install_folder) {
     // reported by the download, once the host has answered.
     TempPackage package;
     package.create();
+    WindowReport report(window);
     std::string error_message;
     bool downloaded;
     {
         const std::string url = package_url();
-        downloaded = download_package(url, package.path(), package.file(), window, error_message);
+        downloaded = download_package(url, package.path(), package.file(), report, error_message);
     }
     if (!downloaded) {
         // A partial package stays for inspection; an empty one is no package.
@@ -57,7 +58,7 @@ int install_into(SetupWindow& window, const std::string& install_folder) {
     }
 
     std::vector<InstalledFile> installed_files;
-    if (!extract_package(package.file(), install_folder, window, error_message,
+    if (!extract_package(package.file(), install_folder, report, error_message,
                          installed_files, uninstaller_size())) {
         if (is_cancellation(error_message)) {
             package.remove();

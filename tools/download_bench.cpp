@@ -10,6 +10,7 @@
 
 #include "download/download_package.h"
 #include "platform/platform.h"
+#include "ui/setup_window.h"
 
 namespace {
 
@@ -35,9 +36,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     SetupWindow window;
+    WindowReport report(window);
     std::string message;
     const double start = seconds_now();
-    const bool ok = download_package(argv[1], argv[2], window, message);
+    const bool ok = download_package(argv[1], argv[2], report, message);
     const double elapsed = seconds_now() - start;
     const long long bytes = size_of(argv[2]);
     std::printf("%s\tbytes=%lld\tseconds=%.3f\tMB/s=%.1f\n", ok ? "ok" : message.c_str(), bytes,

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "report/step_report.h"
 
 // Control identifiers of the window's children.
 constexpr int ID_INSTALL = 1001;
@@ -20,11 +21,6 @@ enum class ChromeGlyph { minimize, close };
 
 // The window class of the setup window: a second copy finds the first by it.
 inline constexpr char setup_window_class[] = "QuellmarkSetupWindow";
-
-// A step that stops because the user cancelled through this window leaves
-// exactly this text; the install sequence tells a cancellation from a failure
-// by it alone.
-inline constexpr char cancelled_message[] = "Setup was cancelled.";
 
 struct SetupWindow {
     platform::WindowHandle main_window = nullptr;
@@ -125,4 +121,20 @@ struct SetupWindow {
                                 int y, int width, int height);
     void draw_chrome_button(platform::DeviceContext dc, platform::WindowHandle button, int x, int y,
                             int width, int height, ChromeGlyph glyph, bool pressed, bool hover);
+};
+
+// The window as the long steps see it. The window record itself stays a
+// plain record; this is the one place that lends it to them.
+class WindowReport final : public StepReport {
+public:
+    explicit WindowReport(SetupWindow& window) : window_(window) {}
+    void set_status(const std::string& headline, const std::string& detail) override {
+        window_.set_status(headline, detail);
+    }
+    void set_progress(int position) override { window_.set_progress(position); }
+    void process_pending_messages() override { window_.process_pending_messages(); }
+    bool cancel_requested() const override { return window_.cancel_requested; }
+
+private:
+    SetupWindow& window_;
 };

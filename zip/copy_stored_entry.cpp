@@ -9,15 +9,15 @@ constexpr std::size_t block_size = 65536;
 }  // namespace
 
 bool copy_stored_entry(std::FILE* package, EntryOutput& output, std::uint64_t size,
-                       SetupWindow& window, std::string& error_message) {
+                       StepReport& report, std::string& error_message) {
     if (size == 0) return true;
     std::vector<unsigned char> buffer(block_size);
     for (std::uint64_t remaining = size; remaining > 0;) {
         // The entry's own start has just drained the queue: blocks after the
         // first drain before they are copied.
         if (remaining != size) {
-            window.process_pending_messages();
-            if (window.cancel_requested) {
+            report.process_pending_messages();
+            if (report.cancel_requested()) {
                 error_message = cancelled_message;
                 return false;
             }

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ui/setup_window.h"
+#include "report/step_report.h"
 #include "zip/entry_output.h"
 
 // A stored entry that cannot be read or written, its last bytes included.
@@ -17,4 +17,4 @@ inline constexpr char stored_copy_failure[] = "Could not extract a stored file."
 // stored_copy_failure, or the output's wrong-size message when size runs past
 // the entry's stated size.
 bool copy_stored_entry(std::FILE* package, EntryOutput& output, std::uint64_t size,
-                       SetupWindow& window, std::string& error_message);
+                       StepReport& report, std::string& error_message);

@@ -42,13 +42,13 @@ bool find_entry_data(std::FILE* package, const ZipEntry& entry, std::uint64_t& d
 // Writes the entry's data to a freshly created target: stored entries are
 // copied, deflated ones decoded, other methods refused (the empty file stays).
 bool write_entry_data(std::FILE* package, EntryOutput& output, const ZipEntry& entry,
-                      SetupWindow& window, std::string& error_message) {
+                      StepReport& report, std::string& error_message) {
     switch (entry.method) {
         case 0:
-            return copy_stored_entry(package, output, entry.compressed_size, window,
+            return copy_stored_entry(package, output, entry.compressed_size, report,
                                      error_message);
         case 8:
-            return inflate_entry(package, output, entry.compressed_size, window, entry.name,
+            return inflate_entry(package, output, entry.compressed_size, report, entry.name,
                                  error_message);
         default:
             error_message = "The package uses an unsupported zip compression method.\n\nEntry: " +
@@ -125,7 +125,7 @@ bool may_name_package(const std::string& name, const std::string& package_name) 
 // succeeds.
 bool extract_file_entry(std::FILE* package, const ZipEntry& entry,
                         const std::string& install_folder, FolderMemory& folders,
-                        SetupWindow& window, std::string& error_message) {
+                        StepReport& report, std::string& error_message) {
     std::uint64_t data_offset = 0;
     if (!find_entry_data(package, entry, data_offset)) {
         error_message = "A zip entry has an invalid local header.";
@@ -136,7 +136,7 @@ bool extract_file_entry(std::FILE* package, const ZipEntry& entry,
     // A data offset past the end shows up as a short read of the data.
     platform::seek_to(package, data_offset);
     EntryOutput checked(output.get(), entry);
-    if (!write_entry_data(package, checked, entry, window, error_message)) return false;
+    if (!write_entry_data(package, checked, entry, report, error_message)) return false;
     if (!platform::close_file(output)) {
         error_message = entry.method == 0 ? stored_copy_failure : inflate_write_failure;
         return false;
@@ -176,11 +176,11 @@ int progress_for(std::uint64_t index, std::uint64_t count) {
 // each further drain would cost as much as writing a file.
 bool extract_entry(std::FILE* package, const std::string& package_name, const ZipEntry& entry,
                    std::uint64_t index, std::uint64_t count, const std::string& install_folder,
-                   FolderMemory& folders, SetupWindow& window, std::string& error_message,
+                   FolderMemory& folders, StepReport& report, std::string& error_message,
                    std::vector<InstalledFile>& installed_files) {
     // A Cancel seen by the last drain of the entry before wins over anything
     // this entry could report.
-    if (window.cancel_requested) {
+    if (report.cancel_requested()) {
         error_message = cancelled_message;
         return false;
     }
@@ -196,11 +196,11 @@ bool extract_entry(std::FILE* package, const std::string& package_name, const Zi
         }
     }
     if (entry.name.empty() || is_folder) {
-        window.process_pending_messages();
+        report.process_pending_messages();
     } else {
-        window.set_status("Installing Quellmark...", entry.name);
+        report.set_status("Installing Quellmark...", entry.name);
     }
-    if (window.cancel_requested) {
+    if (report.cancel_requested()) {
         error_message = cancelled_message;
         return false;
     }
@@ -225,8 +225,8 @@ bool extract_entry(std::FILE* package, const std::string& package_name, const Zi
         error_message = "The package contains an unsafe path: " + entry.name;
         return false;
     }
-    window.set_progress(progress_for(index, count));
-    if (!extract_file_entry(package, entry, install_folder, folders, window, error_message)) {
+    report.set_progress(progress_for(index, count));
+    if (!extract_file_entry(package, entry, install_folder, folders, report, error_message)) {
         return false;
     }
     installed_files.push_back(entry.name);
@@ -235,7 +235,7 @@ bool extract_entry(std::FILE* package, const std::string& package_name, const Zi
 
 // The whole walk over package, an open file named package_name.
 bool extract_open_package(std::FILE* package, const std::string& package_name,
-                          const std::string& install_folder, SetupWindow& window,
+                          const std::string& install_folder, StepReport& report,
                           std::string& error_message,
                           std::vector<InstalledFile>& installed_files, std::uint64_t extra_bytes) {
     std::uint64_t package_size = 0;
@@ -259,18 +259,18 @@ bool extract_open_package(std::FILE* package, const std::string& package_name,
     FolderMemory folders;
     for (std::uint64_t index = 0; index < count; ++index) {
         if (!extract_entry(package, package_name, entries[index], index, count, install_folder,
-                           folders, window, error_message, installed_files)) {
+                           folders, report, error_message, installed_files)) {
             return false;
         }
     }
-    window.set_progress(100);
+    report.set_progress(100);
     return true;
 }
 
 }  // namespace
 
 bool extract_package(const std::string& package_path, const std::string& install_folder,
-                     SetupWindow& window, std::string& error_message,
+                     StepReport& report, std::string& error_message,
                      std::vector<InstalledFile>& installed_files, std::uint64_t extra_bytes) {
     platform::File package(platform::open_file(package_path, "rb"));
     if (!package) {
@@ -278,13 +278,13 @@ bool extract_package(const std::string& package_path, const std::string& install
         return false;
     }
     const std::string package_name = package_path.substr(package_path.find_last_of("\\/") + 1);
-    return extract_open_package(package.get(), package_name, install_folder, window,
+    return extract_open_package(package.get(), package_name, install_folder, report,
                                 error_message, installed_files, extra_bytes);
 }
 
-bool extract_package(std::FILE* package, const std::string& install_folder, SetupWindow& window,
+bool extract_package(std::FILE* package, const std::string& install_folder, StepReport& report,
                      std::string& error_message, std::vector<InstalledFile>& installed_files,
                      std::uint64_t extra_bytes) {
-    return extract_open_package(package, package_file_name, install_folder, window,
+    return extract_open_package(package, package_file_name, install_folder, report,
                                 error_message, installed_files, extra_bytes);
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/setup_window.h"
+#include "report/step_report.h"
 #include "zip/installed_file.h"
 
 // Installs the package at package_path into install_folder, in directory
@@ -18,10 +18,10 @@
 // install folder contains a link to another location: " and the link's full
 // path.
 bool extract_package(const std::string& package_path, const std::string& install_folder,
-                     SetupWindow& window, std::string& error_message,
+                     StepReport& report, std::string& error_message,
                      std::vector<InstalledFile>& installed_files, std::uint64_t extra_bytes = 0);
 
 // The same from package, a file the caller holds open and keeps open.
-bool extract_package(std::FILE* package, const std::string& install_folder, SetupWindow& window,
+bool extract_package(std::FILE* package, const std::string& install_folder, StepReport& report,
                      std::string& error_message, std::vector<InstalledFile>& installed_files,
                      std::uint64_t extra_bytes = 0);

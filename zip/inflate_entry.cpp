@@ -77,7 +77,7 @@ bool drain_inflater(z_stream& stream, EntryOutput& output, std::vector<unsigned 
 }  // namespace
 
 bool inflate_entry(std::FILE* package, EntryOutput& output, std::uint64_t compressed_size,
-                   SetupWindow& window, const std::string& name, std::string& error_message) {
+                   StepReport& report, const std::string& name, std::string& error_message) {
     RawInflater inflater;
     if (!inflater.ready()) {
         error_message = "Could not initialize decompression.";
@@ -93,8 +93,8 @@ bool inflate_entry(std::FILE* package, EntryOutput& output, std::uint64_t compre
         // The entry's own start has just drained the queue: input blocks after
         // the first drain before they are read.
         if (remaining != compressed_size) {
-            window.process_pending_messages();
-            if (window.cancel_requested) {
+            report.process_pending_messages();
+            if (report.cancel_requested()) {
                 error_message = cancelled_message;
                 return false;
             }

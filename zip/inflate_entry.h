@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ui/setup_window.h"
+#include "report/step_report.h"
 #include "zip/entry_output.h"
 
 // Decoded bytes that cannot be written, the last ones included.
@@ -22,4 +22,4 @@ inline constexpr char inflate_write_failure[] = "Could not write extracted data.
 // message, or "Could not finish decompressing zip entry:\n<name>\n\nThe
 // compressed data ended unexpectedly.". The output stays open.
 bool inflate_entry(std::FILE* package, EntryOutput& output, std::uint64_t compressed_size,
-                   SetupWindow& window, const std::string& name, std::string& error_message);
+                   StepReport& report, const std::string& name, std::string& error_message);

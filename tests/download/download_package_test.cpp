@@ -38,7 +38,7 @@ protected:
     }
 
     bool download(const std::string& url) {
-        return download_package(url, package_path, window, message);
+        return download_package(url, package_path, report, message);
     }
 
     // The file was closed: nobody else holds it open.
@@ -55,6 +55,7 @@ protected:
     std::string package_path = scratch.at("QuellmarkFull.zip");
     download_test::RecordingProgressBar bar;
     SetupWindow window;
+    WindowReport report{window};
     std::string message = "untouched";
 };
 

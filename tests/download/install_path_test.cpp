@@ -40,6 +40,7 @@ TEST(InstallPath, DownloadsAndExtractsThePackageFromTheProductionUrl) {
     test_support::ScratchFolder scratch;
     download_test::RecordingProgressBar bar;
     SetupWindow window;
+    WindowReport report(window);
     window.progress_bar = bar.handle();
     const std::string package = scratch.at("Temp\\QuellmarkFull.zip");
     const std::string install_folder = scratch.at("Games\\The Annals of Quellmark");
@@ -47,11 +48,11 @@ TEST(InstallPath, DownloadsAndExtractsThePackageFromTheProductionUrl) {
     ASSERT_TRUE(create_directory_tree(install_folder));
 
     std::string message;
-    ASSERT_TRUE(download_package(package_url(), package, window, message)) << message;
+    ASSERT_TRUE(download_package(package_url(), package, report, message)) << message;
     ASSERT_FALSE(bar.positions().empty());
     EXPECT_EQ(bar.positions().back(), 50);
     std::vector<InstalledFile> installed;
-    ASSERT_TRUE(extract_package(package, install_folder, window, message, installed)) << message;
+    ASSERT_TRUE(extract_package(package, install_folder, report, message, installed)) << message;
     EXPECT_EQ(bar.positions().back(), 100);
 
     const std::string tree = host.state_path("package-tree");

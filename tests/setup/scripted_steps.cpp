@@ -8,6 +8,8 @@
 
 StepScript script;
 StepJournal journal;
+// The window of the run, for the stand-in steps that play a late Cancel.
+SetupWindow* running_window = nullptr;
 
 void reset_steps() {
     script = StepScript{};
@@ -44,6 +46,7 @@ void SetupWindow::refuse_folder(const std::string& message) {
 void SetupWindow::enter_install_mode() {
     journal.calls.push_back("enter_install_mode");
     cancel_requested = false;
+    running_window = this;
 }
 
 void SetupWindow::set_status(const std::string& headline_text, const std::string& detail_text) {
@@ -61,7 +64,7 @@ void SetupWindow::finish(const std::string& message, bool success) {
 }
 
 bool download_package(const std::string& url, const std::string&, std::FILE* package,
-                      SetupWindow&, std::string& error_message) {
+                      StepReport&, std::string& error_message) {
     journal.calls.push_back("download");
     journal.download_url = url;
     journal.download_had_file = package != nullptr;
@@ -70,7 +73,7 @@ bool download_package(const std::string& url, const std::string&, std::FILE* pac
     return script.download_succeeds;
 }
 
-bool extract_package(std::FILE* package, const std::string& install_folder, SetupWindow& window,
+bool extract_package(std::FILE* package, const std::string& install_folder, StepReport&,
                      std::string& error_message, std::vector<InstalledFile>& installed_files,
                      std::uint64_t extra_bytes) {
     journal.calls.push_back("extract");
@@ -81,7 +84,7 @@ bool extract_package(std::FILE* package, const std::string& install_folder, Setu
     journal.extract_extra_bytes = extra_bytes;
     installed_files = script.extracted;
     // A Cancel pressed late, after the last block, must change nothing.
-    if (script.cancel_during_extraction) window.cancel_requested = true;
+    if (script.cancel_during_extraction) running_window->cancel_requested = true;
     if (!script.extraction_succeeds) error_message = script.extraction_message;
     return script.extraction_succeeds;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "ui/setup_window.h"
 #include "zip/extract_package.h"
 
 #ifdef _WIN32
@@ -59,11 +60,12 @@ int main(int argc, char** argv) {
     const std::string package = argv[1];
     const std::string install = argv[2];
     SetupWindow window;
+    WindowReport report(window);
     std::string message;
     std::vector<InstalledFile> files;
     const std::uint64_t peak_before = peak_resident_kib();
     const auto start = std::chrono::steady_clock::now();
-    const bool ok = extract_package(package, install, window, message, files);
+    const bool ok = extract_package(package, install, report, message, files);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const std::uint64_t peak_after = peak_resident_kib();

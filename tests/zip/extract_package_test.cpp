@@ -93,9 +93,10 @@ TEST(ExtractPackage, HandlesFoldersEmptyNamesDuplicatesAndExistingFiles) {
 TEST(ExtractPackage, ReportsPackageAndDirectoryFailures) {
     ExtractionSandbox sandbox;
     SetupWindow window;
+    WindowReport report(window);
     std::string message;
     Files files;
-    EXPECT_FALSE(extract_package(sandbox.package() + "-missing", sandbox.install(), window,
+    EXPECT_FALSE(extract_package(sandbox.package() + "-missing", sandbox.install(), report,
                                  message, files));
     EXPECT_EQ(message, "Could not open the downloaded package.");
     EXPECT_EQ(sandbox.extract("not a zip at all").message,
@@ -298,9 +299,10 @@ TEST(ExtractPackage, RefusesAPackageThatCannotFitBeforeWritingAnything) {
     // The same for bytes the install writes beside the entries.
     test_support::write_file(sandbox.package(), build_zip({stored("first.txt", "first")}));
     SetupWindow window;
+    WindowReport report(window);
     std::string message;
     Files files;
-    EXPECT_FALSE(extract_package(sandbox.package(), sandbox.install(), window, message, files,
+    EXPECT_FALSE(extract_package(sandbox.package(), sandbox.install(), report, message, files,
                                  1ull << 62));
     EXPECT_EQ(message.substr(0, lead.size() + 18), lead + "4398046511105 MB\nF");
     EXPECT_FALSE(test_support::file_exists(sandbox.installed("first.txt")));
@@ -319,10 +321,11 @@ TEST(ExtractPackage, APackageLargerThanItsDriveWritesNothingThere) {
     }
     test_support::write_file(sandbox.package(), build_zip(entries));
     SetupWindow window;
+    WindowReport report(window);
     std::string message;
     Files files;
     // 40 MB of files, their manifest lines and a 1 MB uninstaller: 42 MB.
-    EXPECT_FALSE(extract_package(sandbox.package(), "D:\\Quellmark", window, message, files, 1u << 20));
+    EXPECT_FALSE(extract_package(sandbox.package(), "D:\\Quellmark", report, message, files, 1u << 20));
     EXPECT_EQ(message,
               "There is not enough free disk space to install Quellmark.\n\nNeeded: 42 MB\nFree: 20 MB");
     EXPECT_TRUE(files.empty());
@@ -354,9 +357,10 @@ TEST(ExtractPackage, AFileWhoseLastBytesFailAtCloseIsNotInstalled) {
         void (*previous_handler)(int) = signal(SIGXFSZ, SIG_IGN);
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
         SetupWindow window;
+        WindowReport report(window);
         std::string message;
         Files files;
-        const bool ok = extract_package(sandbox.package(), sandbox.install(), window, message, files);
+        const bool ok = extract_package(sandbox.package(), sandbox.install(), report, message, files);
         setrlimit(RLIMIT_FSIZE, &previous);
         signal(SIGXFSZ, previous_handler);
         EXPECT_FALSE(ok);

@@ -26,7 +26,8 @@ Outcome ExtractionSandbox::extract(const std::string& package_bytes) {
 Outcome ExtractionSandbox::extract(const std::string& package_bytes, SetupWindow& window) {
     test_support::write_file(package_, package_bytes);
     Outcome outcome;
-    outcome.ok = extract_package(package_, install_, window, outcome.message, outcome.files);
+    WindowReport report(window);
+    outcome.ok = extract_package(package_, install_, report, outcome.message, outcome.files);
     return outcome;
 }
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "platform/posix/message_pump.h"
+#include "ui/setup_window.h"
 #include "zip/extract_package.h"
 
 namespace fs = std::filesystem;
@@ -78,12 +79,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
     SetupWindow window;
+    WindowReport report(window);
     current_window = &window;
     drains = 0;
     cancel_at = (size > 0 && (data[size - 1] & 0x80)) ? (data[size - 1] & 0x3F) + 1 : 0;
     std::string message;
     std::vector<InstalledFile> files;
-    const bool ok = extract_package(box.package.string(), box.install.string(), window, message,
+    const bool ok = extract_package(box.package.string(), box.install.string(), report, message,
                                     files);
     current_window = nullptr;
     if (!ok && message.empty()) fail("failure without a message");

@@ -160,17 +160,18 @@ TEST(InflateEntry, ReportsOutputThatCannotBeWritten) {
     platform::File full(std::fopen("/dev/full", "wb"));
     ASSERT_TRUE(package && full);
     SetupWindow window;
+    WindowReport report(window);
     std::string message;
     ZipEntry entry;
     entry.uncompressed_size = data.size();
     EntryOutput decoded(full.get(), entry);
-    EXPECT_FALSE(inflate_entry(package.get(), decoded, stream.size(), window, "x", message));
+    EXPECT_FALSE(inflate_entry(package.get(), decoded, stream.size(), report, "x", message));
     EXPECT_EQ(message, "Could not write extracted data.");
 
     ASSERT_TRUE(platform::seek_to(package.get(), 0));
     entry.uncompressed_size = stream.size();
     EntryOutput copied(full.get(), entry);
-    EXPECT_FALSE(copy_stored_entry(package.get(), copied, stream.size(), window, message));
+    EXPECT_FALSE(copy_stored_entry(package.get(), copied, stream.size(), report, message));
     EXPECT_EQ(message, "Could not extract a stored file.");
 }
 #endif

@@ -207,9 +207,10 @@ TEST(PathTraversal, AnEntryThatIsThePackageItselfIsRefused) {
             {stored("before.txt", "ok"), stored(alias, "overwritten"), stored("after.txt", "")});
         test_support::write_file(package, bytes);
         SetupWindow window;
+        WindowReport report(window);
         std::string message;
         std::vector<InstalledFile> files;
-        EXPECT_FALSE(extract_package(package, scratch.path(), window, message, files));
+        EXPECT_FALSE(extract_package(package, scratch.path(), report, message, files));
         EXPECT_EQ(message, "The package contains an unsafe path: " + alias);
         EXPECT_EQ(files, std::vector<InstalledFile>{"before.txt"});
         EXPECT_TRUE(test_support::read_file(package) == bytes);
