@@ -12,6 +12,8 @@ apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
   cmake ninja-build make pkg-config \
   g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev \
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+  mingw-w64-x86-64-dev \
   libz-mingw-w64-dev \
   g++ clang libclang-rt-14-dev llvm \
   googletest zlib1g-dev \

@@ -3,7 +3,7 @@
 # A lock makes parallel first calls wait for the one that boots it.
 set -euo pipefail
 : "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
-export WINEARCH=win32 WINEDEBUG="${WINEDEBUG:--all}"
+export WINEARCH="${WINEARCH:-win32}" WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 [ -f "$WINEPREFIX/.quellmark-ready" ] && exit 0
 mkdir -p "$(dirname "$WINEPREFIX")"

@@ -14,15 +14,16 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 bash tools/install-deps.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows
+source tools/wine-mode.sh
+cmake --preset "$QM_WINDOWS_PRESET" >/dev/null
+cmake --build --preset "$QM_WINDOWS_PRESET"
 
 run=$root/build/run
-export QUELLMARK_WINEPREFIX="$run/wineprefix" WINEPREFIX="$run/wineprefix" WINEARCH=win32
+export QUELLMARK_WINEPREFIX="$run/wineprefix" WINEPREFIX="$run/wineprefix"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-setup_exe=$root/build/windows/QuellmarkSetup.exe
-tools_dir=$root/build/windows/tools
-base_url=$(sed -n 's/^QUELLMARK_PACKAGE_BASE_URL:[A-Z]*=//p' build/windows/CMakeCache.txt)
+setup_exe=$root/build/$QM_WINDOWS_PRESET/QuellmarkSetup.exe
+tools_dir=$root/build/$QM_WINDOWS_PRESET/tools
+base_url=$(sed -n 's/^QUELLMARK_PACKAGE_BASE_URL:[A-Z]*=//p' "build/$QM_WINDOWS_PRESET/CMakeCache.txt")
 
 xvfb_pid=""
 host_started=""
