@@ -77,6 +77,7 @@ Outcome transfer_body(HINTERNET request, std::FILE* file, std::uint64_t content_
         if (std::fwrite(block.get(), 1, block_size_read, file) < block_size_read)
             return Outcome::write_failed;
         received_total += block_size_read;
+        report.show_transfer(received_total, content_length);
         if (content_length > 0)
             report.set_progress(
                 static_cast<int>(download_progress_position(received_total, content_length)));

@@ -3,6 +3,7 @@
 // their progress: a status to show, a bar to move, a queue to drain so the
 // window stays alive, and the person's Cancel. The steps know nothing more of
 // the window, so they build, run and are tested without one.
+#include <cstdint>
 #include <string>
 
 // A step that stops because the person cancelled leaves exactly this text;
@@ -15,6 +16,9 @@ public:
     virtual void set_status(const std::string& headline, const std::string& detail) = 0;
     // The bar, 0 to 100.
     virtual void set_progress(int position) = 0;
+    // How much of a transfer has arrived; total is 0 when the host gave no
+    // length. Called once per block of the download.
+    virtual void show_transfer(std::uint64_t received, std::uint64_t total) = 0;
     // Lets the window handle what waits for it; never blocks.
     virtual void process_pending_messages() = 0;
     // True once the person asked to stop; read right after a drain.

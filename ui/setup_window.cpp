@@ -71,6 +71,11 @@ void SetupWindow::set_progress(int position) {
     process_pending_messages();
 }
 
+void SetupWindow::show_transfer(std::uint64_t received, std::uint64_t total) {
+    transfer_received = received;
+    transfer_total = total;
+}
+
 bool SetupWindow::wait_for_start(std::string& folder) {
     if (cancel_requested) return false;
     while (!start_requested) {

@@ -64,6 +64,8 @@ struct SetupWindow {
     bool status_repaint_pending = false;
     std::uint64_t last_status_repaint = 0;
     int progress_position = -1;
+    std::uint64_t transfer_received = 0;
+    std::uint64_t transfer_total = 0;
     std::string headline;
     std::string detail;
     // The detail when the window wrote it itself: a sentence, drawn wrapped.
@@ -88,6 +90,8 @@ struct SetupWindow {
     void process_pending_messages();
     void set_status(const std::string& headline_text, const std::string& detail_text);
     void set_progress(int position);
+    // The bytes of the download so far, and its announced length (0: none).
+    void show_transfer(std::uint64_t received, std::uint64_t total);
     // Waits on the ready page for Install (true, with the folder field's text,
     // which may be anything) or a cancel (false).
     bool wait_for_start(std::string& folder);
@@ -132,6 +136,9 @@ public:
         window_.set_status(headline, detail);
     }
     void set_progress(int position) override { window_.set_progress(position); }
+    void show_transfer(std::uint64_t received, std::uint64_t total) override {
+        window_.show_transfer(received, total);
+    }
     void process_pending_messages() override { window_.process_pending_messages(); }
     bool cancel_requested() const override { return window_.cancel_requested; }
 

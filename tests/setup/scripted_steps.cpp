@@ -56,6 +56,7 @@ void SetupWindow::set_status(const std::string& headline_text, const std::string
 }
 
 void SetupWindow::set_progress(int) {}
+void SetupWindow::show_transfer(std::uint64_t, std::uint64_t) {}
 void SetupWindow::process_pending_messages() {}
 
 void SetupWindow::finish(const std::string& message, bool success) {
