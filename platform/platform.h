@@ -102,6 +102,72 @@ void delete_bitmap(BitmapHandle bitmap);
 void delete_brush(BrushHandle brush);
 void delete_font(FontHandle font);
 
+// What became of an entry named relative to an open folder. is_link: a
+// link (on Windows anything with a reparse point) stood in the name's place,
+// or the name led somewhere else than into the folder; nothing was done
+// through it. wrong_kind: a file where a folder was asked for, or the other
+// way round.
+enum class EntryResult { done, missing, is_link, wrong_kind, failed };
+
+// One open folder: on Windows a handle that shares reading and writing but
+// not deletion, so while it is held nobody can rename, remove or replace the
+// folder; elsewhere a descriptor. Entries are then named relative to it, so
+// what happens to the path above it no longer matters. Closes once.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    explicit FolderHandle(std::intptr_t native) : native_(native) {}
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+    FolderHandle(FolderHandle&& other) noexcept : native_(other.native_) { other.native_ = -1; }
+    FolderHandle& operator=(FolderHandle&& other) noexcept {
+        if (this != &other) {
+            close();
+            native_ = other.native_;
+            other.native_ = -1;
+        }
+        return *this;
+    }
+    ~FolderHandle() { close(); }
+
+    bool is_open() const { return native_ != -1; }
+    // The HANDLE or the descriptor; -1 when nothing is open.
+    std::intptr_t native() const { return native_; }
+    void close();
+
+private:
+    std::intptr_t native_ = -1;
+};
+
+// Opens the existing folder path, a full path, and checks it: its parent is
+// reached by path (a games folder moved elsewhere by a junction keeps
+// working), the folder itself as one entry of that parent, as in
+// open_child_folder. With removable, the handle may also delete the folder
+// (remove_open_folder); nobody else may then open it at all unless they
+// share deletion.
+EntryResult open_folder(const std::string& path, FolderHandle& folder, bool removable = false);
+
+// Opens, or with create makes when missing, the folder name (one component,
+// no separator) in parent, and checks it through its own handle: a link in
+// its place is never followed.
+EntryResult open_child_folder(const FolderHandle& parent, const std::string& name, bool create,
+                              FolderHandle& child);
+
+// Deletes the folder name in parent through its own handle when it is
+// empty; a link in its place is left alone (is_link), a folder with anything
+// in it is failed.
+EntryResult remove_folder_in(const FolderHandle& parent, const std::string& name);
+
+// Deletes the file name in parent through its own handle. A link in its
+// place is left alone (is_link); a file in use, or one the system refuses to
+// delete, is failed.
+EntryResult delete_file_in(const FolderHandle& parent, const std::string& name);
+
+// Removes the open folder, which must be empty, through its own handle and
+// closes it; path only names it for systems that delete by name. False when
+// it stays.
+bool remove_open_folder(FolderHandle& folder, const std::string& path);
+
 constexpr int show_hide = 0;
 constexpr int show_normal = 5;
 constexpr unsigned box_ok = 0x0;
@@ -125,5 +191,16 @@ inline bool close_file(File& file) {
     const bool closed = std::fclose(raw) == 0;
     return flushed && closed;
 }
+
+// Creates the file name in parent, open for reading and writing ("w+b"),
+// nobody else writing, deleting or renaming it while it is open (Windows).
+// What already holds the name is examined through its own handle first: a
+// plain file is deleted and the name made anew; a link is never followed or
+// deleted (is_link), a folder is wrong_kind.
+EntryResult create_file_in(const FolderHandle& parent, const std::string& name, File& file);
+
+// Deletes file, open from create_file_in as name in folder, through its own
+// handle: it is gone once closed. False when it stays.
+bool delete_open_file(std::FILE* file, const FolderHandle& folder, const std::string& name);
 
 }  // namespace platform

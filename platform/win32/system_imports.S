@@ -16,6 +16,7 @@
 
 .set LSTATUS_PROC_NOT_FOUND, 127           /* ERROR_PROC_NOT_FOUND */
 .set HRESULT_PROC_NOT_FOUND, 0x8007007F    /* HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND) */
+.set NTSTATUS_PROC_NOT_FOUND, 0xC000007A   /* STATUS_PROCEDURE_NOT_FOUND */
 
 .macro dll label, file
     .section .rdata
@@ -61,6 +62,7 @@ __imp__\name\()@\bytes:
 dll .Ladvapi32, "advapi32.dll"
 dll .Lcomctl32, "comctl32.dll"
 dll .Lgdi32, "gdi32.dll"
+dll .Lntdll, "ntdll.dll"
 dll .Lole32, "ole32.dll"
 dll .Lshell32, "shell32.dll"
 dll .Luser32, "user32.dll"
@@ -99,6 +101,9 @@ import .Lgdi32, SetStretchBltMode, 8
 import .Lgdi32, SetTextColor, 8
 import .Lgdi32, SetViewportOrgEx, 16
 import .Lgdi32, StretchBlt, 44
+
+/* Opens and creates entries relative to an open folder; 0 is success. */
+import .Lntdll, NtCreateFile, 44, 0, NTSTATUS_PROC_NOT_FOUND
 
 import .Lole32, CoCreateInstance, 20, 0, HRESULT_PROC_NOT_FOUND
 import .Lole32, CoInitialize, 4, 0, HRESULT_PROC_NOT_FOUND
