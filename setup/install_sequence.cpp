@@ -6,6 +6,7 @@
 
 #include "download/download_package.h"
 #include "paths/folder_check.h"
+#include "paths/install_folder.h"
 #include "paths/install_locations.h"
 #include "paths/path_operations.h"
 #include "platform/platform.h"
@@ -18,6 +19,7 @@
 namespace {
 constexpr char folder_failure_message[] =
     "Could not create the install folder. Please run setup as administrator.";
+constexpr char link_message[] = "The install folder contains a link to another location: ";
 constexpr char kept_package_suffix[] = "\n\nThe downloaded zip was kept here for inspection:\n";
 constexpr char success_message[] = "Quellmark was installed successfully.";
 constexpr char incomplete_records_note[] =
@@ -30,13 +32,22 @@ bool is_cancellation(const std::string& message) { return message == cancelled_m
 
 // Runs the steps from the installing page to the final box. The window and
 // the texts belong to run_install, which releases them on every path.
-int install_into(SetupWindow& window, const std::string& install_folder) {
+int install_into(SetupWindow& window, const std::string& install_path) {
     window.enter_install_mode();
-    window.set_status("Preparing install folder...", install_folder);
+    window.set_status("Preparing install folder...", install_path);
 
-    if (!create_directory_tree(install_folder)) {
-        window.finish(folder_failure_message, false);
-        return 1;
+    // Made, opened and checked once, then held to the end of the run: nobody
+    // can rename, remove or replace it meanwhile, and every step names what
+    // it makes there relative to this handle.
+    InstallFolder install_folder;
+    switch (open_install_folder(install_path, install_folder)) {
+        case platform::EntryResult::done: break;
+        case platform::EntryResult::is_link:
+            window.finish(link_message + install_path, false);
+            return 1;
+        default:
+            window.finish(folder_failure_message, false);
+            return 1;
     }
 
     // Open from here to the end of the extraction. One that cannot be made is
@@ -75,10 +86,10 @@ int install_into(SetupWindow& window, const std::string& install_folder) {
     package.remove();
     window.set_status("Preparing uninstaller...", "");
     const bool uninstaller_written = install_uninstaller(install_folder);
-    const bool manifest_written = write_manifest(install_folder, installed_files);
+    const bool manifest_written = write_manifest(install_path, installed_files);
     window.set_status("Creating shortcuts...", "");
-    create_shortcuts(install_folder);
-    register_uninstall_entry(install_folder);
+    create_shortcuts(install_path);
+    register_uninstall_entry(install_path);
     // The game is installed either way; the user only learns how to remove
     // it when its records are not whole.
     std::string message = success_message;

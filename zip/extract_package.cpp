@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <unordered_map>
 
 #include "paths/disk_space.h"
+#include "paths/install_folder.h"
 #include "paths/install_locations.h"
 #include "paths/path_operations.h"
 #include "platform/platform.h"
@@ -58,41 +60,109 @@ bool write_entry_data(std::FILE* package, EntryOutput& output, const ZipEntry& e
 }
 
 constexpr char link_message[] = "The install folder contains a link to another location: ";
+constexpr char folder_failure[] = "Could not create the install folder.";
 
-// Makes the install folder's chain, then relative_folder's folders below it,
-// none of them through a link. False with error_message set; link tells a
-// link found from a folder that could not be made.
-bool make_folders(const std::string& install_folder, const std::string& relative_folder,
-                  FolderMemory& folders, std::string& link, std::string& error_message) {
-    if (create_directory_tree(install_folder, &folders) &&
-        create_folders_below(install_folder, relative_folder, folders, link)) {
-        return true;
-    }
-    error_message = link.empty() ? "Could not create the install folder." : link_message + link;
-    return false;
-}
+// The folders of the walk, each open by handle from the moment it was made or
+// found, and every entry named relative to its folder's handle: a folder
+// swapped for a link meanwhile is never written through. Packages with many
+// folders keep only a bounded set open; a folder closed and opened again is
+// checked again, as opening it is the check.
+class OpenFolders {
+public:
+    explicit OpenFolders(InstallFolder& install) : install_(install) {}
 
-// Creates the entry's target afresh for writing, in its folder chain. Folders
-// this run has made are not made again. The file is made new, so a link or a
-// hard link left in its name's place is deleted and replaced, never written
-// through; the delete is paid for only then, since on a fresh install it
-// would be one more costly call per file. If the file still cannot be
-// created, a remembered folder may have been removed meanwhile, so the chain
-// is made anew and the file tried once more.
-platform::File create_output(const std::string& install_folder, const std::string& name,
-                             FolderMemory& folders, std::string& error_message) {
-    const std::string target = join_path(install_folder, name);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (attempt > 0) folders.forget_all();
-        std::string link;
-        if (!make_folders(install_folder, parent_folder(name), folders, link, error_message)) {
+    // The open folder relative (backslashes, no trailing one; empty for the
+    // install folder itself), made where missing. Null on failure, with
+    // error_message set.
+    const platform::FolderHandle* open(const std::string& relative, std::string& error_message) {
+        met_link_ = false;
+        if (relative.empty()) return open_install_folder_once(error_message);
+        const auto found = held_.find(relative);
+        if (found != held_.end()) {
+            found->second.last_use = ++uses_;
+            return &found->second.handle;
+        }
+        const size_t cut = relative.find_last_of('\\');
+        const std::string above = cut == std::string::npos ? std::string() : relative.substr(0, cut);
+        const platform::FolderHandle* parent = open(above, error_message);
+        if (!parent) return nullptr;
+        platform::FolderHandle child;
+        const platform::EntryResult result = platform::open_child_folder(
+            *parent, relative.substr(above.empty() ? 0 : cut + 1), true, child);
+        if (result != platform::EntryResult::done) {
+            met_link_ = result == platform::EntryResult::is_link;
+            error_message = met_link_ ? link_message + join_path(install_.path, relative)
+                                      : folder_failure;
             return nullptr;
         }
-        platform::File output(platform::create_new_file(target));
-        if (output) return output;
-        platform::delete_file(target);
-        output.reset(platform::create_new_file(target));
-        if (output) return output;
+        if (held_.size() >= limit) close_least_used();
+        Held& held = held_[relative];
+        held.handle = std::move(child);
+        held.last_use = ++uses_;
+        return &held.handle;
+    }
+
+    // Closes every folder below the install folder; they are opened, and
+    // checked, again when next needed.
+    void close_all() { held_.clear(); }
+
+    const std::string& install_path() const { return install_.path; }
+    // Whether the last open failed at a link.
+    bool met_link() const { return met_link_; }
+
+private:
+    static constexpr size_t limit = 64;
+    struct Held {
+        platform::FolderHandle handle;
+        std::uint64_t last_use = 0;
+    };
+
+    const platform::FolderHandle* open_install_folder_once(std::string& error_message) {
+        if (install_.handle.is_open()) return &install_.handle;
+        const platform::EntryResult result = open_install_folder(install_.path, install_);
+        if (result == platform::EntryResult::done) return &install_.handle;
+        met_link_ = result == platform::EntryResult::is_link;
+        error_message = met_link_ ? link_message + install_.path : folder_failure;
+        return nullptr;
+    }
+
+    void close_least_used() {
+        auto oldest = held_.begin();
+        for (auto it = held_.begin(); it != held_.end(); ++it) {
+            if (it->second.last_use < oldest->second.last_use) oldest = it;
+        }
+        held_.erase(oldest);
+    }
+
+    InstallFolder& install_;
+    std::unordered_map<std::string, Held> held_;
+    std::uint64_t uses_ = 0;
+    bool met_link_ = false;
+};
+
+// Creates the entry's target afresh for writing, relative to its folder. A
+// plain file in its name's place (a hard link too) is deleted and replaced,
+// never written through; a link there ends the walk. If the file still
+// cannot be created, a folder may have been removed behind the walk's back,
+// so the folders are opened anew and the file tried once more.
+platform::File create_output(OpenFolders& folders, const std::string& name,
+                             std::string& error_message) {
+    const size_t cut = name.find_last_of('\\');
+    const std::string folder = cut == std::string::npos ? std::string() : name.substr(0, cut);
+    const std::string file_name = cut == std::string::npos ? name : name.substr(cut + 1);
+    const std::string target = join_path(folders.install_path(), name);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt > 0) folders.close_all();
+        const platform::FolderHandle* parent = folders.open(folder, error_message);
+        if (!parent) return nullptr;
+        platform::File output;
+        const platform::EntryResult result = platform::create_file_in(*parent, file_name, output);
+        if (result == platform::EntryResult::done) return output;
+        if (result == platform::EntryResult::is_link) {
+            error_message = link_message + target;
+            return nullptr;
+        }
+        if (result == platform::EntryResult::wrong_kind) break;
     }
     error_message = "Could not write: " + target;
     return nullptr;
@@ -123,15 +193,14 @@ bool may_name_package(const std::string& name, const std::string& package_name) 
 // before this returns, whatever the outcome. Only a file whose every byte
 // reached the system, in the size and with the CRC-32 the directory states,
 // succeeds.
-bool extract_file_entry(std::FILE* package, const ZipEntry& entry,
-                        const std::string& install_folder, FolderMemory& folders,
+bool extract_file_entry(std::FILE* package, const ZipEntry& entry, OpenFolders& folders,
                         StepReport& report, std::string& error_message) {
     std::uint64_t data_offset = 0;
     if (!find_entry_data(package, entry, data_offset)) {
         error_message = "A zip entry has an invalid local header.";
         return false;
     }
-    platform::File output = create_output(install_folder, entry.name, folders, error_message);
+    platform::File output = create_output(folders, entry.name, error_message);
     if (!output) return false;
     // A data offset past the end shows up as a short read of the data.
     platform::seek_to(package, data_offset);
@@ -175,8 +244,8 @@ int progress_for(std::uint64_t index, std::uint64_t count) {
 // file's status update is that drain: with tens of thousands of small files,
 // each further drain would cost as much as writing a file.
 bool extract_entry(std::FILE* package, const std::string& package_name, const ZipEntry& entry,
-                   std::uint64_t index, std::uint64_t count, const std::string& install_folder,
-                   FolderMemory& folders, StepReport& report, std::string& error_message,
+                   std::uint64_t index, std::uint64_t count, OpenFolders& folders,
+                   StepReport& report, std::string& error_message,
                    std::vector<InstalledFile>& installed_files) {
     // A Cancel seen by the last drain of the entry before wins over anything
     // this entry could report.
@@ -208,10 +277,9 @@ bool extract_entry(std::FILE* package, const std::string& package_name, const Zi
     if (is_folder) {
         // A folder that cannot be made shows when a file is written into it;
         // a link ends the walk here.
-        std::string link;
         std::string folder_message;
-        if (make_folders(install_folder, entry.name, folders, link, folder_message) ||
-            link.empty()) {
+        if (folders.open(entry.name.substr(0, entry.name.size() - 1), folder_message) ||
+            !folders.met_link()) {
             return true;
         }
         error_message = folder_message;
@@ -221,12 +289,12 @@ bool extract_entry(std::FILE* package, const std::string& package_name, const Zi
     // like the package would overwrite the file being read. The file system
     // tells whether the target is the package, however its path is spelt.
     if (may_name_package(entry.name, package_name) &&
-        platform::is_same_file(join_path(install_folder, entry.name), package)) {
+        platform::is_same_file(join_path(folders.install_path(), entry.name), package)) {
         error_message = "The package contains an unsafe path: " + entry.name;
         return false;
     }
     report.set_progress(progress_for(index, count));
-    if (!extract_file_entry(package, entry, install_folder, folders, report, error_message)) {
+    if (!extract_file_entry(package, entry, folders, report, error_message)) {
         return false;
     }
     installed_files.push_back(entry.name);
@@ -235,7 +303,7 @@ bool extract_entry(std::FILE* package, const std::string& package_name, const Zi
 
 // The whole walk over package, an open file named package_name.
 bool extract_open_package(std::FILE* package, const std::string& package_name,
-                          const std::string& install_folder, StepReport& report,
+                          InstallFolder& install_folder, StepReport& report,
                           std::string& error_message,
                           std::vector<InstalledFile>& installed_files, std::uint64_t extra_bytes) {
     std::uint64_t package_size = 0;
@@ -253,13 +321,13 @@ bool extract_open_package(std::FILE* package, const std::string& package_name,
         !convert_utf8_names(entries, error_message)) {
         return false;
     }
-    error_message = space_shortfall(entries, install_folder, extra_bytes);
+    error_message = space_shortfall(entries, install_folder.path, extra_bytes);
     if (!error_message.empty()) return false;
     const std::uint64_t count = entries.size();
-    FolderMemory folders;
+    OpenFolders folders(install_folder);
     for (std::uint64_t index = 0; index < count; ++index) {
-        if (!extract_entry(package, package_name, entries[index], index, count, install_folder,
-                           folders, report, error_message, installed_files)) {
+        if (!extract_entry(package, package_name, entries[index], index, count, folders, report,
+                           error_message, installed_files)) {
             return false;
         }
     }
@@ -278,11 +346,14 @@ bool extract_package(const std::string& package_path, const std::string& install
         return false;
     }
     const std::string package_name = package_path.substr(package_path.find_last_of("\\/") + 1);
-    return extract_open_package(package.get(), package_name, install_folder, report,
-                                error_message, installed_files, extra_bytes);
+    // Opened, and checked, when the first entry needs it.
+    InstallFolder folder;
+    folder.path = install_folder;
+    return extract_open_package(package.get(), package_name, folder, report, error_message,
+                                installed_files, extra_bytes);
 }
 
-bool extract_package(std::FILE* package, const std::string& install_folder, StepReport& report,
+bool extract_package(std::FILE* package, InstallFolder& install_folder, StepReport& report,
                      std::string& error_message, std::vector<InstalledFile>& installed_files,
                      std::uint64_t extra_bytes) {
     return extract_open_package(package, package_file_name, install_folder, report,

@@ -122,7 +122,7 @@ constexpr ULONG case_insensitive = 0x40;  // OBJ_CASE_INSENSITIVE
 HANDLE handle_of(const FolderHandle& folder) { return reinterpret_cast<HANDLE>(folder.native()); }
 
 // name in UTF-16, one component: empty for a name the code page cannot read,
-// or one that holds a separator once read by character.
+// one that holds a separator once read by character, or one that is no name.
 std::wstring component_name(const std::string& name) {
     if (name.empty() || name.size() > 32767) return {};
     const int units = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(),
@@ -131,9 +131,11 @@ std::wstring component_name(const std::string& name) {
     std::wstring wide(static_cast<size_t>(units), L'\0');
     MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()),
                         &wide[0], units);
-    if (wide == L"." || wide == L".." || wide.find_first_of(L"\\/") != std::wstring::npos) {
-        return {};
-    }
+    // Windows programs cannot name an entry that ends in a dot or a space: the
+    // system drops those when it reads their paths. So this name, as the
+    // others know it, is the one made.
+    while (!wide.empty() && (wide.back() == L'.' || wide.back() == L' ')) wide.pop_back();
+    if (wide.empty() || wide.find_first_of(L"\\/") != std::wstring::npos) return {};
     return wide;
 }
 
@@ -301,7 +303,16 @@ EntryResult open_folder(const std::string& path, FolderHandle& folder, bool remo
     MultiByteToWideChar(CP_ACP, 0, trimmed.data(), static_cast<int>(trimmed.size()), &full[0],
                         units);
     const size_t last = full.find_last_of(L"\\/");
-    if (last == std::wstring::npos || last + 1 == full.size()) return EntryResult::failed;
+    if (last == std::wstring::npos) return EntryResult::failed;
+    if (last + 1 == full.size()) {
+        // A drive's root is no link, and has no parent to be found in.
+        const HANDLE root = CreateFileW(full.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (root == INVALID_HANDLE_VALUE) return EntryResult::failed;
+        folder = FolderHandle(reinterpret_cast<std::intptr_t>(root));
+        return EntryResult::done;
+    }
     // A drive's root keeps its separator; any other folder goes without.
     const std::wstring above = full.substr(0, last == 2 && full[1] == L':' ? last + 1 : last);
     const HANDLE parent =

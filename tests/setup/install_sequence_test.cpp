@@ -118,6 +118,8 @@ TEST_F(InstallSequence, FoldersThatCannotWorkAreRefusedOnTheReadyPageBeforeAnyth
     EXPECT_EQ(std::count(journal.calls.begin(), started, "refuse_folder"), 5);
     EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "refuse_folder"), 5);
     EXPECT_EQ(journal.extract_install_folder, folder);
+    // Made and opened before the download, held through the extraction.
+    EXPECT_TRUE(journal.extract_folder_was_open);
 }
 
 TEST_F(InstallSequence, ClosingTheWindowAfterARefusalEndsWithZeroAndWritesNothing) {

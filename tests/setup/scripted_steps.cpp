@@ -74,14 +74,15 @@ bool download_package(const std::string& url, const std::string&, std::FILE* pac
     return script.download_succeeds;
 }
 
-bool extract_package(std::FILE* package, const std::string& install_folder, StepReport&,
+bool extract_package(std::FILE* package, InstallFolder& install_folder, StepReport&,
                      std::string& error_message, std::vector<InstalledFile>& installed_files,
                      std::uint64_t extra_bytes) {
     journal.calls.push_back("extract");
     std::fseek(package, 0, SEEK_SET);
     char bytes[64] = {};
     journal.extracted_package_bytes.assign(bytes, std::fread(bytes, 1, sizeof bytes, package));
-    journal.extract_install_folder = install_folder;
+    journal.extract_install_folder = install_folder.path;
+    journal.extract_folder_was_open = install_folder.handle.is_open();
     journal.extract_extra_bytes = extra_bytes;
     installed_files = script.extracted;
     // A Cancel pressed late, after the last block, must change nothing.
@@ -90,9 +91,9 @@ bool extract_package(std::FILE* package, const std::string& install_folder, Step
     return script.extraction_succeeds;
 }
 
-bool install_uninstaller(const std::string& install_folder) {
+bool install_uninstaller(const InstallFolder& install_folder) {
     journal.calls.push_back("install_uninstaller");
-    journal.record_folders.push_back(install_folder);
+    journal.record_folders.push_back(install_folder.path);
     return !script.uninstaller_fails;
 }
 

@@ -40,6 +40,7 @@ struct StepJournal {
     // What the extraction read from the file the download was handed.
     std::string extracted_package_bytes;
     std::string extract_install_folder;
+    bool extract_folder_was_open = false;
     std::uint64_t extract_extra_bytes = 0;
     std::vector<std::string> record_folders;
     size_t manifest_entries = 0;
