@@ -87,22 +87,3 @@ std::string link_crossed_below(const std::string& folder, const std::string& rel
     }
     return {};
 }
-
-bool create_folders_below(const std::string& folder, const std::string& relative_folder,
-                          FolderMemory& memory, std::string& link) {
-    std::string relative = relative_folder;
-    if (relative.empty()) return true;
-    // Asked about as a folder passed through, the last level too.
-    if (!is_separator(relative.back())) relative += '\\';
-    for (size_t end = relative.find_first_of("\\/"); end != std::string::npos;
-         end = relative.find_first_of("\\/", end + 1)) {
-        const std::string level = join_path(folder, relative.substr(0, end));
-        if (memory.holds(level)) continue;
-        if (platform::create_folder(level) == platform::FolderResult::failed) return false;
-        // Every level above is remembered, so only this one is asked about.
-        link = link_crossed_below(folder, relative.substr(0, end + 1), &memory);
-        if (!link.empty()) return false;
-        memory.remember(level);
-    }
-    return true;
-}

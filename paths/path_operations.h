@@ -46,11 +46,3 @@ bool create_directory_tree(const std::string& path, FolderMemory* memory = nullp
 // checked holds count as asked already.
 std::string link_crossed_below(const std::string& folder, const std::string& relative_path,
                                const FolderMemory* checked = nullptr);
-
-// Makes the folders of relative_folder below folder, outermost first, skipping
-// those memory holds. Each one is asked about right after it was made or
-// found, and remembered only when it is no link, so nothing is ever made
-// through one. False when a creation fails, or at the first link, whose full
-// path is then in link.
-bool create_folders_below(const std::string& folder, const std::string& relative_folder,
-                          FolderMemory& memory, std::string& link);

@@ -25,10 +25,8 @@ void strip_line_end(std::string& line) {
 // "installed-files.txt". False when the file cannot be opened, and also when
 // a write or the final flush fails: a cut-short manifest would later leave
 // files behind on uninstall.
-bool write_manifest(const std::string& install_folder, const std::vector<InstalledFile>& files) {
-    std::FILE* raw = platform::open_file(manifest_path(install_folder), "wb");
-    if (!raw) return false;
-    platform::File file(raw);
+namespace {
+bool write_lines(platform::File& file, const std::vector<InstalledFile>& files) {
     bool written = true;
     for (const InstalledFile& path : files) {
         if (std::fprintf(file.get(), "%s\r\n", path.c_str()) < 0) written = false;
@@ -36,6 +34,22 @@ bool write_manifest(const std::string& install_folder, const std::vector<Install
     // Closing flushes the last buffered lines; its outcome is part of the write.
     const bool closed = platform::close_file(file);
     return written && closed;
+}
+}  // namespace
+
+bool write_manifest(const std::string& install_folder, const std::vector<InstalledFile>& files) {
+    platform::File file(platform::open_file(manifest_path(install_folder), "wb"));
+    if (!file) return false;
+    return write_lines(file, files);
+}
+
+bool write_manifest(const InstallFolder& install_folder, const std::vector<InstalledFile>& files) {
+    platform::File file;
+    if (platform::create_file_in(install_folder.handle, manifest_file_name, file) !=
+        platform::EntryResult::done) {
+        return false;
+    }
+    return write_lines(file, files);
 }
 
 // Reads the manifest in fgets-sized pieces, strips the line ends, and keeps

@@ -2,12 +2,16 @@
 #include <string>
 #include <vector>
 
+#include "paths/install_folder.h"
 #include "zip/installed_file.h"
 
 // Writes "installed-files.txt" in the install folder, one CR LF line per file.
 // False when the file cannot be opened, or when any byte of it, the last
 // buffered ones included, does not reach the system.
 bool write_manifest(const std::string& install_folder, const std::vector<InstalledFile>& files);
+// The same in the folder an install holds, relative to its handle: a link in
+// the manifest's place is never written through.
+bool write_manifest(const InstallFolder& install_folder, const std::vector<InstalledFile>& files);
 
 // Appends every safe line of the manifest to paths, as stored. False when the
 // manifest cannot be opened (paths untouched).

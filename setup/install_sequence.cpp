@@ -86,7 +86,7 @@ int install_into(SetupWindow& window, const std::string& install_path) {
     package.remove();
     window.set_status("Preparing uninstaller...", "");
     const bool uninstaller_written = install_uninstaller(install_folder);
-    const bool manifest_written = write_manifest(install_path, installed_files);
+    const bool manifest_written = write_manifest(install_folder, installed_files);
     window.set_status("Creating shortcuts...", "");
     create_shortcuts(install_path);
     register_uninstall_entry(install_path);

@@ -64,24 +64,6 @@ TEST(LinkCrossedBelow, NamesTheFirstLinkAPathPassesThroughBelowTheFolder) {
     EXPECT_EQ(link_crossed_below(tree.base, "top\\file.txt", &checked), "");
 }
 
-TEST(CreateFoldersBelow, MakesTheChainAndStopsAtALinkWithNothingMadeThroughIt) {
-    LinkedTree tree;
-    FolderMemory memory;
-    std::string link;
-    EXPECT_TRUE(create_folders_below(tree.base, "new\\deeper", memory, link));
-    EXPECT_TRUE(folder_exists(tree.scratch.at("base\\new\\deeper")));
-    EXPECT_TRUE(memory.holds(join_path(tree.base, "new\\deeper")));
-
-    for (const char* folder : {"real\\link\\made", "real\\link", "top\\a\\b\\"}) {
-        FolderMemory fresh;
-        link.clear();
-        EXPECT_FALSE(create_folders_below(tree.base, folder, fresh, link)) << folder;
-        EXPECT_NE(link, "") << folder;
-        EXPECT_FALSE(fresh.holds(link)) << folder;
-    }
-    EXPECT_TRUE(tree.outside_is_empty());
-}
-
 TEST(FolderHandles, NothingIsOpenedMadeOrDeletedThroughALink) {
     LinkedTree tree;
     write_file(tree.scratch.at("keep.txt"), "outside");

@@ -99,9 +99,9 @@ bool install_uninstaller(const InstallFolder& install_folder) {
 
 std::uint64_t uninstaller_size() { return script.uninstaller_bytes; }
 
-bool write_manifest(const std::string& install_folder, const std::vector<InstalledFile>& files) {
+bool write_manifest(const InstallFolder& install_folder, const std::vector<InstalledFile>& files) {
     journal.calls.push_back("write_manifest");
-    journal.record_folders.push_back(install_folder);
+    journal.record_folders.push_back(install_folder.path);
     journal.manifest_entries = files.size();
     return !script.manifest_fails;
 }

@@ -7,7 +7,8 @@ with a CA that only this test's Wine prefix trusts), extracts it, records it,
 and is removed again by the uninstall command of its registry entry, while a
 second copy started meanwhile changes nothing. Then what a standard user
 could plant for the elevated setup (links, made from outside: a Unix
-symbolic link in drive_c is a reparse point to Wine's programs), a reinstall
+symbolic link in drive_c is a reparse point to Wine's programs) or swap
+while the package downloads, a reinstall
 before the restart, two installs side by side, and failure paths: an unsafe
 entry, a host that never answers, a body that stalls.
 
@@ -150,7 +151,8 @@ class SetupEndToEnd(unittest.TestCase):
         end_every_program_of_the_prefix()
 
     def setUp(self):
-        for path in (FOLDER, SECOND_FOLDER, OUTSIDE, VICTIM, "C:\\Elsewhere"):
+        for path in (FOLDER, FOLDER + " moved", SECOND_FOLDER, OUTSIDE, VICTIM, "C:\\Elsewhere",
+                     "C:\\Downloaded"):
             remove(in_prefix(path))
         remove(in_prefix(self.temp + "\\QuellmarkFull.zip"))
         self.package_folders_before = self.package_folders()
@@ -374,17 +376,68 @@ class SetupEndToEnd(unittest.TestCase):
         remove(in_prefix(kept.rpartition("\\")[0]))
         self.assertEqual(registry_values(), {})
 
-    def test_a_link_as_the_install_folder_itself_installs_and_uninstalls(self):
-        files = self.make_package()
+    def test_a_link_as_the_install_folder_itself_is_refused(self):
+        self.make_package()
         os.makedirs(in_prefix("C:\\Elsewhere\\Quellmark"))
         plant_link(FOLDER, "C:\\Elsewhere\\Quellmark")
-        text, code = self.install_by_clicks()
-        self.assertEqual((text, code), (SUCCESS, 0))
-        self.assert_installed(files, "C:\\Elsewhere\\Quellmark")
-
-        self.uninstall_by_clicks()
-        self.assert_removed(files, "C:\\Elsewhere\\Quellmark")
+        self.assertEqual(self.install_by_clicks(),
+                         ("The install folder contains a link to another location: " + FOLDER, 1))
+        self.assertEqual(os.listdir(in_prefix("C:\\Elsewhere\\Quellmark")), [])
         self.assertEqual(registry_values(), {})
+
+    def install_swapping_during_the_download(self, swap, exe=None):
+        """Install by clicks from exe (the setup by default) against a slow
+        host; swap() runs once the install folder is made, while the package
+        is still arriving. (box text, exit code)."""
+        self.misbehave("/_slow/40/")
+        setup = self.start(exe or SETUP_EXE)
+        self.assertTrue(setup.wait_for_window(), "the setup window did not appear")
+        setup.click(*INSTALL_BUTTON)
+        deadline = time.time() + 60
+        while not os.path.isdir(in_prefix(FOLDER)) and time.time() < deadline:
+            time.sleep(0.05)
+        swap()
+        text, ok = setup.wait_for_box(timeout=300)
+        self.assertIsNotNone(text, "no final box appeared")
+        gui.click(*ok)
+        return text, setup.wait_exit(60)
+
+    def test_the_install_folder_swapped_for_a_link_during_the_download_is_not_written_through(self):
+        # Another program moves the empty install folder away and puts a link
+        # in its place: the setup holds the folder itself, so everything lands
+        # in it, wherever it went, and nothing goes through the link.
+        files = self.make_package()
+        os.makedirs(in_prefix(OUTSIDE))
+        moved = FOLDER + " moved"
+
+        def swap():
+            os.rename(in_prefix(FOLDER), in_prefix(moved))
+            plant_link(FOLDER, OUTSIDE)
+        self.assertEqual(self.install_swapping_during_the_download(swap), (SUCCESS, 0))
+        self.assertEqual(os.listdir(in_prefix(OUTSIDE)), [])
+        self.assert_installed(files, moved)
+        with open(SETUP_EXE, "rb") as setup:
+            self.assertEqual(read(moved + "\\QuellmarkUninstall.exe"), setup.read())
+        remove(in_prefix(FOLDER))
+        os.rename(in_prefix(moved), in_prefix(FOLDER))
+        self.uninstall_by_clicks()
+        self.assert_removed(files, FOLDER)
+
+    def test_the_setup_file_replaced_during_the_download_is_not_the_uninstaller(self):
+        files = self.make_package()
+        started_from = "C:\\Downloaded\\QuellmarkSetup.exe"
+        with open(SETUP_EXE, "rb") as setup:
+            setup_bytes = setup.read()
+        write(started_from, setup_bytes)
+
+        def swap():
+            os.rename(in_prefix(started_from), in_prefix(started_from + ".old"))
+            write(started_from, b"MZ another program")
+        self.assertEqual(self.install_swapping_during_the_download(swap, in_prefix(started_from)),
+                         (SUCCESS, 0))
+        self.assertEqual(read(FOLDER + "\\QuellmarkUninstall.exe"), setup_bytes)
+        self.uninstall_by_clicks()
+        self.assert_removed(files, FOLDER)
 
     def test_a_reinstall_before_the_restart_keeps_its_uninstaller(self):
         files = self.make_package()
