@@ -165,6 +165,12 @@ TEST(FolderHandles, AHeldFolderCannotBeMovedOrRemovedByAnotherProgram) {
     std::fputs("bytes", file.get());
     EXPECT_TRUE(platform::close_file(file));
     EXPECT_EQ(read_file(scratch.at("base\\bin\\game.dat")), "bytes");
+    // Deleted through their own handles: the folder only once empty.
+    EXPECT_EQ(platform::remove_folder_in(base, "bin"), EntryResult::failed);
+    EXPECT_EQ(platform::delete_file_in(bin, "game.dat"), EntryResult::done);
+    bin.close();
+    EXPECT_EQ(platform::remove_folder_in(base, "bin"), EntryResult::done);
+    EXPECT_FALSE(fs::exists(fs::path(scratch.at("base\\bin"))));
 }
 #endif
 
