@@ -493,6 +493,7 @@ class SetupEndToEnd(unittest.TestCase):
 
     def test_a_package_replaced_after_a_break_is_fetched_anew(self):
         replacement = self.package + ".new"
+        self.addCleanup(lambda: os.path.exists(replacement) and os.remove(replacement))
         subprocess.run([sys.executable, os.path.join(TOOLS, "make_sample_package.py"), replacement,
                         "--files", "250"], check=True)
         with zipfile.ZipFile(replacement) as package:
