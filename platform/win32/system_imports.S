@@ -140,6 +140,7 @@ import .Luser32, LoadCursorA, 8
 import .Luser32, LoadIconA, 8
 import .Luser32, LoadImageA, 24
 import .Luser32, MessageBoxA, 16
+import .Luser32, MsgWaitForMultipleObjects, 20, 0, -1
 import .Luser32, PeekMessageA, 20
 import .Luser32, RegisterClassA, 4
 import .Luser32, ReleaseCapture, 0
@@ -167,3 +168,4 @@ import .Lwininet, InternetCrackUrlA, 16
 import .Lwininet, InternetOpenA, 20
 import .Lwininet, InternetReadFile, 16
 import .Lwininet, InternetSetOptionA, 16
+import .Lwininet, InternetSetStatusCallbackA, 8, 0, -1
