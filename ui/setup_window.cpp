@@ -1,7 +1,7 @@
 #include "ui/setup_window.h"
 
 namespace {
-constexpr int folder_field_buffer_bytes = 520;
+constexpr int folder_field_buffer_characters = 520;
 constexpr int start_poll_milliseconds = 25;
 constexpr int progress_full = 100;
 constexpr char box_caption[] = "Quellmark Setup";
@@ -85,7 +85,8 @@ bool SetupWindow::wait_for_start(std::string& folder) {
     }
     if (cancel_requested) return false;
     start_requested = false;  // a refused folder waits for the next press
-    folder = platform::window_text(folder_edit, folder_field_buffer_bytes);
+    folder_text_lost_characters =
+        !platform::window_text_in_code_page(folder_edit, folder_field_buffer_characters, folder);
     return true;
 }
 

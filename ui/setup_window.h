@@ -36,6 +36,9 @@ struct SetupWindow {
     bool cancel_requested = false;
     bool start_requested = false;
     bool install_running = false;
+    // Set by wait_for_start: the folder field held a character that the
+    // system's code page has no form for.
+    bool folder_text_lost_characters = false;
     int ui_scale = 100;
     bool dragging = false;
     int hot_control_id = 0;
@@ -93,7 +96,7 @@ struct SetupWindow {
     // The bytes of the download so far, and its announced length (0: none).
     void show_transfer(std::uint64_t received, std::uint64_t total);
     // Waits on the ready page for Install (true, with the folder field's text,
-    // which may be anything) or a cancel (false).
+    // which may be anything, in the ANSI code page) or a cancel (false).
     bool wait_for_start(std::string& folder);
     // Shows why the typed folder cannot be used; the ready page then waits
     // again, with the field as typed and the focus in it.

@@ -117,6 +117,7 @@ import .Luser32, DefWindowProcA, 16
 import .Luser32, DisableProcessWindowsGhosting, 0
 import .Luser32, DispatchMessageA, 4
 import .Luser32, DrawTextA, 20
+import .Luser32, DrawTextW, 20
 import .Luser32, EndPaint, 8
 import .Luser32, FillRect, 12
 import .Luser32, FindWindowA, 8
@@ -129,7 +130,7 @@ import .Luser32, GetFocus, 0
 import .Luser32, GetLastActivePopup, 4
 import .Luser32, GetSystemMetrics, 4
 import .Luser32, GetWindowLongA, 8
-import .Luser32, GetWindowTextA, 12
+import .Luser32, GetWindowTextW, 12
 import .Luser32, InvalidateRect, 12
 import .Luser32, IsChild, 8
 import .Luser32, IsDialogMessageA, 8
@@ -154,6 +155,7 @@ import .Luser32, SetWindowPos, 28
 import .Luser32, SetWindowRgn, 12
 import .Luser32, SetWindowTextA, 8
 import .Luser32, ShowWindow, 8
+import .Luser32, SystemParametersInfoA, 16
 import .Luser32, TrackMouseEvent, 4
 import .Luser32, TranslateMessage, 4
 import .Luser32, UpdateWindow, 4

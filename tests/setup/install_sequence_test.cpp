@@ -92,6 +92,13 @@ TEST_F(InstallSequence, WindowThatCannotBeCreatedEndsSilentlyWithOne) {
               (std::vector<std::string>{"create C:\\Games\\The Annals of Quellmark", "window released"}));
 }
 
+TEST_F(InstallSequence, AnEarlierInstallsFolderIsProposed) {
+    script.earlier_folder = "D:\\Elsewhere\\Quellmark";
+    script.start_pressed = false;
+    EXPECT_EQ(run_install(), 0);
+    EXPECT_EQ(journal.calls.front(), "create D:\\Elsewhere\\Quellmark");
+}
+
 TEST_F(InstallSequence, ReadyPageLeftWithoutInstallEndsWithZeroAndWritesNothing) {
     script.start_pressed = false;
     EXPECT_EQ(run_install(), 0);
@@ -118,6 +125,18 @@ TEST_F(InstallSequence, FoldersThatCannotWorkAreRefusedOnTheReadyPageBeforeAnyth
     EXPECT_EQ(std::count(journal.calls.begin(), started, "refuse_folder"), 5);
     EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "refuse_folder"), 5);
     EXPECT_EQ(journal.extract_install_folder, folder);
+}
+
+// The '?' the code page put in place of the character is not the person's.
+TEST_F(InstallSequence, AFolderNameTheCodePageCannotHoldIsRefusedForWhatItIs) {
+    script.typed_folder = "C:\\Games\\?????";
+    script.typed_folder_lost_characters = true;
+    EXPECT_EQ(run_install(), 0);
+    ASSERT_EQ(journal.refusals.size(), 1u);
+    EXPECT_EQ(journal.refusals[0],
+              "This folder name holds characters that setup cannot use on this system. Choose a "
+              "folder whose name uses other characters.");
+    EXPECT_TRUE(steps_after_start().empty());
 }
 
 TEST_F(InstallSequence, ClosingTheWindowAfterARefusalEndsWithZeroAndWritesNothing) {
@@ -219,20 +238,23 @@ TEST_F(InstallSequence, CancelledExtractionShowsNoBoxAndRemovesThePackage) {
 
 TEST_F(InstallSequence, SuccessRunsEveryStepInOrderAndDeletesThePackage) {
     script.extracted = {"bin\\client\\Qm_client.exe", "data\\a.pak"};
+    script.earlier_manifest = {"data\\old.pak"};
     // The free-space check of the extraction counts the uninstaller copy.
     script.uninstaller_bytes = 1234567;
     EXPECT_EQ(run_install(), 0);
+    // The earlier list is read before the extraction could replace it.
     EXPECT_EQ(steps_after_start(),
               (std::vector<std::string>{
                   "enter_install_mode",
                   "status Preparing install folder... | " + script.typed_folder, "download",
-                  "extract", "status Preparing uninstaller... | ", "install_uninstaller",
+                  "read_manifest", "extract", "status Preparing uninstaller... | ", "install_uninstaller",
                   "write_manifest", "status Creating shortcuts... | ", "create_shortcuts",
                   "register_uninstall_entry", "finish", "window released"}));
     ASSERT_EQ(journal.boxes.size(), 1u);
     EXPECT_EQ(journal.boxes[0].message, "Quellmark was installed successfully.");
     EXPECT_TRUE(journal.boxes[0].success);
-    EXPECT_EQ(journal.manifest_entries, 2u);
+    EXPECT_EQ(journal.manifest, (std::vector<InstalledFile>{"bin\\client\\Qm_client.exe",
+                                                            "data\\a.pak", "data\\old.pak"}));
     EXPECT_EQ(journal.extract_extra_bytes, script.uninstaller_bytes);
     for (const std::string& folder : journal.record_folders) EXPECT_EQ(folder, script.typed_folder);
     EXPECT_EQ(journal.extracted_package_bytes, package_bytes);
