@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "report/step_report.h"
+#include "ui/transfer_line.h"
 
 // Control identifiers of the window's children.
 constexpr int ID_INSTALL = 1001;
@@ -67,8 +68,10 @@ struct SetupWindow {
     bool status_repaint_pending = false;
     std::uint64_t last_status_repaint = 0;
     int progress_position = -1;
-    std::uint64_t transfer_received = 0;
-    std::uint64_t transfer_total = 0;
+    // The download's reports, for the transfer line; cleared when a new step
+    // (a new headline) begins, which takes the line off the page.
+    TransferMeter transfer;
+    std::uint64_t last_transfer_repaint = 0;
     std::string headline;
     std::string detail;
     // The detail when the window wrote it itself: a sentence, drawn wrapped.
@@ -88,6 +91,10 @@ struct SetupWindow {
     int scaled(int design_value) const { return (design_value * ui_scale + 50) / 100; }
     // The rectangle that holds every page text, in window pixels.
     platform::Rect status_area() const;
+    // The row of the transfer line, below the detail, inside the status area.
+    static constexpr int transfer_row_top = 458;
+    static constexpr int transfer_row_bottom = 482;
+    platform::Rect transfer_area() const;
 
     // Status operations (usable before the window exists: null handles are skipped).
     void process_pending_messages();
@@ -105,6 +112,8 @@ struct SetupWindow {
     void finish(const std::string& message, bool success);
 
     static constexpr std::uint64_t status_repaint_interval_ms = 25;
+    // Numbers that change faster than this cannot be read.
+    static constexpr std::uint64_t transfer_repaint_interval_ms = 250;
     // Asks for a repaint of the status area: at once when immediately is set
     // or the last one is an interval old, otherwise at the first drain after
     // that.
