@@ -158,11 +158,14 @@ std::string temp_folder() {
 }
 
 void drain_message_queue(WindowHandle dialog) {
+    // Taken and handed on as Unicode: typed characters reach the folder
+    // field whole, even those the ANSI code page has no form for, so that
+    // reading the field can tell them apart from a typed '?'.
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (dialog && IsDialogMessageA(dialog, &message)) continue;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (dialog && IsDialogMessageW(dialog, &message)) continue;
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
 }
 
