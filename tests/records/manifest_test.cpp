@@ -108,22 +108,17 @@ TEST(ReadManifest, MissingManifestIsFalseAndLeavesTheListAlone) {
 TEST(KeepEarlierFiles, AddsTheEarlierFilesStillThereAfterTheNewOnesEachOnce) {
     ScratchFolder scratch;
     const std::string game = scratch.at("game");
-    test_support::make_folders(game + "\\data\\maps");
-    for (const char* file : {"data\\a.pak", "data\\old.pak", "data\\maps\\m1.map"})
+    test_support::make_folders(game + "\\data");
+    for (const char* file : {"data\\a.pak", "data\\old.pak"})
         test_support::write_file(game + "\\" + file, "x");
     test_support::write_file(scratch.at("outside.txt"), "not the game's");
-    std::vector<InstalledFile> files{"bin\\client\\Qm_client.exe", "data\\a.pak"};
-    keep_earlier_files(game,
-                       {"DATA/A.PAK",             // the new package's file, spelled otherwise
-                        "data\\old.pak",          // still there
-                        "data\\gone.pak",         // removed since
-                        "data/maps/m1.map",       // still there, the other separator
-                        "Data\\Old.pak",          // listed twice
-                        "data\\maps",             // a folder, not a file
-                        "..\\outside.txt"},       // exists, but not below the folder
+    std::vector<InstalledFile> files{"data\\a.pak"};
+    // The new file spelled otherwise; one still there, listed twice; one gone;
+    // a folder; a file that exists, but not below the install folder.
+    keep_earlier_files(game, {"DATA/A.PAK", "data/old.pak", "Data\\Old.pak", "data\\gone.pak",
+                              "data", "..\\outside.txt"},
                        files);
-    EXPECT_EQ(files, (std::vector<InstalledFile>{"bin\\client\\Qm_client.exe", "data\\a.pak",
-                                                 "data\\old.pak", "data/maps/m1.map"}));
+    EXPECT_EQ(files, (std::vector<InstalledFile>{"data\\a.pak", "data/old.pak"}));
 }
 
 }  // namespace

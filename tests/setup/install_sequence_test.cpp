@@ -92,13 +92,6 @@ TEST_F(InstallSequence, WindowThatCannotBeCreatedEndsSilentlyWithOne) {
               (std::vector<std::string>{"create C:\\Games\\The Annals of Quellmark", "window released"}));
 }
 
-TEST_F(InstallSequence, AnEarlierInstallsFolderIsProposed) {
-    script.earlier_folder = "D:\\Elsewhere\\Quellmark";
-    script.start_pressed = false;
-    EXPECT_EQ(run_install(), 0);
-    EXPECT_EQ(journal.calls.front(), "create D:\\Elsewhere\\Quellmark");
-}
-
 TEST_F(InstallSequence, ReadyPageLeftWithoutInstallEndsWithZeroAndWritesNothing) {
     script.start_pressed = false;
     EXPECT_EQ(run_install(), 0);
@@ -125,18 +118,6 @@ TEST_F(InstallSequence, FoldersThatCannotWorkAreRefusedOnTheReadyPageBeforeAnyth
     EXPECT_EQ(std::count(journal.calls.begin(), started, "refuse_folder"), 5);
     EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "refuse_folder"), 5);
     EXPECT_EQ(journal.extract_install_folder, folder);
-}
-
-// The '?' the code page put in place of the character is not the person's.
-TEST_F(InstallSequence, AFolderNameTheCodePageCannotHoldIsRefusedForWhatItIs) {
-    script.typed_folder = "C:\\Games\\?????";
-    script.typed_folder_lost_characters = true;
-    EXPECT_EQ(run_install(), 0);
-    ASSERT_EQ(journal.refusals.size(), 1u);
-    EXPECT_EQ(journal.refusals[0],
-              "This folder name holds characters that setup cannot use on this system. Choose a "
-              "folder whose name uses other characters.");
-    EXPECT_TRUE(steps_after_start().empty());
 }
 
 TEST_F(InstallSequence, ClosingTheWindowAfterARefusalEndsWithZeroAndWritesNothing) {

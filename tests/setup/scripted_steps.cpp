@@ -36,7 +36,6 @@ bool SetupWindow::wait_for_start(std::string& folder) {
     }
     if (press > script.refused_folders.size()) return false;
     folder = script.typed_folder;
-    folder_text_lost_characters = script.typed_folder_lost_characters;
     return true;
 }
 
@@ -120,7 +119,8 @@ void keep_earlier_files(const std::string&, const std::vector<std::string>& earl
     files.insert(files.end(), earlier_lines.begin(), earlier_lines.end());
 }
 
-std::string earlier_install_folder() { return script.earlier_folder; }
+// No earlier install: the real registry is the end-to-end test's.
+std::string earlier_install_folder() { return {}; }
 
 void create_shortcuts(const std::string& install_folder) {
     journal.calls.push_back("create_shortcuts");

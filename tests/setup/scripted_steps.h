@@ -9,8 +9,6 @@
 #include "zip/installed_file.h"
 
 struct StepScript {
-    // The uninstall entry's folder, when it still holds the uninstaller.
-    std::string earlier_folder;
     // The install folder's manifest before the run; none when empty.
     std::vector<std::string> earlier_manifest;
     bool window_created = true;
@@ -18,8 +16,6 @@ struct StepScript {
     // Typed and refused, one per press of Install, before typed_folder.
     std::vector<std::string> refused_folders;
     std::string typed_folder;
-    // The field held a character the code page has no form for.
-    bool typed_folder_lost_characters = false;
     bool download_succeeds = true;
     bool download_writes_package = true;
     std::string download_message;

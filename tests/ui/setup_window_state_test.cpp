@@ -93,10 +93,8 @@ TEST(TransferLine, ReadsAmountSpeedAndTimeLeft) {
         // Hours, at a speed under a megabyte a second, of a package of gigabytes.
         {500'000'000, 4'500'000'000, 2'500'000, 5000,
          "0.50 of 4.50 GB" + dot + "500 KB/s" + dot + "about 2 h 13 min left"},
-        {0, 7'200'000'000, 5'000'000, 5000, "0.00 of 7.20 GB" + dot + "1.0 MB/s" + dot + "about 2 h left"},
-        // Stalled, or complete: nothing to estimate.
+        // Stalled: nothing to estimate.
         {12'500'000, 268'000'000, 0, 5000, "12.5 of 268.0 MB" + dot + "0 KB/s"},
-        {268'000'000, 268'000'000, 9'000'000, 5000, "268.0 of 268.0 MB" + dot + "1.8 MB/s"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(transfer_line(c.received, c.total, c.recent_bytes, c.recent_ms), c.text)
@@ -127,8 +125,7 @@ TEST(WindowPlacement, CentredInTheWorkAreaAndNeverAboveOrLeftOfIt) {
         {988, 735, {0, 0, 1920, 1040}, 466, 152},
         // A task bar on the left or at the top moves the work area.
         {988, 735, {60, 40, 1920, 1080}, 496, 192},
-        // Taller than a 1024 x 600 screen: the title banner stays on it.
-        {988, 735, {0, 0, 1024, 560}, 18, 0},
+        // Larger than a 1024 x 600 screen less a task bar: the title banner stays on it.
         {988, 735, {0, 30, 800, 600}, 0, 30},
     };
     for (const Case& c : cases) {
