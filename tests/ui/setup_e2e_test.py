@@ -215,14 +215,15 @@ class SetupEndToEnd(unittest.TestCase):
         self.runs.append(run)
         return run
 
-    def install_by_clicks(self, folder=None, second_copy=False):
+    def install_by_clicks(self, folder=None, second_copy=False, proposed=FOLDER):
         """Install (into folder, typed in, when given), then OK on the final
-        box: (box text, exit code). With second_copy, another copy is started
-        first, while the window is minimized: it must bring the window back
-        and leave without a trace."""
+        box: (box text, exit code). The ready page must propose the folder
+        proposed. With second_copy, another copy is started first, while the
+        window is minimized: it must bring the window back and leave without
+        a trace."""
         setup = self.start(SETUP_EXE)
         self.assertTrue(setup.wait_for_window(), "the setup window did not appear")
-        self.assertEqual(setup.probe("text", "1004"), FOLDER)
+        self.assertEqual(setup.probe("text", "1004"), proposed)
         if folder:
             self.assertIsNotNone(setup.probe("settext", "1004", folder))
             self.assertEqual(setup.probe("text", "1004"), folder)
@@ -405,19 +406,42 @@ class SetupEndToEnd(unittest.TestCase):
 
     def test_two_installs_each_uninstaller_removes_only_its_own(self):
         files = self.make_package()
-        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
         self.assertEqual(self.install_by_clicks(SECOND_FOLDER), (SUCCESS, 0))
+        # The second setup finds the first install; the person installs elsewhere anyway.
+        self.assertEqual(self.install_by_clicks(FOLDER, proposed=SECOND_FOLDER), (SUCCESS, 0))
 
-        self.uninstall_by_clicks(FOLDER + "\\QuellmarkUninstall.exe")
-        self.assert_removed(files, FOLDER)
-        self.assertEqual(registry_values().get("InstallLocation"), SECOND_FOLDER)
+        self.uninstall_by_clicks(SECOND_FOLDER + "\\QuellmarkUninstall.exe")
+        self.assert_removed(files, SECOND_FOLDER)
+        self.assertEqual(registry_values().get("InstallLocation"), FOLDER)
         self.assertEqual(len(shortcuts()), 2)
-        self.assert_installed(files, SECOND_FOLDER)
+        self.assert_installed(files, FOLDER)
 
         self.uninstall_by_clicks()
-        self.assert_removed(files, SECOND_FOLDER)
+        self.assert_removed(files, FOLDER)
         self.assertEqual(registry_values(), {})
         self.assertEqual(shortcuts(), [])
+
+    def test_a_reinstall_from_a_smaller_package_leaves_no_game_file_after_the_uninstall(self):
+        files = self.make_package()
+        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
+        write(FOLDER + "\\data\\saves\\world.sav", b"the player's own")
+        # One file of the first install is already gone again.
+        gone = files[-1][0].replace("/", "\\")
+        os.remove(in_prefix(FOLDER + "\\" + gone))
+        smaller = self.make_package("--files", "200")
+        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
+
+        with open(in_prefix(FOLDER + "\\installed-files.txt"), "rb") as lines:
+            manifest = lines.read().decode().split("\r\n")
+        new_lines = [name.replace("/", "\\") for name, _ in smaller]
+        self.assertEqual(manifest[:len(new_lines)], new_lines)
+        self.assertEqual(sorted(manifest[len(new_lines):]),
+                         sorted({name.replace("/", "\\") for name, _ in files} - set(new_lines)
+                                - {gone} | {""}))
+
+        self.uninstall_by_clicks()
+        self.assert_removed(files + smaller, FOLDER)
+        self.assertEqual(read(FOLDER + "\\data\\saves\\world.sav"), b"the player's own")
 
     def test_a_host_that_never_answers_fails_within_the_limit(self):
         # A folder too long for the detail line: while the request waits it
