@@ -1,9 +1,13 @@
 #include "download/download_package.h"
 
+#include <windows.h>
+#include <io.h>
+
 #include <cstdint>
-#include <memory>
+#include <cstring>
 #include <vector>
 
+#include "download/async_request.h"
 #include "download/content_length.h"
 #include "download/internet_handle.h"
 #include "download/progress_position.h"
@@ -12,12 +16,19 @@
 
 namespace {
 
+using async_internet::Request;
+using async_internet::Result;
+
 constexpr char user_agent[] = "QuellmarkSetup";
-constexpr DWORD block_bytes = 65536;
 // How long a connect, a send or one receive may take before the download
 // gives up: a host that takes the request and never answers, or a body that
 // stops and stays open, would otherwise hold the setup for good.
 constexpr DWORD network_timeout_milliseconds = 30000;
+// A body that breaks off is asked for again from where it stopped, this many
+// times in a row, the first after one second and each later one after twice
+// the wait before it. A reconnect that brings new bytes starts the count anew.
+constexpr int reconnects_in_a_row = 5;
+constexpr DWORD first_reconnect_wait_milliseconds = 1000;
 
 // Always a fresh copy from the host, and nothing left in the cache. No other
 // flag: redirects are followed and certificate errors are not ignored. An
@@ -34,65 +45,36 @@ enum class Outcome {
     read_failed,
     write_failed,
     cancelled,
+    refused,  // the consumer stopped the download; its message stands
 };
+
+// One header's text; empty when the response has none.
+std::string header_text(HINTERNET request, DWORD query) {
+    char text[256] = {};
+    DWORD size = sizeof text - 1;
+    if (!HttpQueryInfoA(request, query, text, &size, nullptr)) return {};
+    return std::string(text, std::strlen(text));
+}
 
 // The Content-Length header; 0 when the response has none or it is not a
 // plain number. Read as text and parsed here: a Zip64 package may be larger
 // than 4 GiB, and a length cut to 32 bits would let a body cut short pass as
 // complete.
 std::uint64_t content_length_of(HINTERNET request) {
-    char text[32] = {};
-    DWORD size = sizeof text;
     std::uint64_t content_length = 0;
-    if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return 0;
-    text[sizeof text - 1] = '\0';
-    return parse_content_length(text, content_length) ? content_length : 0;
+    return parse_content_length(header_text(request, HTTP_QUERY_CONTENT_LENGTH).c_str(),
+                                content_length)
+               ? content_length
+               : 0;
 }
 
-// The transfer: the block loop over an open request and an open file. Keeps
-// the window alive between blocks and stops at the first block boundary after
-// a cancel. Leaves closing and deleting to its callers.
-Outcome transfer_body(HINTERNET request, std::FILE* file, std::uint64_t content_length,
-                      const std::string& package_url, StepReport& report) {
-    report.set_status("Downloading Quellmark...", package_url);
-    std::uint64_t received_total = 0;
-    DWORD block_size_read = 0;
-    report.process_pending_messages();
-    if (report.cancel_requested()) return Outcome::cancelled;
-
-    const std::unique_ptr<char[]> block(new char[block_bytes]);
-    for (;;) {
-        block_size_read = 0;
-        if (!InternetReadFile(request, block.get(), block_bytes, &block_size_read))
-            return Outcome::read_failed;
-        // WinInet reports a connection that drops mid-body as the end of the
-        // body. A body shorter than its announced length is a failed transfer,
-        // not a complete package.
-        if (block_size_read == 0) {
-            if (received_total < content_length) return Outcome::read_failed;
-            // The last bytes may still sit in the stream's buffer; a disk that
-            // fills up now must not pass for a complete package.
-            return std::fflush(file) == 0 ? Outcome::complete : Outcome::write_failed;
-        }
-        if (std::fwrite(block.get(), 1, block_size_read, file) < block_size_read)
-            return Outcome::write_failed;
-        received_total += block_size_read;
-        report.show_transfer(received_total, content_length);
-        if (content_length > 0)
-            report.set_progress(
-                static_cast<int>(download_progress_position(received_total, content_length)));
-        report.process_pending_messages();
-        if (report.cancel_requested()) return Outcome::cancelled;
-    }
-}
-
-// Gives a connect, a send and every receive of the handle the same limit.
-void limit_waits(HINTERNET handle) {
-    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                         INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-        DWORD timeout = network_timeout_milliseconds;
-        InternetSetOptionA(handle, option, &timeout, sizeof timeout);
-    }
+DWORD status_code_of(HINTERNET request) {
+    DWORD code = 0;
+    DWORD size = sizeof code;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size,
+                        nullptr))
+        return 0;
+    return code;
 }
 
 struct UrlParts {
@@ -124,21 +106,149 @@ bool split_url(const std::string& url, UrlParts& parts) {
     return !parts.host.empty();
 }
 
+// Gives a connect, a send and every receive of the handle the same limit.
+void limit_waits(HINTERNET handle) {
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        DWORD timeout = network_timeout_milliseconds;
+        InternetSetOptionA(handle, option, &timeout, sizeof timeout);
+    }
+}
+
+// The package file and where it stands: the bytes of the package received
+// so far follow start, the file's position when the download began.
+struct PackageFile {
+    std::FILE* file = nullptr;
+    std::uint64_t start = 0;
+    std::uint64_t received = 0;
+    std::uint64_t content_length = 0;  // 0: unknown
+};
+
+// What a body that broke off needs to be asked for again: the host answers
+// ranges and named this version of the package.
+struct Resumption {
+    bool possible = false;
+    std::string validator;  // the first answer's ETag, else its Last-Modified
+};
+
+Resumption resumption_of(HINTERNET request, std::uint64_t content_length) {
+    Resumption resumption;
+    resumption.validator = header_text(request, HTTP_QUERY_ETAG);
+    if (resumption.validator.empty())
+        resumption.validator = header_text(request, HTTP_QUERY_LAST_MODIFIED);
+    resumption.possible = content_length > 0 && !resumption.validator.empty() &&
+                          (header_text(request, HTTP_QUERY_ACCEPT_RANGES) == "bytes" ||
+                           status_code_of(request) == 206);
+    return resumption;
+}
+
+enum class Body { complete, broke, write_failed, cancelled, refused };
+
+// The block loop over an open request: each block goes to the file, then to
+// the consumer, then the window is served. Stops at the first block boundary
+// after a cancel. A read that fails or waits past the limit, and a body that
+// ends short of its announced length, break it off.
+Body transfer_body(Request& request, PackageFile& package, BlockConsumer* consumer,
+                   StepReport& report, std::string& refusal) {
+    for (;;) {
+        DWORD size = 0;
+        const Result read = request.read(size, report);
+        if (read == Result::cancelled) return Body::cancelled;
+        // A read that fails takes the bytes it had gathered with it: the
+        // rest is asked for from the end of the last whole block.
+        if (read == Result::failed) return Body::broke;
+        // WinInet reports a connection that drops mid-body as the end of the
+        // body. A body shorter than its announced length is a failed transfer,
+        // not a complete package.
+        if (size == 0) {
+            if (package.received < package.content_length) return Body::broke;
+            // The last bytes may still sit in the stream's buffer; a disk that
+            // fills up now must not pass for a complete package.
+            return std::fflush(package.file) == 0 ? Body::complete : Body::write_failed;
+        }
+        if (std::fwrite(request.block(), 1, size, package.file) < size) return Body::write_failed;
+        if (consumer) {
+            // The consumer may read the file: the block is there first.
+            if (std::fflush(package.file) != 0) return Body::write_failed;
+            if (!consumer->take_block(package.received, request.block(), size, refusal))
+                return Body::refused;
+        }
+        package.received += size;
+        report.show_transfer(package.received, package.content_length);
+        if (package.content_length > 0)
+            report.set_progress(static_cast<int>(
+                download_progress_position(package.received, package.content_length)));
+        report.process_pending_messages();
+        if (report.cancel_requested()) return Body::cancelled;
+    }
+}
+
+// Empties the package file back to where the package starts, for a package
+// that the host replaced meanwhile.
+bool restart_package(PackageFile& package) {
+    if (std::fflush(package.file) != 0 || !platform::seek_to(package.file, package.start))
+        return false;
+    const intptr_t os_handle = _get_osfhandle(_fileno(package.file));
+    if (os_handle == -1 || !SetEndOfFile(reinterpret_cast<HANDLE>(os_handle))) return false;
+    package.received = 0;
+    return true;
+}
+
+// After the body broke off: waits, asks for the rest, and stands request at
+// the first byte still missing (or at byte 0 of a package the host replaced
+// meanwhile). Up to reconnects_in_a_row tries; read_failed when none answers.
+Outcome reconnect(HINTERNET connection, const UrlParts& url, DWORD flags, Request& request,
+                  PackageFile& package, Resumption& resumption, BlockConsumer* consumer,
+                  int& failures, const std::string& package_url, StepReport& report,
+                  std::string& refusal) {
+    for (; failures < reconnects_in_a_row; ++failures) {
+        request.close();
+        report.set_status("Connection lost. Reconnecting...", package_url);
+        if (async_internet::wait_responsively(nullptr, first_reconnect_wait_milliseconds << failures,
+                                              report) == Result::cancelled)
+            return Outcome::cancelled;
+        const std::string headers = "Range: bytes=" + std::to_string(package.received) +
+                                    "-\r\nIf-Range: " + resumption.validator + "\r\n";
+        const Result sent = request.send(connection, url.object, flags, headers, report);
+        if (sent == Result::cancelled) return Outcome::cancelled;
+        if (sent != Result::done) continue;
+        const DWORD code = status_code_of(request.handle());
+        const std::string expected_range = "bytes " + std::to_string(package.received) + "-";
+        if (code == 206 &&
+            header_text(request.handle(), HTTP_QUERY_CONTENT_RANGE).rfind(expected_range, 0) == 0) {
+            ++failures;  // until the body brings new bytes
+            report.set_status("Downloading Quellmark...", package_url);
+            return Outcome::complete;
+        }
+        if (code == 200) {
+            ++failures;
+            // Another package: the old bytes are worth nothing.
+            if (!restart_package(package)) return Outcome::write_failed;
+            if (consumer && !consumer->start_over(refusal)) return Outcome::refused;
+            package.content_length = content_length_of(request.handle());
+            resumption = resumption_of(request.handle(), package.content_length);
+            report.set_status("Downloading Quellmark...", package_url);
+            report.show_transfer(0, package.content_length);
+            report.set_progress(0);
+            return Outcome::complete;
+        }
+    }
+    return Outcome::read_failed;
+}
+
 // The whole download with every Internet handle owned here, closed in
 // reverse opening order on every return. open_package gives the file once the
 // host has answered (null when it cannot); it stays its giver's. A known
 // length that does not fit the volume of package_path ends it before the file
 // is asked for, with space_message set.
 //
-// The request is opened and sent in separate steps rather than through
-// InternetOpenUrl so that its own handle gets the limits before anything is
-// sent: some WinInet implementations give a request none of the limits of
-// the handles above it.
+// WinInet runs asynchronously: no call here waits on the network for more
+// than a slice, and the window is served between slices.
 template <typename OpenPackage>
 Outcome fetch(const std::string& package_url, const std::string& package_path,
-              OpenPackage open_package, StepReport& report, std::string& space_message) {
-    const InternetHandle internet(
-        InternetOpenA(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+              OpenPackage open_package, BlockConsumer* consumer, StepReport& report,
+              std::string& space_message, std::string& refusal) {
+    const InternetHandle internet(async_internet::open_session(user_agent));
     if (!internet) return Outcome::no_downloader;
     limit_waits(internet.get());
     UrlParts url;
@@ -148,18 +258,43 @@ Outcome fetch(const std::string& package_url, const std::string& package_path,
                                                      0));
     if (!connection) return Outcome::no_url;
     const DWORD flags = request_flags | (url.secure ? INTERNET_FLAG_SECURE : 0);
-    const InternetHandle request(HttpOpenRequestA(connection.get(), "GET", url.object.c_str(),
-                                                  nullptr, nullptr, nullptr, flags, 0));
-    if (!request) return Outcome::no_url;
-    limit_waits(request.get());
-    if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return Outcome::no_url;
-    const std::uint64_t content_length = content_length_of(request.get());
+    Request request(network_timeout_milliseconds);
+    const Result sent = request.send(connection.get(), url.object, flags, "", report);
+    if (sent == Result::cancelled) return Outcome::cancelled;
+    if (sent != Result::done) return Outcome::no_url;
+
+    PackageFile package;
+    package.content_length = content_length_of(request.handle());
+    Resumption resumption = resumption_of(request.handle(), package.content_length);
     space_message = disk_space_shortfall("There is not enough free disk space for the download.",
-                                         package_path, content_length);
+                                         package_path, package.content_length);
     if (!space_message.empty()) return Outcome::no_space;
-    std::FILE* const file = open_package();
-    if (!file) return Outcome::no_file;
-    return transfer_body(request.get(), file, content_length, package_url, report);
+    package.file = open_package();
+    if (!package.file) return Outcome::no_file;
+    const std::int64_t start = platform::tell(package.file);
+    package.start = start > 0 ? static_cast<std::uint64_t>(start) : 0;
+
+    report.set_status("Downloading Quellmark...", package_url);
+    report.process_pending_messages();
+    if (report.cancel_requested()) return Outcome::cancelled;
+    int failures = 0;
+    for (;;) {
+        const std::uint64_t received_before = package.received;
+        const Body body = transfer_body(request, package, consumer, report, refusal);
+        switch (body) {
+            case Body::complete: return Outcome::complete;
+            case Body::write_failed: return Outcome::write_failed;
+            case Body::cancelled: return Outcome::cancelled;
+            case Body::refused: return Outcome::refused;
+            case Body::broke: break;
+        }
+        if (!resumption.possible) return Outcome::read_failed;
+        if (package.received > received_before) failures = 0;
+        const Outcome reconnected =
+            reconnect(connection.get(), url, flags, request, package, resumption, consumer,
+                      failures, package_url, report, refusal);
+        if (reconnected != Outcome::complete) return reconnected;
+    }
 }
 
 const char* message_for(Outcome outcome) {
@@ -171,13 +306,14 @@ const char* message_for(Outcome outcome) {
         case Outcome::read_failed: return "The download failed.";
         case Outcome::write_failed: return "Could not write the downloaded data.";
         case Outcome::cancelled: return cancelled_message;
+        case Outcome::refused: break;
         case Outcome::complete: break;
     }
     return "";
 }
 
-// A Cancel pressed while a call was blocked on the network still waits in
-// the queue: it wins over the failure that the call ended in.
+// A Cancel pressed during the last wait may still sit in the queue: it wins
+// over the failure that the wait ended in.
 Outcome cancel_wins(Outcome outcome, StepReport& report) {
     if (outcome == Outcome::cancelled) return outcome;
     report.process_pending_messages();
@@ -189,14 +325,14 @@ Outcome cancel_wins(Outcome outcome, StepReport& report) {
 bool download_package(const std::string& package_url, const std::string& package_path,
                       StepReport& report, std::string& error_message) {
     platform::File file;
-    std::string space_message;
+    std::string space_message, refusal;
     Outcome outcome = fetch(
         package_url, package_path,
         [&] {
             file.reset(platform::open_file(package_path, "wb"));
             return file.get();
         },
-        report, space_message);
+        nullptr, report, space_message, refusal);
     file.reset();
     if (outcome == Outcome::complete) return true;
     if (outcome == Outcome::no_space) {
@@ -213,11 +349,19 @@ bool download_package(const std::string& package_url, const std::string& package
 
 bool download_package(const std::string& package_url, const std::string& package_path,
                       std::FILE* package, StepReport& report, std::string& error_message) {
-    std::string space_message;
+    return download_package(package_url, package_path, package, nullptr, report, error_message);
+}
+
+bool download_package(const std::string& package_url, const std::string& package_path,
+                      std::FILE* package, BlockConsumer* consumer, StepReport& report,
+                      std::string& error_message) {
+    std::string space_message, refusal;
     const Outcome outcome = fetch(
-        package_url, package_path, [package] { return package; }, report, space_message);
+        package_url, package_path, [package] { return package; }, consumer, report,
+        space_message, refusal);
     if (outcome == Outcome::complete) return true;
-    error_message =
-        outcome == Outcome::no_space ? space_message : message_for(cancel_wins(outcome, report));
+    if (outcome == Outcome::no_space) error_message = space_message;
+    else if (outcome == Outcome::refused) error_message = refusal;
+    else error_message = message_for(cancel_wins(outcome, report));
     return false;
 }

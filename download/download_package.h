@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "download/block_consumer.h"
 #include "report/step_report.h"
 
 // Fetches package_url into package_path, moving the progress bar from 0 to 50.
@@ -15,3 +16,9 @@ bool download_package(const std::string& package_url, const std::string& package
 // closed nor deleted here, whatever the outcome: that is the caller's.
 bool download_package(const std::string& package_url, const std::string& package_path,
                       std::FILE* package, StepReport& report, std::string& error_message);
+
+// The same, handing every block to consumer (may be null) once it is in the
+// file. A consumer that refuses a block ends the download with its message.
+bool download_package(const std::string& package_url, const std::string& package_path,
+                      std::FILE* package, BlockConsumer* consumer, StepReport& report,
+                      std::string& error_message);

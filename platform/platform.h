@@ -27,6 +27,9 @@ FolderResult create_folder(const std::string& path);
 // share (\\server\share\) counts as one.
 bool folder_exists(const std::string& path);
 
+// True when path names an existing file (anything but a folder).
+bool file_exists(const std::string& path);
+
 // Opens a file with a C stdio mode ("rb", "wb"). Paths use backslashes as on
 // Windows; the POSIX build maps them so host tests see the same tree.
 std::FILE* open_file(const std::string& path, const char* mode);
@@ -88,7 +91,11 @@ std::uint64_t milliseconds_now();
 
 // Window services used by the status operations. A null handle is skipped.
 void set_window_text(WindowHandle window, const std::string& text);
-std::string window_text(WindowHandle window, int buffer_bytes);
+// A window's text, read as Unicode and turned into the ANSI code page. False
+// when some character has no exact ANSI form (text then holds the default
+// character in its place): the person typed something this system's narrow
+// paths cannot name.
+bool window_text_in_code_page(WindowHandle window, int buffer_characters, std::string& text);
 void show_window(WindowHandle window, int show_command);
 // Gives a text field the keyboard focus, the caret after its last character.
 void focus_text_field(WindowHandle field);

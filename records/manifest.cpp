@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <unordered_set>
 
 #include "paths/path_operations.h"
 #include "platform/platform.h"
@@ -13,6 +14,17 @@ constexpr int line_buffer_bytes = 1040;
 
 std::string manifest_path(const std::string& install_folder) {
     return join_path(install_folder, manifest_file_name);
+}
+
+// Two lines name the same file when they differ only in ASCII case or in
+// which separator they use, as the file system sees them.
+std::string same_file_key(const std::string& line) {
+    std::string key = line;
+    for (char& c : key) {
+        if (c == '/') c = '\\';
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return key;
 }
 
 // Drops every trailing CR and LF, in any mix; nothing else is trimmed.
@@ -65,4 +77,18 @@ bool read_manifest(const std::string& install_folder, std::vector<std::string>& 
         if (is_safe_relative_path(line)) paths.push_back(line);
     }
     return true;
+}
+
+// Only lines not named already are looked for on disk: a reinstall of the
+// same package asks the file system nothing.
+void keep_earlier_files(const std::string& install_folder,
+                        const std::vector<std::string>& earlier_lines,
+                        std::vector<InstalledFile>& files) {
+    std::unordered_set<std::string> named;
+    for (const InstalledFile& file : files) named.insert(same_file_key(file));
+    for (const std::string& line : earlier_lines) {
+        if (!is_safe_relative_path(line)) continue;
+        if (!named.insert(same_file_key(line)).second) continue;
+        if (platform::file_exists(join_path(install_folder, line))) files.push_back(line);
+    }
 }

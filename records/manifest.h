@@ -16,3 +16,11 @@ bool write_manifest(const InstallFolder& install_folder, const std::vector<Insta
 // Appends every safe line of the manifest to paths, as stored. False when the
 // manifest cannot be opened (paths untouched).
 bool read_manifest(const std::string& install_folder, std::vector<std::string>& paths);
+
+// Appends to files, in their order, the lines of an earlier manifest whose
+// files still exist below install_folder, leaving out every line that files
+// (or an earlier line) already names. A reinstall from a smaller package then
+// still lists what the earlier packages put there, for the uninstaller.
+void keep_earlier_files(const std::string& install_folder,
+                        const std::vector<std::string>& earlier_lines,
+                        std::vector<InstalledFile>& files);

@@ -10,6 +10,7 @@
 #include "paths/install_locations.h"
 #include "paths/path_operations.h"
 #include "platform/platform.h"
+#include "records/earlier_install.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
 #include "setup/temp_package.h"
@@ -21,6 +22,9 @@ constexpr char folder_failure_message[] =
     "Could not create the install folder. Please run setup as administrator.";
 constexpr char link_message[] = "The install folder contains a link to another location: ";
 constexpr char kept_package_suffix[] = "\n\nThe downloaded zip was kept here for inspection:\n";
+constexpr char unusable_characters_message[] =
+    "This folder name holds characters that setup cannot use on this system. Choose a folder "
+    "whose name uses other characters.";
 constexpr char success_message[] = "Quellmark was installed successfully.";
 constexpr char incomplete_records_note[] =
     "\n\nThe uninstall information could not be written completely. To remove the game, "
@@ -68,6 +72,12 @@ int install_into(SetupWindow& window, const std::string& install_path) {
         return 1;
     }
 
+    // An earlier install's list, read before the extraction can replace it
+    // (a package may carry a file of that name): what it installed stays
+    // listed, so one uninstall removes every install's files.
+    std::vector<std::string> earlier_lines;
+    read_manifest(install_path, earlier_lines);
+
     std::vector<InstalledFile> installed_files;
     if (!extract_package(package.file(), install_folder, report, error_message,
                          installed_files, uninstaller_size())) {
@@ -86,6 +96,7 @@ int install_into(SetupWindow& window, const std::string& install_path) {
     package.remove();
     window.set_status("Preparing uninstaller...", "");
     const bool uninstaller_written = install_uninstaller(install_folder);
+    keep_earlier_files(install_path, earlier_lines, installed_files);
     const bool manifest_written = write_manifest(install_folder, installed_files);
     window.set_status("Creating shortcuts...", "");
     create_shortcuts(install_path);
@@ -106,7 +117,11 @@ bool selects_uninstall(const char* command_line) {
 
 int run_install() {
     SetupWindow window;
-    const std::string proposed_folder = default_install_folder();
+    // A second install goes where the first one is, unless the person says
+    // otherwise: an install elsewhere would take over the one uninstall entry
+    // and the shortcuts, and leave the first copy with nothing to remove it.
+    std::string proposed_folder = earlier_install_folder();
+    if (proposed_folder.empty()) proposed_folder = default_install_folder();
     if (!window.create(proposed_folder)) return 1;
 
     // Nothing is made before the folder passes: a folder that cannot work is
@@ -115,7 +130,11 @@ int run_install() {
     for (;;) {
         std::string typed;
         if (!window.wait_for_start(typed)) return 0;
-        const std::string problem = install_folder_problem(typed, install_folder);
+        // A character the code page cannot hold arrives as the default
+        // character; the person must learn that, not about a '?' they never typed.
+        const std::string problem = window.folder_text_lost_characters
+                                        ? std::string(unusable_characters_message)
+                                        : install_folder_problem(typed, install_folder);
         if (problem.empty()) break;
         window.refuse_folder(problem);
     }

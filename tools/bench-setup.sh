@@ -4,7 +4,14 @@
 # proxy; beside it, in the same run, curl through the same proxy plus
 # `unzip -q -o`, and a bare WinInet loop for the download alone.
 #
-#   bash tools/bench-setup.sh [--keep] [a] [b]      (both packages when none is named)
+#   bash tools/bench-setup.sh [--keep] [--rate MBPS] [--cuts N] [a] [b]
+#                                                   (both packages when none is named)
+#
+# --rate MBPS: the package host sends every body, to the setup and to curl
+# alike, at no more than MBPS megabytes (10^6 bytes) a second, as a home line
+# would. --cuts N: the host breaks the first N bodies that the setup fetches,
+# each after a fifth of the package; the setup must pick them up again, and the
+# bytes the host served to it are printed beside the package's size.
 #
 # Packages (made once in build/bench-setup/packages, removed unless --keep):
 #   a  about 400 MB out of 2,000 files, half random (stored), half text (deflated)
@@ -14,24 +21,34 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 keep=""
+rate=0
+cuts=0
 names=()
-for arg in "$@"; do
-  case $arg in
-    --keep) keep=1 ;;
-    a|b) names+=("$arg") ;;
-    *) echo "usage: bench-setup.sh [--keep] [a] [b]" >&2; exit 2 ;;
+usage() { echo "usage: bench-setup.sh [--keep] [--rate MBPS] [--cuts N] [a] [b]" >&2; exit 2; }
+while [ $# -gt 0 ]; do
+  case $1 in
+    --keep) keep=1; shift ;;
+    --rate) [ $# -gt 1 ] || usage; rate=$2; shift 2 ;;
+    --cuts) [ $# -gt 1 ] || usage; cuts=$2; shift 2 ;;
+    a|b) names+=("$1"); shift ;;
+    *) usage ;;
   esac
 done
 [ ${#names[@]} -gt 0 ] || names=(a b)
 work=$root/build/bench-setup
 state=$work/host
 
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target QuellmarkSetup prefix_network window_probe wininet_loop file_floor >/dev/null
-base_url=$(sed -n 's/^QUELLMARK_PACKAGE_BASE_URL:STRING=//p' build/windows/CMakeCache.txt)
+# The shipped 32-bit build where this machine runs 32-bit code, else the
+# 64-bit build of the same sources (tools/wine-mode.sh).
+source tools/wine-mode.sh
+build=build/$QM_WINDOWS_PRESET
+cmake --preset "$QM_WINDOWS_PRESET" >/dev/null
+cmake --build --preset "$QM_WINDOWS_PRESET" --target QuellmarkSetup prefix_network window_probe \
+  wininet_loop file_floor >/dev/null
+base_url=$(sed -n 's/^QUELLMARK_PACKAGE_BASE_URL:STRING=//p' "$build/CMakeCache.txt")
 url_path=$(python3 -c 'import sys, urllib.parse; p = urllib.parse.urlsplit(sys.argv[1]).path; print(p if p.endswith("/") else p + "/")' "$base_url")
 
-export QUELLMARK_WINEPREFIX=$work/wineprefix WINEPREFIX=$work/wineprefix WINEARCH=win32
+export QUELLMARK_WINEPREFIX=$work/wineprefix WINEPREFIX=$work/wineprefix
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 xvfb_pid=""
@@ -57,8 +74,9 @@ wineserver -p
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Georgia /d 'Liberation Serif' /f \
   >/dev/null 2>&1 || true
 bash tools/package-host.sh start "$state" --base-url "$base_url" \
-  --prefix-tool build/windows/tools/prefix_network.exe --max-seconds 3600 >/dev/null
+  --prefix-tool "$build/tools/prefix_network.exe" --max-seconds 3600 --rate "$rate" >/dev/null
 
 packages=()
 for name in "${names[@]}"; do packages+=("$name=$work/packages/$name.zip"); done
-python3 tools/bench_setup.py "$root/build/windows" "$work" "$state/host.env" "$url_path" "${packages[@]}"
+QUELLMARK_BENCH_CUTS=$cuts \
+  python3 tools/bench_setup.py "$root/$build" "$work" "$state/host.env" "$url_path" "${packages[@]}"

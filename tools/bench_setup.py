@@ -10,6 +10,9 @@ download alone beside a bare WinInet loop in the same prefix.
 
 Run by tools/bench-setup.sh, which builds, makes the packages, starts the
 host and the display. Prints one block per package and a summary table.
+With QUELLMARK_BENCH_CUTS=N, the host breaks the first N bodies it sends to
+the setup (not to curl or the loop) after a fifth of the package each, and
+the bytes it served to the setup are printed beside the package's size.
 """
 import glob
 import importlib.util
@@ -178,6 +181,17 @@ def last_request(work, agent):
     return opened, got
 
 
+def bytes_served_since(work, since):
+    """The body bytes the host sent from the epoch time since on."""
+    total = 0
+    with open(os.path.join(work, "host", "bodies.log")) as f:
+        for line in f:
+            fields = line.rstrip("\n").split("\t")
+            if len(fields) == 4 and float(fields[0]) >= since:
+                total += int(fields[3])
+    return total
+
+
 def setup_run(build, work, prefix, temp_dir, package_size, entry_count):
     """One install by clicks: (seconds to the final box, download seconds,
     peak memory in KiB)."""
@@ -247,13 +261,27 @@ def main():
         loop = bare_loop(build, url, os.path.join(work, "loop"))
         loop_opened, loop_got = last_request(work, "QuellmarkSetup")
         floor = file_floor(build, infos, os.path.join(work, "floor"))
-        total, download, extraction, records, peak, phases = setup_run(
-            build, work, prefix, temp_dir, size, entries)
+        cuts = int(os.environ.get("QUELLMARK_BENCH_CUTS", "0"))
+        forced_prefix = os.path.join(work, "host", "prefix")
+        if cuts:
+            # Counted per version of the file: this package starts afresh.
+            with open(forced_prefix, "w") as f:
+                f.write("/_cuts/%d/\n" % cuts)
+        started = time.time()
+        try:
+            total, download, extraction, records, peak, phases = setup_run(
+                build, work, prefix, temp_dir, size, entries)
+        finally:
+            if os.path.exists(forced_prefix):
+                os.remove(forced_prefix)
+        served_to_setup = bytes_served_since(work, started)
         print("package %s: %d files, %.0f MB zipped, %.0f MB out" %
               (name, entries, size / 1e6, out_bytes / 1e6))
         print("  setup, click to final box:  %7.2f s   (download %.2f s, extraction %.2f s, "
               "records and box %.2f s; peak memory %.1f MB)" %
               (total, download, extraction, records, peak / 1024))
+        print("  bytes served to the setup:  %7.1f MB  (%.3f x the package; %d bodies cut)" %
+              (served_to_setup / 1e6, served_to_setup / size, cuts))
         print("  curl + unzip -q -o:         %7.2f s   (curl %.2f s, unzip %.2f s)" %
               (curl + unzip, curl, unzip))
         print("  ratio setup / native:       %7.2f" % (total / (curl + unzip)))

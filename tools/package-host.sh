@@ -5,6 +5,7 @@
 # 127.0.0.1 only.
 #
 #   package-host.sh start STATE_DIR --base-url URL [--prefix-tool EXE] [--max-seconds N]
+#                   [--rate MBPS] [--cuts N]
 #   package-host.sh stop STATE_DIR
 #
 # start serves STATE_DIR/root (created empty if missing: put QuellmarkFull.zip
@@ -14,6 +15,7 @@
 #                               CLOSED_PORT (nothing listens there),
 #                               PROXY (http://127.0.0.1:PORT), CA
 #   host.log proxy.log          one line per request / per tunnel
+#   bodies.log                  one line per body sent, with its bytes
 # While STATE_DIR/prefix exists, the trusted server puts the control prefixes
 # it holds (such as /_silent/, see package_host.py) before every request path:
 # that is how a test makes the setup's fixed URL meet a misbehaving host.
@@ -24,12 +26,14 @@
 # trusts the test CA and sets the proxy in the Wine prefix that
 # tools/wine-run.sh uses (QUELLMARK_WINEPREFIX, else build/windows/wineprefix);
 # stop undoes both. --max-seconds makes the servers exit by themselves after
-# that long, in case nobody stops them.
+# that long, in case nobody stops them. --rate and --cuts go to the trusted
+# server (see package_host.py): they pace its bodies and cut its first ones.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 usage() {
   echo "usage: package-host.sh start STATE_DIR --base-url URL [--prefix-tool EXE] [--max-seconds N]" >&2
+  echo "                          [--rate MBPS] [--cuts N]" >&2
   echo "       package-host.sh stop STATE_DIR" >&2
   exit 2
 }
@@ -59,9 +63,11 @@ free_port() {
 }
 
 start() {
-  local base_url="" tool="" max_seconds=0
+  local base_url="" tool="" max_seconds=0 rate=0 cuts=0
   while [ $# -gt 0 ]; do
     case $1 in
+      --rate) rate=$2; shift 2 ;;
+      --cuts) cuts=$2; shift 2 ;;
       --base-url) base_url=$2; shift 2 ;;
       --prefix-tool) tool=$2; shift 2 ;;
       --max-seconds) max_seconds=$2; shift 2 ;;
@@ -82,11 +88,13 @@ start() {
   rm -f "$state"/*.port "$state/prefix"
   : >"$state/host.log"
   : >"$state/proxy.log"
+  : >"$state/bodies.log"
 
   local certs=$state/certs
   launch host "$here/package_host.py" --root "$state/root" --cert "$certs/server.pem" \
     --key "$certs/server.key" --port-file "$state/https.port" --log "$state/host.log" \
-    --max-seconds "$max_seconds" --prefix-file "$state/prefix"
+    --max-seconds "$max_seconds" --prefix-file "$state/prefix" --rate "$rate" --cuts "$cuts" \
+    --body-log "$state/bodies.log"
   launch untrusted "$here/package_host.py" --root "$state/root" --cert "$certs/untrusted.pem" \
     --key "$certs/untrusted.key" --port-file "$state/untrusted.port" --log "$state/host.log" \
     --max-seconds "$max_seconds"

@@ -2,7 +2,14 @@
 """A small HTTPS package host for tests and local runs.
 
 Serves the files under --root over HTTPS on 127.0.0.1 only. Every request is
-logged as one tab-separated line: time, client port, method, path, User-Agent.
+logged as one tab-separated line: time, client port, method, path, User-Agent,
+and, when the request asks for a range, its Range and If-Range.
+
+A file is served with an ETag (its size and modification time), a
+Last-Modified date and "Accept-Ranges: bytes". A request with "Range:
+bytes=N-" or "bytes=N-M" gets 206 and those bytes, unless its If-Range names
+another version of the file (an older ETag or date): then it gets the whole
+file with 200, as the file has changed. A range past the end gets 416.
 
 Misbehaviour is chosen by the request path, so a test only has to pick a URL.
 Any number of these prefixes may come first, in any order:
@@ -11,13 +18,24 @@ Any number of these prefixes may come first, in any order:
   /_slow/<ms>/         the body in 16 KiB pieces, <ms> milliseconds apart
   /_cut/<bytes>/       announce the whole length, send <bytes> of the body, then
                        (a second later) reset the connection
+  /_cuts/<n>/          the first <n> bodies of this version of the file are cut
+                       like /_cut/ after a fifth of the file each; ranges are
+                       answered, so a client can pick up where it stopped
+  /_noranges/          no Accept-Ranges, and a Range header is ignored: 200 and
+                       the whole file
   /_redirect/<code>/   answer <code> (301, 302, 303, 307, 308) with a Location of
                        the rest of the path on the same host
   /_silent/            read the request and never answer it
   /_stall/<bytes>/     announce the whole length, send <bytes> of the body, then
                        send nothing more
 A silent or stalled connection stays open until the client closes it (or for
-at most five minutes).
+at most five minutes). /_nolength/, /_cut/ and /_stall/ play a host that
+answers no ranges: a client has to give up when their bodies break.
+
+--cuts N cuts the first N bodies the host sends (of any file) as /_cuts/
+does, and --rate MBPS sends every body at no more than MBPS megabytes (10^6
+bytes) a second; both are for benchmarks. With --body-log, each body sent is
+logged there when it ends: time, client port, path, bytes sent.
 
 With --prefix-file, the prefixes that file holds (one line, such as
 /_stall/500000/) go before every request path for as long as it exists, so a
@@ -28,10 +46,13 @@ small HTML page; so does a path that tries to leave the root.
 
 Usage: package_host.py --root DIR --cert PEM --key PEM [--port N]
                        [--port-file FILE] [--log FILE] [--max-seconds S]
-                       [--prefix-file FILE]
+                       [--prefix-file FILE] [--rate MBPS] [--cuts N]
+                       [--body-log FILE]
 The port (0 = any free one) is written to --port-file once the socket listens.
 """
 import argparse
+import email.utils
+import re
 import http.server
 import os
 import select
@@ -61,6 +82,8 @@ class Behaviour:
         self.redirect_code = None
         self.silent = False
         self.stall_at = None
+        self.cuts = 0
+        self.ranges = True
         self.rest = "/"
 
 
@@ -72,18 +95,27 @@ def parse_behaviour(raw_path):
         head = parts[0]
         if head == "_nolength":
             behaviour.send_length = False
+            behaviour.ranges = False
             parts = parts[1:]
+        elif head == "_noranges":
+            behaviour.ranges = False
+            parts = parts[1:]
+        elif head == "_cuts" and len(parts) > 1 and parts[1].isdigit():
+            behaviour.cuts = int(parts[1])
+            parts = parts[2:]
         elif head == "_slow" and len(parts) > 1 and parts[1].isdigit():
             behaviour.slow_ms = int(parts[1])
             parts = parts[2:]
         elif head == "_cut" and len(parts) > 1 and parts[1].isdigit():
             behaviour.cut_at = int(parts[1])
+            behaviour.ranges = False
             parts = parts[2:]
         elif head == "_silent":
             behaviour.silent = True
             parts = parts[1:]
         elif head == "_stall" and len(parts) > 1 and parts[1].isdigit():
             behaviour.stall_at = int(parts[1])
+            behaviour.ranges = False
             parts = parts[2:]
         elif head == "_redirect" and len(parts) > 1 and parts[1] in ("301", "302", "303", "307", "308"):
             behaviour.redirect_code = int(parts[1])
@@ -103,12 +135,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         pass
 
     def log_request_line(self):
-        agent = self.headers.get("User-Agent", "")
-        line = "%.3f\t%d\t%s\t%s\t%s\n" % (time.time(), self.client_address[1], self.command,
-                                            self.path, agent)
-        with self.server.log_lock:
-            with open(self.server.log_path, "a", encoding="utf-8") as log:
-                log.write(line)
+        fields = [self.client_address[1], self.command, self.path,
+                  self.headers.get("User-Agent", "")]
+        if "Range" in self.headers:
+            fields += [self.headers.get("Range", ""), self.headers.get("If-Range", "")]
+        self.server.log(self.server.log_path, *fields)
 
     def do_HEAD(self):
         self.handle_get(send_body=False)
@@ -149,25 +180,74 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if send_body:
             self.wfile.write(body)
 
+    def requested_range(self, size, etag, last_modified):
+        """(first, last) of a Range request this version of the file answers,
+        None for the whole file, or "unsatisfiable"."""
+        match = re.fullmatch(r"bytes=(\d+)-(\d*)", self.headers.get("Range", "").strip())
+        if not match:
+            return None
+        validator = self.headers.get("If-Range")
+        if validator is not None and validator.strip() not in (etag, last_modified):
+            return None  # another version: the whole of this one
+        first = int(match.group(1))
+        last = int(match.group(2)) if match.group(2) else size - 1
+        if first >= size or last < first:
+            return "unsatisfiable"
+        return first, min(last, size - 1)
+
     def send_file(self, path, behaviour, send_body):
-        size = os.path.getsize(path)
-        self.send_response(200)
+        status = os.stat(path)
+        size = status.st_size
+        etag = '"%x-%x"' % (size, status.st_mtime_ns)
+        last_modified = email.utils.formatdate(status.st_mtime, usegmt=True)
+        wanted = self.requested_range(size, etag, last_modified) if behaviour.ranges else None
+        if wanted == "unsatisfiable":
+            self.send_response(416)
+            self.send_header("Content-Range", "bytes */%d" % size)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        first, last = wanted if wanted else (0, size - 1)
+        length = last - first + 1
+        self.send_response(206 if wanted else 200)
         self.send_header("Content-Type", "application/zip")
+        if behaviour.ranges:
+            self.send_header("Accept-Ranges", "bytes")
+            self.send_header("ETag", etag)
+            self.send_header("Last-Modified", last_modified)
+        if wanted:
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (first, last, size))
         if behaviour.send_length:
-            self.send_header("Content-Length", str(size))
+            self.send_header("Content-Length", str(length))
         else:
             self.send_header("Connection", "close")
             self.close_connection = True
         self.end_headers()
         if not send_body:
             return
-        limit = size
+        limit = length
         for stop in (behaviour.cut_at, behaviour.stall_at):
             if stop is not None:
                 limit = min(limit, stop)
-        piece = PIECE if behaviour.slow_ms else BLOCK
+        if self.server.take_cut(path, etag, behaviour.cuts):
+            limit = min(limit, size // 5)
+        sent = 0
+        try:
+            sent = self.send_bytes(path, first, limit, behaviour)
+        finally:
+            self.server.log(self.server.body_log_path, self.client_address[1], self.path, sent)
+        if limit < length and behaviour.stall_at is not None:
+            self.hold_open()
+        elif limit < length:
+            self.reset_connection()
+
+    def send_bytes(self, path, first, limit, behaviour):
+        """Sends limit bytes of the file from first on, paced as asked."""
+        piece = PIECE if behaviour.slow_ms or self.server.rate else BLOCK
+        started = time.monotonic()
+        sent = 0
         with open(path, "rb") as source:
-            sent = 0
+            source.seek(first)
             while sent < limit:
                 chunk = source.read(min(piece, limit - sent))
                 if not chunk:
@@ -177,11 +257,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 if behaviour.slow_ms and sent < limit:
                     self.wfile.flush()
                     time.sleep(behaviour.slow_ms / 1000.0)
+                if self.server.rate:
+                    ahead = sent / self.server.rate - (time.monotonic() - started)
+                    if ahead > 0:
+                        self.wfile.flush()
+                        time.sleep(ahead)
         self.wfile.flush()
-        if limit < size and behaviour.stall_at is not None:
-            self.hold_open()
-        elif limit < size:
-            self.reset_connection()
+        return sent
 
     def hold_open(self):
         """Sends nothing more and keeps the connection until the client closes it."""
@@ -215,13 +297,37 @@ class Handler(http.server.BaseHTTPRequestHandler):
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, address, root, log_path, context, prefix_file=None):
+    def __init__(self, address, root, log_path, context, prefix_file=None, rate=0, cuts=0,
+                 body_log_path=os.devnull):
         super().__init__(address, Handler)
         self.root = root
         self.prefix_file = prefix_file
         self.log_path = log_path
+        self.body_log_path = body_log_path
         self.log_lock = threading.Lock()
         self.context = context
+        self.rate = rate * 1000000
+        self.cuts_left = cuts
+        self.cuts_taken = {}  # (path, ETag): bodies of /_cuts/ cut so far
+
+    def log(self, path, *fields):
+        line = "%.3f\t%s\n" % (time.time(), "\t".join(str(f) for f in fields))
+        with self.log_lock:
+            with open(path, "a", encoding="utf-8") as log:
+                log.write(line)
+
+    def take_cut(self, path, etag, cuts):
+        """True when this body is to be cut: one of the first of --cuts, or of
+        the path's /_cuts/ for this version of the file."""
+        with self.log_lock:
+            if self.cuts_left > 0:
+                self.cuts_left -= 1
+                return True
+            taken = self.cuts_taken.get((path, etag), 0)
+            if taken < cuts:
+                self.cuts_taken[(path, etag)] = taken + 1
+                return True
+        return False
 
     def forced_prefix(self):
         """The prefixes of --prefix-file without their trailing "/", or ""."""
@@ -263,12 +369,19 @@ def main():
                         help="exit after this long (0: run until stopped)")
     parser.add_argument("--prefix-file",
                         help="while this file exists, its prefixes go before every request path")
+    parser.add_argument("--rate", type=float, default=0,
+                        help="send every body at no more than this many MB/s (0: unpaced)")
+    parser.add_argument("--cuts", type=int, default=0,
+                        help="cut the first N bodies after a fifth of the file each")
+    parser.add_argument("--body-log", default=os.devnull,
+                        help="log each body sent, with its length, here")
     args = parser.parse_args()
 
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(args.cert, args.key)
     stop_after(args.max_seconds)
-    server = Server(("127.0.0.1", args.port), args.root, args.log, context, args.prefix_file)
+    server = Server(("127.0.0.1", args.port), args.root, args.log, context, args.prefix_file,
+                    args.rate, args.cuts, args.body_log)
     port = server.server_address[1]
     if args.port_file:
         with open(args.port_file + ".tmp", "w") as out:

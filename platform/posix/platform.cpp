@@ -42,6 +42,11 @@ bool folder_exists(const std::string& path) {
     return ::stat(native_path(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool file_exists(const std::string& path) {
+    struct stat info;
+    return ::stat(native_path(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
 std::FILE* open_file(const std::string& path, const char* mode) {
     return std::fopen(native_path(path).c_str(), mode);
 }
@@ -250,7 +255,10 @@ std::uint64_t milliseconds_now() {
 }
 
 void set_window_text(WindowHandle, const std::string&) {}
-std::string window_text(WindowHandle, int) { return {}; }
+bool window_text_in_code_page(WindowHandle, int, std::string& text) {
+    text.clear();
+    return true;
+}
 void show_window(WindowHandle, int) {}
 void focus_text_field(WindowHandle) {}
 void invalidate_without_erase(WindowHandle, const Rect*) {}

@@ -53,6 +53,11 @@ bool folder_exists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool file_exists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 std::FILE* open_file(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
 }
@@ -487,11 +492,14 @@ std::string temp_folder() {
 }
 
 void drain_message_queue(WindowHandle dialog) {
+    // Taken and handed on as Unicode: typed characters reach the folder
+    // field whole, even those the ANSI code page has no form for, so that
+    // reading the field can tell them apart from a typed '?'.
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (dialog && IsDialogMessageA(dialog, &message)) continue;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (dialog && IsDialogMessageW(dialog, &message)) continue;
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
 }
 
@@ -503,12 +511,21 @@ void set_window_text(WindowHandle window, const std::string& text) {
     if (window) SetWindowTextA(window, text.c_str());
 }
 
-std::string window_text(WindowHandle window, int buffer_bytes) {
-    if (!window || buffer_bytes <= 0) return {};
-    std::vector<char> buffer(static_cast<size_t>(buffer_bytes), '\0');
-    GetWindowTextA(window, buffer.data(), buffer_bytes);
-    buffer.back() = '\0';
-    return buffer.data();
+bool window_text_in_code_page(WindowHandle window, int buffer_characters, std::string& text) {
+    text.clear();
+    if (!window || buffer_characters <= 0) return true;
+    std::vector<wchar_t> wide(static_cast<size_t>(buffer_characters), L'\0');
+    const int length = GetWindowTextW(window, wide.data(), buffer_characters);
+    if (length <= 0) return true;
+    // No look-alikes: a best-fit letter would name some other folder.
+    BOOL lost = FALSE;
+    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length,
+                                          nullptr, 0, nullptr, &lost);
+    if (bytes <= 0) return false;
+    text.resize(static_cast<size_t>(bytes));
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, &text[0], bytes,
+                        nullptr, &lost);
+    return !lost;
 }
 
 void show_window(WindowHandle window, int show_command) {

@@ -120,8 +120,9 @@ import .Luser32, ClientToScreen, 8
 import .Luser32, CreateWindowExA, 48
 import .Luser32, DefWindowProcA, 16
 import .Luser32, DisableProcessWindowsGhosting, 0
-import .Luser32, DispatchMessageA, 4
+import .Luser32, DispatchMessageW, 4
 import .Luser32, DrawTextA, 20
+import .Luser32, DrawTextW, 20
 import .Luser32, EndPaint, 8
 import .Luser32, FillRect, 12
 import .Luser32, FindWindowA, 8
@@ -134,10 +135,10 @@ import .Luser32, GetFocus, 0
 import .Luser32, GetLastActivePopup, 4
 import .Luser32, GetSystemMetrics, 4
 import .Luser32, GetWindowLongA, 8
-import .Luser32, GetWindowTextA, 12
+import .Luser32, GetWindowTextW, 12
 import .Luser32, InvalidateRect, 12
 import .Luser32, IsChild, 8
-import .Luser32, IsDialogMessageA, 8
+import .Luser32, IsDialogMessageW, 8
 import .Luser32, IsIconic, 4
 import .Luser32, IsRectEmpty, 4
 import .Luser32, IsWindowVisible, 4
@@ -145,7 +146,8 @@ import .Luser32, LoadCursorA, 8
 import .Luser32, LoadIconA, 8
 import .Luser32, LoadImageA, 24
 import .Luser32, MessageBoxA, 16
-import .Luser32, PeekMessageA, 20
+import .Luser32, MsgWaitForMultipleObjects, 20, 0, -1
+import .Luser32, PeekMessageW, 20
 import .Luser32, RegisterClassA, 4
 import .Luser32, ReleaseCapture, 0
 import .Luser32, ReleaseDC, 8
@@ -159,6 +161,7 @@ import .Luser32, SetWindowPos, 28
 import .Luser32, SetWindowRgn, 12
 import .Luser32, SetWindowTextA, 8
 import .Luser32, ShowWindow, 8
+import .Luser32, SystemParametersInfoA, 16
 import .Luser32, TrackMouseEvent, 4
 import .Luser32, TranslateMessage, 4
 import .Luser32, UpdateWindow, 4
@@ -172,3 +175,4 @@ import .Lwininet, InternetCrackUrlA, 16
 import .Lwininet, InternetOpenA, 20
 import .Lwininet, InternetReadFile, 16
 import .Lwininet, InternetSetOptionA, 16
+import .Lwininet, InternetSetStatusCallbackA, 8, 0, -1

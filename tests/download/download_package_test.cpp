@@ -8,9 +8,12 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "tests/download/local_package_host.h"
 #include "tests/download/system_proxy.h"
 #include "tests/download/test_windows.h"
@@ -169,18 +172,138 @@ TEST_F(DownloadPackage, RedirectsAreFollowed) {
     EXPECT_EQ(host.requests_for(case_path()).size(), 3u);
 }
 
+// A host that answers no ranges cannot be asked for the rest.
 TEST_F(DownloadPackage, BodyCutShortFailsAndKeepsThePartialFile) {
     const std::string body = package_bytes(one_million, 6);
     host.publish(case_path(), body);
 
-    EXPECT_FALSE(download(host.url("/_cut/500000" + case_path())));
+    for (const char* misbehaviour : {"/_cut/500000", "/_noranges/_cuts/1"}) {
+        SCOPED_TRACE(misbehaviour);
+        EXPECT_FALSE(download(host.url(misbehaviour + case_path())));
 
-    EXPECT_EQ(message, "The download failed.");
-    ASSERT_TRUE(file_exists(package_path));
-    EXPECT_TRUE(is_closed(package_path));
+        EXPECT_EQ(message, "The download failed.");
+        ASSERT_TRUE(file_exists(package_path));
+        EXPECT_TRUE(is_closed(package_path));
+        const std::string partial = read_file(package_path);
+        EXPECT_LT(partial.size(), body.size());
+        EXPECT_TRUE(body.compare(0, partial.size(), partial) == 0);
+        EXPECT_EQ(host.requests_for(misbehaviour + case_path()).size(), 1u);
+    }
+}
+
+// Rebuilds the package from the blocks it is handed, as an extraction that
+// runs behind the download sees it; refuses the block that reaches
+// refuse_at.
+class RecordingConsumer : public BlockConsumer {
+public:
+    bool take_block(std::uint64_t offset, const char* bytes, std::size_t size,
+                    std::string& error_message) override {
+        if (offset != package.size()) gaps = true;
+        package.append(bytes, size);
+        if (package.size() < refuse_at) return true;
+        error_message = "The package is damaged.";
+        return false;
+    }
+    bool start_over(std::string&) override {
+        package.clear();
+        ++start_overs;
+        return true;
+    }
+    std::string package;
+    std::size_t refuse_at = SIZE_MAX;
+    bool gaps = false;
+    int start_overs = 0;
+};
+
+// The first body is cut after a fifth: the rest is asked for with a range
+// and the version's ETag, and the file and the consumer continue where they
+// stopped, while the status says so.
+TEST_F(DownloadPackage, ABrokenBodyIsResumedWhereItStopped) {
+    const std::string body = package_bytes(one_million, 11);
+    host.publish(case_path(), body);
+    platform::File file(platform::create_new_file(package_path));
+    RecordingConsumer consumer;
+    download_test::UserAtTheWindow user(window, 50, 1000);
+    std::vector<std::string> headlines;
+    // The first headline, and the wait to reconnect (which lasts a second).
+    user.on_tick = [&] {
+        const bool first = headlines.empty() && !window.headline.empty();
+        const bool waiting = window.headline == "Connection lost. Reconnecting..." &&
+                             headlines.back() != window.headline;
+        if (first || (!headlines.empty() && waiting)) headlines.push_back(window.headline);
+    };
+
+    ASSERT_TRUE(download_package(host.url("/_cuts/1" + case_path()), package_path, file.get(),
+                                 &consumer, report, message))
+        << message;
+
+    file.reset();
+    EXPECT_TRUE(read_file(package_path) == body);
+    EXPECT_TRUE(consumer.package == body);
+    EXPECT_FALSE(consumer.gaps);
+    EXPECT_EQ(consumer.start_overs, 0);
+    EXPECT_EQ(bar.shown_position(), 50);
+    // The resumed body may end before the next tick: the last headline is
+    // read once the download is over.
+    headlines.push_back(window.headline);
+    EXPECT_EQ(headlines, (std::vector<std::string>{"Downloading Quellmark...",
+                                                   "Connection lost. Reconnecting...",
+                                                   "Downloading Quellmark..."}));
+    const auto requests = host.requests_for("/_cuts/1" + case_path());
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].range, "");
+    // From the first byte missing: at most the fifth that was sent.
+    ASSERT_EQ(requests[1].range.rfind("bytes=", 0), 0u);
+    const unsigned long resumed_at = std::stoul(requests[1].range.substr(6));
+    EXPECT_GT(resumed_at, 0u);
+    EXPECT_LE(resumed_at, 200000u);
+    EXPECT_EQ(requests[1].range, "bytes=" + std::to_string(resumed_at) + "-");
+    EXPECT_EQ(requests[1].if_range.front(), '"');  // an ETag, not a date
+}
+
+// The package is replaced on the host while the setup waits to reconnect:
+// the host answers the range with the whole new package, and the download
+// starts over, file and consumer alike.
+TEST_F(DownloadPackage, APackageReplacedAfterABreakIsFetchedAnew) {
+    host.publish(case_path(), package_bytes(one_million, 12));
+    const std::string replacement = package_bytes(700000, 13);
+    platform::File file(platform::create_new_file(package_path));
+    RecordingConsumer consumer;
+    download_test::UserAtTheWindow user(window, 50, 1000);
+    user.on_tick = [&] {
+        if (window.headline == "Connection lost. Reconnecting..." && consumer.start_overs == 0)
+            host.publish(case_path(), replacement);
+    };
+
+    ASSERT_TRUE(download_package(host.url("/_cuts/1" + case_path()), package_path, file.get(),
+                                 &consumer, report, message))
+        << message;
+
+    file.reset();
+    EXPECT_TRUE(read_file(package_path) == replacement);
+    EXPECT_TRUE(consumer.package == replacement);
+    EXPECT_GE(consumer.start_overs, 1);
+    EXPECT_EQ(bar.shown_position(), 50);
+}
+
+// A consumer that finds the package damaged stops the download at once with
+// its own message; what arrived stays in the file.
+TEST_F(DownloadPackage, AConsumerThatRefusesABlockStopsTheDownload) {
+    const std::string body = package_bytes(one_million, 14);
+    host.publish(case_path(), body);
+    platform::File file(platform::create_new_file(package_path));
+    RecordingConsumer consumer;
+    consumer.refuse_at = 300000;
+
+    EXPECT_FALSE(download_package(host.url(case_path()), package_path, file.get(), &consumer,
+                                  report, message));
+
+    file.reset();
+    EXPECT_EQ(message, "The package is damaged.");
     const std::string partial = read_file(package_path);
-    EXPECT_LT(partial.size(), body.size());
+    EXPECT_EQ(partial.size(), consumer.package.size());
     EXPECT_TRUE(body.compare(0, partial.size(), partial) == 0);
+    EXPECT_LT(partial.size(), body.size());
 }
 
 TEST_F(DownloadPackage, CertificateFromAnUntrustedAuthorityIsRefused) {
@@ -256,13 +379,29 @@ TEST_F(DownloadPackage, CancelBeforeTheFirstReadDeletesTheFile) {
 
     EXPECT_EQ(message, "Setup was cancelled.");
     EXPECT_FALSE(file_exists(package_path));
-    EXPECT_EQ(window.headline, "Downloading Quellmark...");
+    // Read while the request waited for its answer: nothing was shown.
+    EXPECT_EQ(window.headline, "");
     EXPECT_TRUE(bar.positions().empty());
+}
+
+// The host takes the request and never answers: a Cancel ends the wait at
+// once, not when the 30 s limit runs out.
+TEST_F(DownloadPackage, CancelWhileTheHostIsSilentEndsTheWaitAtOnce) {
+    host.publish(case_path(), package_bytes(1000, 15));
+    download_test::UserAtTheWindow user(window, 50, 10);
+    const DWORD started = GetTickCount();
+
+    EXPECT_FALSE(download(host.url("/_silent" + case_path())));
+
+    EXPECT_LT(GetTickCount() - started, 5000u);
+    EXPECT_EQ(message, "Setup was cancelled.");
+    EXPECT_GE(user.ticks(), 10);
+    EXPECT_FALSE(file_exists(package_path));
 }
 
 TEST_F(DownloadPackage, CancelDuringTheTransferStopsAtTheNextBlockAndDeletesTheFile) {
     host.publish(case_path(), package_bytes(one_million, 10));
-    download_test::UserAtTheWindow user(window, 100, 3);
+    download_test::UserAtTheWindow user(window, 100, 3, "Downloading Quellmark...");
 
     EXPECT_FALSE(download(host.url("/_slow/20" + case_path())));
 

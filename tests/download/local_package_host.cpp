@@ -85,12 +85,13 @@ void LocalPackageHost::publish(const std::string& path, const std::string& bytes
 }
 
 std::vector<LoggedRequest> LocalPackageHost::requests_for(const std::string& path) const {
-    // time, client port, method, path, User-Agent
+    // time, client port, method, path, User-Agent[, Range, If-Range]
     std::vector<LoggedRequest> requests;
-    for (const auto& fields : log_lines(state_ + "\\host.log")) {
+    for (auto fields : log_lines(state_ + "\\host.log")) {
         if (fields.size() < 4 || fields[3] != path) continue;
-        requests.push_back({std::stoi(fields[1]), fields[2], fields[3],
-                            fields.size() > 4 ? fields[4] : std::string()});
+        fields.resize(7);
+        requests.push_back(
+            {std::stoi(fields[1]), fields[2], fields[3], fields[4], fields[5], fields[6]});
     }
     return requests;
 }

@@ -12,6 +12,8 @@ struct LoggedRequest {
     std::string method;
     std::string path;
     std::string user_agent;
+    std::string range;     // the Range header, empty when none
+    std::string if_range;  // the If-Range header, empty when none
 };
 
 class LocalPackageHost {

@@ -1,5 +1,7 @@
 #include "tests/download/test_windows.h"
 
+#include <utility>
+
 #include <commctrl.h>
 
 namespace download_test {
@@ -31,8 +33,10 @@ LRESULT CALLBACK RecordingProgressBar::procedure(HWND window, UINT message, WPAR
 }
 
 UserAtTheWindow::UserAtTheWindow(SetupWindow& window, UINT tick_milliseconds,
-                                 int cancel_after_ticks)
-    : window_(window), cancel_after_ticks_(cancel_after_ticks) {
+                                 int cancel_after_ticks, std::string counting_from)
+    : window_(window),
+      cancel_after_ticks_(cancel_after_ticks),
+      counting_from_(std::move(counting_from)) {
     static const ATOM window_class = [] {
         WNDCLASSA description = {};
         description.lpfnWndProc = &procedure;
@@ -55,6 +59,9 @@ LRESULT CALLBACK UserAtTheWindow::procedure(HWND window, UINT message, WPARAM wp
                                             LPARAM lparam) {
     auto* self = reinterpret_cast<UserAtTheWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (message == WM_TIMER && self) {
+        if (self->on_tick) self->on_tick();
+        if (!self->counting_from_.empty() && self->window_.headline != self->counting_from_)
+            return 0;
         if (++self->ticks_ == self->cancel_after_ticks_) self->window_.cancel_requested = true;
         return 0;
     }

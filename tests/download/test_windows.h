@@ -2,6 +2,8 @@
 // Real windows that stand in for the setup window's parts during a download.
 #include <windows.h>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "ui/setup_window.h"
@@ -34,20 +36,25 @@ private:
 // drains the queue, and after a number of ticks it presses Cancel, that is,
 // sets the window's cancel_requested. Ticks only arrive when the queue is
 // drained, so they also count that the download keeps the window alive.
+// With counting_from, only ticks while the window's headline reads that
+// count: the user waits for the step to show. Each tick first runs on_tick.
 class UserAtTheWindow {
 public:
-    UserAtTheWindow(SetupWindow& window, UINT tick_milliseconds, int cancel_after_ticks);
+    UserAtTheWindow(SetupWindow& window, UINT tick_milliseconds, int cancel_after_ticks,
+                    std::string counting_from = "");
     ~UserAtTheWindow();
     UserAtTheWindow(const UserAtTheWindow&) = delete;
     UserAtTheWindow& operator=(const UserAtTheWindow&) = delete;
 
     int ticks() const { return ticks_; }
+    std::function<void()> on_tick;
 
 private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
     SetupWindow& window_;
     int cancel_after_ticks_;
+    std::string counting_from_;
     int ticks_ = 0;
     HWND timer_window_ = nullptr;
 };

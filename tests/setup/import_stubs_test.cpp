@@ -61,6 +61,9 @@ int main() {
            reinterpret_cast<unsigned long>(InternetOpenA("x", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                                                         nullptr, 0)),
            0);
+    expect("InternetSetStatusCallbackA",
+           reinterpret_cast<unsigned long>(InternetSetStatusCallbackA(nullptr, nullptr)),
+           reinterpret_cast<unsigned long>(INTERNET_INVALID_STATUS_CALLBACK));
     DWORD size = 0;
     expect("HttpQueryInfoA", HttpQueryInfoA(nullptr, HTTP_QUERY_CONTENT_LENGTH, nullptr, &size, nullptr),
            FALSE);

@@ -221,20 +221,23 @@ TEST_F(InstallSequence, CancelledExtractionShowsNoBoxAndRemovesThePackage) {
 
 TEST_F(InstallSequence, SuccessRunsEveryStepInOrderAndDeletesThePackage) {
     script.extracted = {"bin\\client\\Qm_client.exe", "data\\a.pak"};
+    script.earlier_manifest = {"data\\old.pak"};
     // The free-space check of the extraction counts the uninstaller copy.
     script.uninstaller_bytes = 1234567;
     EXPECT_EQ(run_install(), 0);
+    // The earlier list is read before the extraction could replace it.
     EXPECT_EQ(steps_after_start(),
               (std::vector<std::string>{
                   "enter_install_mode",
                   "status Preparing install folder... | " + script.typed_folder, "download",
-                  "extract", "status Preparing uninstaller... | ", "install_uninstaller",
+                  "read_manifest", "extract", "status Preparing uninstaller... | ", "install_uninstaller",
                   "write_manifest", "status Creating shortcuts... | ", "create_shortcuts",
                   "register_uninstall_entry", "finish", "window released"}));
     ASSERT_EQ(journal.boxes.size(), 1u);
     EXPECT_EQ(journal.boxes[0].message, "Quellmark was installed successfully.");
     EXPECT_TRUE(journal.boxes[0].success);
-    EXPECT_EQ(journal.manifest_entries, 2u);
+    EXPECT_EQ(journal.manifest, (std::vector<InstalledFile>{"bin\\client\\Qm_client.exe",
+                                                            "data\\a.pak", "data\\old.pak"}));
     EXPECT_EQ(journal.extract_extra_bytes, script.uninstaller_bytes);
     for (const std::string& folder : journal.record_folders) EXPECT_EQ(folder, script.typed_folder);
     EXPECT_EQ(journal.extracted_package_bytes, package_bytes);

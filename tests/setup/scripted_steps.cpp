@@ -1,6 +1,7 @@
 #include "tests/setup/scripted_steps.h"
 
 #include "download/download_package.h"
+#include "records/earlier_install.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
 #include "ui/setup_window.h"
@@ -102,9 +103,25 @@ std::uint64_t uninstaller_size() { return script.uninstaller_bytes; }
 bool write_manifest(const InstallFolder& install_folder, const std::vector<InstalledFile>& files) {
     journal.calls.push_back("write_manifest");
     journal.record_folders.push_back(install_folder.path);
-    journal.manifest_entries = files.size();
+    journal.manifest = files;
     return !script.manifest_fails;
 }
+
+bool read_manifest(const std::string&, std::vector<std::string>& paths) {
+    journal.calls.push_back("read_manifest");
+    paths.insert(paths.end(), script.earlier_manifest.begin(), script.earlier_manifest.end());
+    return !script.earlier_manifest.empty();
+}
+
+// What the records keep of the earlier list is theirs to test; the sequence
+// must only hand it over.
+void keep_earlier_files(const std::string&, const std::vector<std::string>& earlier_lines,
+                        std::vector<InstalledFile>& files) {
+    files.insert(files.end(), earlier_lines.begin(), earlier_lines.end());
+}
+
+// No earlier install: the real registry is the end-to-end test's.
+std::string earlier_install_folder() { return {}; }
 
 void create_shortcuts(const std::string& install_folder) {
     journal.calls.push_back("create_shortcuts");

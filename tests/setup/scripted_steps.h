@@ -9,6 +9,8 @@
 #include "zip/installed_file.h"
 
 struct StepScript {
+    // The install folder's manifest before the run; none when empty.
+    std::vector<std::string> earlier_manifest;
     bool window_created = true;
     bool start_pressed = true;
     // Typed and refused, one per press of Install, before typed_folder.
@@ -43,7 +45,7 @@ struct StepJournal {
     bool extract_folder_was_open = false;
     std::uint64_t extract_extra_bytes = 0;
     std::vector<std::string> record_folders;
-    size_t manifest_entries = 0;
+    std::vector<InstalledFile> manifest;
 };
 
 // What the stand-in download writes into the package it is handed.

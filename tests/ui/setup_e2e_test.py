@@ -10,7 +10,9 @@ could plant for the elevated setup (links, made from outside: a Unix
 symbolic link in drive_c is a reparse point to Wine's programs) or swap
 while the package downloads, a reinstall
 before the restart, two installs side by side, and failure paths: an unsafe
-entry, a host that never answers, a body that stalls.
+entry, a host that never answers (and a Cancel while it is silent), a body
+that stalls, one that breaks and is picked up where it stopped, and a package
+replaced on the host after a break.
 
 Usage: setup_e2e_test.py SETUP_EXE PROBE_EXE PREFIX_TOOL BASE_URL WORK_DIR [Test.name ...]
 
@@ -215,14 +217,15 @@ class SetupEndToEnd(unittest.TestCase):
         self.runs.append(run)
         return run
 
-    def install_by_clicks(self, folder=None, second_copy=False):
+    def install_by_clicks(self, folder=None, second_copy=False, proposed=FOLDER):
         """Install (into folder, typed in, when given), then OK on the final
-        box: (box text, exit code). With second_copy, another copy is started
-        first, while the window is minimized: it must bring the window back
-        and leave without a trace."""
+        box: (box text, exit code). The ready page must propose the folder
+        proposed. With second_copy, another copy is started first, while the
+        window is minimized: it must bring the window back and leave without
+        a trace."""
         setup = self.start(SETUP_EXE)
         self.assertTrue(setup.wait_for_window(), "the setup window did not appear")
-        self.assertEqual(setup.probe("text", "1004"), FOLDER)
+        self.assertEqual(setup.probe("text", "1004"), proposed)
         if folder:
             self.assertIsNotNone(setup.probe("settext", "1004", folder))
             self.assertEqual(setup.probe("text", "1004"), folder)
@@ -457,19 +460,42 @@ class SetupEndToEnd(unittest.TestCase):
 
     def test_two_installs_each_uninstaller_removes_only_its_own(self):
         files = self.make_package()
-        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
         self.assertEqual(self.install_by_clicks(SECOND_FOLDER), (SUCCESS, 0))
+        # The second setup finds the first install; the person installs elsewhere anyway.
+        self.assertEqual(self.install_by_clicks(FOLDER, proposed=SECOND_FOLDER), (SUCCESS, 0))
 
-        self.uninstall_by_clicks(FOLDER + "\\QuellmarkUninstall.exe")
-        self.assert_removed(files, FOLDER)
-        self.assertEqual(registry_values().get("InstallLocation"), SECOND_FOLDER)
+        self.uninstall_by_clicks(SECOND_FOLDER + "\\QuellmarkUninstall.exe")
+        self.assert_removed(files, SECOND_FOLDER)
+        self.assertEqual(registry_values().get("InstallLocation"), FOLDER)
         self.assertEqual(len(shortcuts()), 2)
-        self.assert_installed(files, SECOND_FOLDER)
+        self.assert_installed(files, FOLDER)
 
         self.uninstall_by_clicks()
-        self.assert_removed(files, SECOND_FOLDER)
+        self.assert_removed(files, FOLDER)
         self.assertEqual(registry_values(), {})
         self.assertEqual(shortcuts(), [])
+
+    def test_a_reinstall_from_a_smaller_package_leaves_no_game_file_after_the_uninstall(self):
+        files = self.make_package()
+        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
+        write(FOLDER + "\\data\\saves\\world.sav", b"the player's own")
+        # One file of the first install is already gone again.
+        gone = files[-1][0].replace("/", "\\")
+        os.remove(in_prefix(FOLDER + "\\" + gone))
+        smaller = self.make_package("--files", "200")
+        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
+
+        with open(in_prefix(FOLDER + "\\installed-files.txt"), "rb") as lines:
+            manifest = lines.read().decode().split("\r\n")
+        new_lines = [name.replace("/", "\\") for name, _ in smaller]
+        self.assertEqual(manifest[:len(new_lines)], new_lines)
+        self.assertEqual(sorted(manifest[len(new_lines):]),
+                         sorted({name.replace("/", "\\") for name, _ in files} - set(new_lines)
+                                - {gone} | {""}))
+
+        self.uninstall_by_clicks()
+        self.assert_removed(files + smaller, FOLDER)
+        self.assertEqual(read(FOLDER + "\\data\\saves\\world.sav"), b"the player's own")
 
     def test_a_host_that_never_answers_fails_within_the_limit(self):
         # A folder too long for the detail line: while the request waits it
@@ -515,6 +541,63 @@ class SetupEndToEnd(unittest.TestCase):
         self.assertLess(time.time() - started, STALL_LIMIT_SECONDS)
         self.assertEqual(setup.wait_exit(10), 1)
         self.assertEqual(self.package_in_temp(), [], "the cancelled download was kept")
+
+    def test_a_cancel_while_the_host_is_silent_ends_at_once(self):
+        setup, _ = self.start_stalled_install("/_silent/")
+        time.sleep(3)  # the request waits for an answer that never comes
+        pressed = time.time()
+        setup.key("Escape")
+        text, _ = setup.wait_for_box(timeout=10)
+        self.assertIsNone(text, "a box appeared after the cancel")
+        self.assertEqual(setup.wait_exit(STALL_LIMIT_SECONDS), 1)
+        # Not held until the 30 s limit runs out.
+        self.assertLess(time.time() - pressed, 15)
+        self.assertEqual(self.package_in_temp(), [], "the cancelled download was kept")
+
+    def test_a_body_broken_once_is_resumed_and_installs(self):
+        files = self.make_package()
+        self.misbehave("/_cuts/1/")
+        open(os.path.join(self.state, "host.log"), "w").close()
+        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
+        self.assert_installed(files, FOLDER)
+        with open(os.path.join(self.state, "host.log")) as log:
+            requests = [line.rstrip("\n").split("\t") for line in log]
+        self.assertEqual(len(requests), 2)
+        self.assertTrue(re.fullmatch(r"bytes=[1-9][0-9]*-", requests[1][5]), requests[1])
+        self.assertTrue(requests[1][6].startswith('"'), "the range named no ETag")
+        self.assertEqual(self.package_in_temp(), [])
+        self.uninstall_by_clicks()
+        self.assert_removed(files, FOLDER)
+
+    def test_a_package_replaced_after_a_break_is_fetched_anew(self):
+        replacement = self.package + ".new"
+        self.addCleanup(lambda: os.path.exists(replacement) and os.remove(replacement))
+        subprocess.run([sys.executable, os.path.join(TOOLS, "make_sample_package.py"), replacement,
+                        "--files", "250"], check=True)
+        with zipfile.ZipFile(replacement) as package:
+            files = [(e.filename, package.read(e)) for e in package.infolist() if not e.is_dir()]
+        bodies = os.path.join(self.state, "bodies.log")
+        open(bodies, "w").close()
+        setup, started = self.start_stalled_install("/_cuts/1/")
+        # The first body has been cut; the setup notices, waits a second and
+        # asks for the rest of a package that is no longer there.
+        while os.path.getsize(bodies) == 0 and time.time() - started < STALL_LIMIT_SECONDS:
+            time.sleep(0.05)
+        with zipfile.ZipFile(self.package) as package:
+            older_only = {e.filename for e in package.infolist() if not e.is_dir()} - \
+                {name for name, _ in files}
+        self.assertTrue(older_only)
+        os.replace(replacement, self.package)
+        text, ok = setup.wait_for_box(timeout=300)
+        self.assertEqual(text, SUCCESS)
+        gui.click(*ok)
+        self.assertEqual(setup.wait_exit(60), 0)
+        self.assert_installed(files, FOLDER)
+        for name in older_only:
+            self.assertFalse(os.path.exists(in_prefix(FOLDER + "\\" + name.replace("/", "\\"))),
+                             name)
+        self.uninstall_by_clicks()
+        self.assert_removed(files, FOLDER)
 
     @staticmethod
     def window_rect(setup, rect):

@@ -1,0 +1,147 @@
+#include "download/async_request.h"
+
+namespace async_internet {
+namespace {
+
+// Short enough that a Cancel or a drag is served within a tenth of a second
+// even while the host says nothing.
+constexpr DWORD slice_milliseconds = 25;
+
+}  // namespace
+
+// What a request shares with WinInet's thread: the completion it waits for,
+// and the buffers a pending call writes to. Counted: one reference is the
+// request's, and one belongs to each call that may still complete, so a
+// call that completes after a Cancel closed the request writes to memory
+// that is still there.
+struct Request::Shared {
+    volatile LONG references = 1;
+    volatile LONG call_pending = 0;
+    HANDLE completed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    DWORD error = ERROR_SUCCESS;
+    DWORD bytes_read = 0;
+    std::string headers;
+    char block[block_bytes];
+
+    void release() {
+        if (InterlockedDecrement(&references) != 0) return;
+        if (completed) CloseHandle(completed);
+        delete this;
+    }
+};
+
+namespace {
+
+// Runs on WinInet's thread. It only records the completion and wakes the
+// waiting thread; everything else happens there.
+void CALLBACK on_status(HINTERNET, DWORD_PTR context, DWORD status, LPVOID information, DWORD) {
+    if (status != INTERNET_STATUS_REQUEST_COMPLETE || context == 0 || !information) return;
+    auto* const shared = reinterpret_cast<Request::Shared*>(context);
+    if (InterlockedExchange(&shared->call_pending, 0) != 1) return;
+    shared->error = static_cast<const INTERNET_ASYNC_RESULT*>(information)->dwError;
+    SetEvent(shared->completed);
+    shared->release();
+}
+
+}  // namespace
+
+HINTERNET open_session(const char* user_agent) {
+    HINTERNET session =
+        InternetOpenA(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
+    if (!session) return nullptr;
+    if (InternetSetStatusCallbackA(session, on_status) == INTERNET_INVALID_STATUS_CALLBACK) {
+        InternetCloseHandle(session);
+        return nullptr;
+    }
+    return session;
+}
+
+Result wait_responsively(HANDLE event, DWORD milliseconds, StepReport& report, bool* timed_out) {
+    const DWORD started = GetTickCount();
+    for (;;) {
+        const DWORD waited = GetTickCount() - started;
+        const DWORD slice = milliseconds - (waited < milliseconds ? waited : milliseconds);
+        const DWORD outcome = MsgWaitForMultipleObjects(event ? 1 : 0, &event, FALSE,
+                                                        slice < slice_milliseconds ? slice
+                                                                                   : slice_milliseconds,
+                                                        QS_ALLINPUT);
+        if (event && outcome == WAIT_OBJECT_0) {
+            if (timed_out) *timed_out = false;
+            return Result::done;
+        }
+        report.process_pending_messages();
+        if (report.cancel_requested()) return Result::cancelled;
+        if (GetTickCount() - started >= milliseconds) {
+            if (timed_out) *timed_out = true;
+            return Result::done;
+        }
+    }
+}
+
+template <typename Call>
+Result Request::run(Call call, StepReport& report) {
+    InterlockedIncrement(&shared_->references);
+    InterlockedExchange(&shared_->call_pending, 1);
+    const BOOL finished = call();
+    const DWORD error = finished ? ERROR_SUCCESS : GetLastError();
+    if (finished || error != ERROR_IO_PENDING) {
+        // No completion will follow unless one already came.
+        if (InterlockedExchange(&shared_->call_pending, 0) == 1) shared_->release();
+        else ResetEvent(shared_->completed);
+        return finished ? Result::done : Result::failed;
+    }
+    bool timed_out = false;
+    const Result waited = wait_responsively(shared_->completed, limit_, report, &timed_out);
+    if (waited == Result::cancelled) return waited;
+    if (timed_out) return Result::failed;
+    return shared_->error == ERROR_SUCCESS ? Result::done : Result::failed;
+}
+
+Result Request::send(HINTERNET connection, const std::string& object, DWORD flags,
+                     const std::string& headers, StepReport& report) {
+    close();
+    shared_ = new Shared;
+    if (!shared_->completed) return Result::failed;
+    shared_->headers = headers;
+    request_ = HttpOpenRequestA(connection, "GET", object.c_str(), nullptr, nullptr, nullptr, flags,
+                                reinterpret_cast<DWORD_PTR>(shared_));
+    if (!request_) return Result::failed;
+    // Some WinInet implementations give a request none of the limits of the
+    // handles above it.
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        DWORD timeout = limit_;
+        InternetSetOptionA(request_, option, &timeout, sizeof timeout);
+    }
+    Shared* const shared = shared_;
+    return run(
+        [&] {
+            return HttpSendRequestA(request_,
+                                    shared->headers.empty() ? nullptr : shared->headers.c_str(),
+                                    static_cast<DWORD>(shared->headers.size()), nullptr, 0);
+        },
+        report);
+}
+
+Result Request::read(DWORD& size, StepReport& report) {
+    shared_->bytes_read = 0;
+    Shared* const shared = shared_;
+    const Result result = run(
+        [&] {
+            return InternetReadFile(request_, shared->block, block_bytes, &shared->bytes_read);
+        },
+        report);
+    size = result == Result::done ? shared_->bytes_read : 0;
+    return result;
+}
+
+const char* Request::block() const { return shared_->block; }
+
+void Request::close() {
+    if (request_) InternetCloseHandle(request_);
+    request_ = nullptr;
+    if (shared_) shared_->release();
+    shared_ = nullptr;
+}
+
+}  // namespace async_internet

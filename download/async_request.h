@@ -1,0 +1,64 @@
+#pragma once
+// One HTTP request in WinInet's asynchronous mode, waited for on the calling
+// thread without ever blocking it for long: the wait runs in short slices,
+// and between them the window's queue is drained and the person's Cancel is
+// read. A call that does not complete within its limit counts as failed.
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdint>
+#include <string>
+
+#include "report/step_report.h"
+
+namespace async_internet {
+
+enum class Result { done, failed, cancelled };
+
+constexpr DWORD block_bytes = 65536;
+
+// The root handle of an asynchronous session, with the status callback that
+// every request below it reports to; null when WinInet cannot give one.
+HINTERNET open_session(const char* user_agent);
+
+// Waits up to milliseconds for event (null: only the time), draining the
+// window's queue every slice. done when the event came or the time ran out
+// (timed_out tells which), cancelled as soon as the person cancels.
+Result wait_responsively(HANDLE event, DWORD milliseconds, StepReport& report,
+                         bool* timed_out = nullptr);
+
+class Request {
+public:
+    // limit_milliseconds bounds every call: a send until its answer's
+    // headers, a read until its block.
+    explicit Request(DWORD limit_milliseconds) : limit_(limit_milliseconds) {}
+    ~Request() { close(); }
+    Request(const Request&) = delete;
+    Request& operator=(const Request&) = delete;
+
+    // Opens a GET of object on connection and sends it with headers (CRLF
+    // terminated lines, may be empty).
+    Result send(HINTERNET connection, const std::string& object, DWORD flags,
+                const std::string& headers, StepReport& report);
+    // Reads the next block of the body; size 0 is its end.
+    Result read(DWORD& size, StepReport& report);
+    const char* block() const;
+    HINTERNET handle() const { return request_; }
+
+    // Closes the request. A call still pending may complete later on
+    // WinInet's own thread: what it writes to stays alive until then.
+    void close();
+
+    // What a request shares with WinInet's thread (async_request.cpp).
+    struct Shared;
+
+private:
+    template <typename Call>
+    Result run(Call call, StepReport& report);
+
+    DWORD limit_;
+    HINTERNET request_ = nullptr;
+    Shared* shared_ = nullptr;
+};
+
+}  // namespace async_internet
