@@ -32,7 +32,7 @@ std::string native_path(const std::string& path) {
 }
 }  // namespace
 
-FolderResult create_folder(const std::string& path) {
+FolderResult create_folder(const std::string& path, void*) {
     if (::mkdir(native_path(path).c_str(), 0777) == 0) return FolderResult::created;
     return errno == EEXIST ? FolderResult::already_exists : FolderResult::failed;
 }
@@ -40,6 +40,11 @@ FolderResult create_folder(const std::string& path) {
 bool folder_exists(const std::string& path) {
     struct stat info;
     return ::stat(native_path(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool names_non_folder(const std::string& path) {
+    struct stat info;
+    return ::stat(native_path(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 std::FILE* open_file(const std::string& path, const char* mode) {

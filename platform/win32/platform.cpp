@@ -12,8 +12,10 @@ extern "C" __declspec(dllimport) BOOLEAN WINAPI SystemFunction036(PVOID buffer, 
 
 namespace platform {
 
-FolderResult create_folder(const std::string& path) {
-    if (CreateDirectoryA(path.c_str(), nullptr)) return FolderResult::created;
+FolderResult create_folder(const std::string& path, void* security_attributes) {
+    if (CreateDirectoryA(path.c_str(), static_cast<SECURITY_ATTRIBUTES*>(security_attributes))) {
+        return FolderResult::created;
+    }
     return GetLastError() == ERROR_ALREADY_EXISTS ? FolderResult::already_exists
                                                   : FolderResult::failed;
 }
@@ -21,6 +23,11 @@ FolderResult create_folder(const std::string& path) {
 bool folder_exists(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool names_non_folder(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 std::FILE* open_file(const std::string& path, const char* mode) {
