@@ -120,10 +120,11 @@ private:
     [[maybe_unused]] Built* built_ = nullptr;  // unused off Windows
 };
 
-// Gives an open folder the install folder's owner and protected access list.
-// folder is the open handle (a HANDLE, opened with WRITE_DAC and WRITE_OWNER)
-// on Windows; elsewhere nothing is done and the answer is true.
-bool protect_install_folder(void* folder);
+// Gives an open folder the install folder's owner and protected access list;
+// what is below it inherits from that list. folder is the native handle: on
+// Windows a HANDLE opened with WRITE_DAC and WRITE_OWNER access; elsewhere
+// nothing is done and the answer is true.
+bool protect_install_folder(std::intptr_t folder);
 
 // The user's temporary folder as the system reports it (with its trailing
 // separator), or empty when it is not reported or does not fit 260 bytes.

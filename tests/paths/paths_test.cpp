@@ -122,7 +122,7 @@ TEST(CreateDirectoryTree, MakesNewFoldersWithTheAccessListGiven) {
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     ASSERT_NE(folder, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(platform::protect_install_folder(folder));
+    EXPECT_TRUE(platform::protect_install_folder(reinterpret_cast<std::intptr_t>(folder)));
     CloseHandle(folder);
 #endif
 }
