@@ -72,6 +72,11 @@ std::string parent_folder(const std::string& path) {
     return last == std::string::npos ? std::string() : path.substr(0, last);
 }
 
+std::string final_component(const std::string& path) {
+    const size_t last = last_separator(path);
+    return last == std::string::npos ? path : path.substr(last + 1);
+}
+
 bool is_safe_relative_path(const std::string& path) {
     if (path.empty()) return false;
     if (is_separator(path[0])) return false;

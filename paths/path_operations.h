@@ -15,6 +15,9 @@ std::string join_path(const std::string& folder, const std::string& name);
 // is 0x5C never counts as a separator (here or in any operation below).
 std::string parent_folder(const std::string& path);
 
+// Everything after the last '\' or '/'; the whole path when there is none.
+std::string final_component(const std::string& path);
+
 // True when path may be joined to the install folder: not empty, not rooted,
 // no colon anywhere, no doubled separator, and no empty, ".", ".." or device
 // name component. Both separators count; the caller's text is never changed.

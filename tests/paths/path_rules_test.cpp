@@ -47,6 +47,8 @@ TEST(ParentFolder, CutsAtTheLastSeparatorOfEitherKind) {
     EXPECT_EQ(parent_folder("a\\b\\"), "a\\b");
     EXPECT_EQ(parent_folder("C:\\"), "C:");
     EXPECT_EQ(parent_folder("a/b\\c/d"), "a/b\\c");
+    EXPECT_EQ(final_component("a/b\\c/d"), "d");
+    EXPECT_EQ(final_component("a.dat"), "a.dat");
 }
 
 TEST(ReadFolderText, AcceptsFullPathsTrimmedOfBlanksAndNamesTheirRoot) {
