@@ -77,7 +77,7 @@ std::string chain_problem(const std::string& folder, const std::string& root) {
                    instead("a folder path without it");
         }
         const std::string prefix = folder.substr(0, position + length);
-        if (platform::names_non_folder(prefix)) {
+        if (platform::file_exists(prefix)) {
             return "\"" + prefix + "\" is a file, not a folder." +
                    instead("the path of a folder");
         }

@@ -28,9 +28,8 @@ FolderResult create_folder(const std::string& path, void* security_attributes = 
 // share (\\server\share\) counts as one.
 bool folder_exists(const std::string& path);
 
-// True when path names something that is there but is no folder: a file, or
-// a device.
-bool names_non_folder(const std::string& path);
+// True when path names an existing file (anything but a folder).
+bool file_exists(const std::string& path);
 
 // Opens a file with a C stdio mode ("rb", "wb"). Paths use backslashes as on
 // Windows; the POSIX build maps them so host tests see the same tree.

@@ -42,7 +42,7 @@ bool folder_exists(const std::string& path) {
     return ::stat(native_path(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool names_non_folder(const std::string& path) {
+bool file_exists(const std::string& path) {
     struct stat info;
     return ::stat(native_path(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
