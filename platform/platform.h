@@ -19,9 +19,10 @@ struct Rect {
 
 enum class FolderResult { created, already_exists, failed };
 
-// Creates one folder (no parents). A name that is already taken, by a folder
-// or by a plain file, is `already_exists`: the caller treats both alike.
-FolderResult create_folder(const std::string& path);
+// Creates one folder (no parents), with security_attributes when given (see
+// AccessDescriptor). A name that is already taken, by a folder or by a plain
+// file, is `already_exists`: the caller treats both alike.
+FolderResult create_folder(const std::string& path, void* security_attributes = nullptr);
 
 // True when path names an existing folder; the root of a drive (C:\) or of a
 // share (\\server\share\) counts as one.
@@ -74,6 +75,55 @@ bool free_disk_space(const std::string& folder, std::uint64_t& free_bytes);
 // all: never a look-alike ("best fit") and never the default character. The
 // caller passes a Unicode scalar value (no surrogate, at most 0x10FFFF).
 bool ansi_from_code_point(std::uint32_t code_point, std::string& ansi);
+
+// Where the character after the one at position begins in ANSI text: two
+// bytes on for a lead byte of a double-byte code page (932, 936, 949, 950),
+// whose trail byte may be 0x5C, the backslash; otherwise one. Never past the
+// end of text.
+std::size_t next_character(const std::string& text, std::size_t position);
+
+// What the elevated setup leaves behind for later elevated runs gets an
+// access list of its own: owned by Administrators, protected from what the
+// folders above grant.
+//   install_folder: SYSTEM and Administrators full control; Users read and
+//     execute on it and below; Authenticated Users may add files and folders
+//     to it and modify what they make below it, but neither delete, rename
+//     nor change the folder itself.
+//   uninstaller: SYSTEM and Administrators full control, Users read and execute.
+//   manifest: SYSTEM and Administrators full control, Users read.
+enum class AccessList { install_folder, uninstaller, manifest };
+
+// One access list built as a security descriptor, for creating a folder or
+// a file with it. Off Windows nothing is built and creation keeps the
+// system's default, which counts as success.
+class AccessDescriptor {
+public:
+    explicit AccessDescriptor(AccessList list);
+    ~AccessDescriptor();
+    AccessDescriptor(const AccessDescriptor&) = delete;
+    AccessDescriptor& operator=(const AccessDescriptor&) = delete;
+
+    // False when the system could not build it (Windows only).
+    bool built() const;
+    // A SECURITY_ATTRIBUTES for CreateDirectoryA and CreateFileA, and the
+    // descriptor itself for an object's attributes (NtCreateFile); null when
+    // not built, and always off Windows.
+    void* security_attributes();
+    void* security_descriptor() const;
+    // The descriptor as the system writes it back in text (SDDL); empty when
+    // not built, and off Windows.
+    std::string text() const;
+
+private:
+    struct Built;
+    [[maybe_unused]] Built* built_ = nullptr;  // unused off Windows
+};
+
+// Gives an open folder the install folder's owner and protected access list;
+// what is below it inherits from that list. folder is the native handle: on
+// Windows a HANDLE opened with WRITE_DAC and WRITE_OWNER access; elsewhere
+// nothing is done and the answer is true.
+bool protect_install_folder(std::intptr_t folder);
 
 // The user's temporary folder as the system reports it (with its trailing
 // separator), or empty when it is not reported or does not fit 260 bytes.

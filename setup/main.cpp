@@ -16,8 +16,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int) {
     // Long steps run on this thread between queue drains; the system must not
     // swap the window for a "not responding" ghost meanwhile.
     DisableProcessWindowsGhosting();
-    // A second copy changes nothing: no folder, no download, no box.
-    if (!become_the_only_copy()) return 0;
+    // A second copy changes nothing: no folder, no download.
+    int exit_code = 0;
+    if (!become_the_only_copy(uninstall, exit_code)) return exit_code;
     if (uninstall) return run_uninstall();
     return run_install();
 }

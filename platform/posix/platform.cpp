@@ -32,7 +32,7 @@ std::string native_path(const std::string& path) {
 }
 }  // namespace
 
-FolderResult create_folder(const std::string& path) {
+FolderResult create_folder(const std::string& path, void*) {
     if (::mkdir(native_path(path).c_str(), 0777) == 0) return FolderResult::created;
     return errno == EEXIST ? FolderResult::already_exists : FolderResult::failed;
 }

@@ -42,8 +42,10 @@ extern "C" __declspec(dllimport) LONG NTAPI NtCreateFile(
 
 namespace platform {
 
-FolderResult create_folder(const std::string& path) {
-    if (CreateDirectoryA(path.c_str(), nullptr)) return FolderResult::created;
+FolderResult create_folder(const std::string& path, void* security_attributes) {
+    if (CreateDirectoryA(path.c_str(), static_cast<SECURITY_ATTRIBUTES*>(security_attributes))) {
+        return FolderResult::created;
+    }
     return GetLastError() == ERROR_ALREADY_EXISTS ? FolderResult::already_exists
                                                   : FolderResult::failed;
 }

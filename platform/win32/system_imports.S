@@ -68,6 +68,10 @@ dll .Lshell32, "shell32.dll"
 dll .Luser32, "user32.dll"
 dll .Lwininet, "wininet.dll"
 
+import .Ladvapi32, ConvertSecurityDescriptorToStringSecurityDescriptorA, 20
+import .Ladvapi32, ConvertStringSecurityDescriptorToSecurityDescriptorA, 16
+import .Ladvapi32, GetSecurityDescriptorDacl, 16
+import .Ladvapi32, GetSecurityDescriptorOwner, 12
 import .Ladvapi32, RegCloseKey, 4, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, RegCreateKeyExA, 36, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, RegDeleteKeyA, 8, 0, LSTATUS_PROC_NOT_FOUND
@@ -77,6 +81,8 @@ import .Ladvapi32, RegQueryValueExA, 24, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, RegQueryValueExW, 24, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, RegSetValueExA, 24, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, RegSetValueExW, 24, 0, LSTATUS_PROC_NOT_FOUND
+/* Returns a Win32 error code: 0 is success. */
+import .Ladvapi32, SetSecurityInfo, 28, 0, LSTATUS_PROC_NOT_FOUND
 /* The system's random source, RtlGenRandom by its export name. */
 import .Ladvapi32, SystemFunction036, 8
 

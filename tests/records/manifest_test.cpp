@@ -73,6 +73,7 @@ TEST(ReadManifest, DropsUnsafeLinesAndKeepsTheirNeighbours) {
                                  "data\\..\\..\\x.dll\r\n"
                                  "/x.dll\r\n"
                                  "C:x.dll\r\n"
+                                 "data\\COM1.bin\r\n"
                                  "last.txt\r\n");
     EXPECT_EQ(paths, (std::vector<std::string>{"first.txt", "second.txt", "last.txt"}));
 }

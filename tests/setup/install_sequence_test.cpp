@@ -132,8 +132,9 @@ TEST_F(InstallSequence, ClosingTheWindowAfterARefusalEndsWithZeroAndWritesNothin
 }
 
 TEST_F(InstallSequence, FolderThatCannotBeCreatedIsReportedAndStopsBeforeTheDownload) {
-    // A plain file where a folder of the chain should be.
-    test_support::write_file(scratch.at("blocker"), "a file");
+    // A plain file where a folder of the chain should be, made after the
+    // ready page (which refuses such a folder) let the folder pass.
+    script.file_made_on_install = scratch.at("blocker");
     script.typed_folder = scratch.at("blocker") + "\\Games";
     EXPECT_EQ(run_install(), 1);
     ASSERT_EQ(journal.boxes.size(), 1u);

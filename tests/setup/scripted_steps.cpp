@@ -4,6 +4,7 @@
 #include "records/earlier_install.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
+#include "tests/support/scratch_folder.h"
 #include "ui/setup_window.h"
 #include "zip/extract_package.h"
 
@@ -46,6 +47,9 @@ void SetupWindow::refuse_folder(const std::string& message) {
 
 void SetupWindow::enter_install_mode() {
     journal.calls.push_back("enter_install_mode");
+    if (!script.file_made_on_install.empty()) {
+        test_support::write_file(script.file_made_on_install, "a file");
+    }
     cancel_requested = false;
     running_window = this;
 }

@@ -16,6 +16,9 @@ struct StepScript {
     // Typed and refused, one per press of Install, before typed_folder.
     std::vector<std::string> refused_folders;
     std::string typed_folder;
+    // Made as a plain file when the installing page opens: a name taken
+    // after the ready page checked the folder.
+    std::string file_made_on_install;
     bool download_succeeds = true;
     bool download_writes_package = true;
     std::string download_message;
