@@ -7,9 +7,7 @@
 #include "records/install_names.h"
 #include "records/win32_owners.h"
 
-// An entry whose folder lost its uninstaller is left over from an install
-// that is gone: proposing it would bring back a folder the player removed.
-std::string earlier_install_folder() {
+std::string recorded_install_location() {
     RegistryKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstall_key, 0, KEY_QUERY_VALUE, key.out()) !=
         ERROR_SUCCESS) {
@@ -23,7 +21,13 @@ std::string earlier_install_folder() {
         type != REG_SZ) {
         return {};
     }
-    const std::string folder = location;
+    return location;
+}
+
+// An entry whose folder lost its uninstaller is left over from an install
+// that is gone: proposing it would bring back a folder the player removed.
+std::string earlier_install_folder() {
+    const std::string folder = recorded_install_location();
     if (folder.empty() || !platform::file_exists(join_path(folder, uninstaller_file_name))) return {};
     return folder;
 }

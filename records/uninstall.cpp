@@ -7,6 +7,7 @@
 #include <map>
 
 #include "paths/path_operations.h"
+#include "records/earlier_install.h"
 #include "records/install_names.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
@@ -98,20 +99,8 @@ std::string files_in_use_message(const std::string& install_folder,
 // True when the uninstall entry records folder as its install location: a
 // later install elsewhere owns the entry otherwise.
 bool entry_names_folder(const std::string& folder) {
-    RegistryKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstall_key, 0, KEY_QUERY_VALUE, key.out()) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    char location[MAX_PATH + 1] = {};
-    DWORD type = 0;
-    DWORD size = MAX_PATH;
-    if (RegQueryValueExA(key.get(), "InstallLocation", nullptr, &type,
-                         reinterpret_cast<BYTE*>(location), &size) != ERROR_SUCCESS ||
-        type != REG_SZ) {
-        return false;
-    }
-    return same_path(location, folder);
+    const std::string location = recorded_install_location();
+    return !location.empty() && same_path(location, folder);
 }
 
 // Deletes a shortcut that starts something inside own_folder; one that a
