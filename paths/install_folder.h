@@ -11,10 +11,15 @@
 struct InstallFolder {
     platform::FolderHandle handle;
     std::string path;
+    // The folder carries the install's owner and protected access list, so
+    // no standard user can replace what later runs elevated from it.
+    bool protected_access = false;
 };
 
 // Makes the chain of path, a full path, by path (the folders above are not
 // the install's own), then opens the folder itself and checks it through its
-// handle. done, or is_link when a link stands in its place, or another
-// result when it cannot be made or opened.
+// handle. The folders it makes, and the install folder itself, get the
+// install folder's access list (protected_access tells whether all did).
+// done, or is_link when a link stands in its place, or another result when it
+// cannot be made or opened.
 platform::EntryResult open_install_folder(const std::string& path, InstallFolder& folder);

@@ -119,11 +119,6 @@ private:
     [[maybe_unused]] Built* built_ = nullptr;  // unused off Windows
 };
 
-// Gives an open folder the install folder's owner and protected access list;
-// what is below it inherits from that list. folder is the native handle: on
-// Windows a HANDLE opened with WRITE_DAC and WRITE_OWNER access; elsewhere
-// nothing is done and the answer is true.
-bool protect_install_folder(std::intptr_t folder);
 
 // The user's temporary folder as the system reports it (with its trailing
 // separator), or empty when it is not reported or does not fit 260 bytes.
@@ -201,8 +196,11 @@ private:
 // working), the folder itself as one entry of that parent, as in
 // open_child_folder. With removable, the handle may also delete the folder
 // (remove_open_folder); nobody else may then open it at all unless they
-// share deletion.
-EntryResult open_folder(const std::string& path, FolderHandle& folder, bool removable = false);
+// share deletion. With protectable, it may change the folder's owner and
+// access list (protect_install_folder).
+enum class FolderUse { entries, removable, protectable };
+EntryResult open_folder(const std::string& path, FolderHandle& folder,
+                        FolderUse use = FolderUse::entries);
 
 // Opens, or with create makes when missing, the folder name (one component,
 // no separator) in parent, and checks it through its own handle: a link in
@@ -224,6 +222,11 @@ EntryResult delete_file_in(const FolderHandle& parent, const std::string& name);
 // closes it; path only names it for systems that delete by name. False when
 // it stays.
 bool remove_open_folder(FolderHandle& folder, const std::string& path);
+
+// Gives the folder, open with protectable, the install folder's owner and
+// protected access list (AccessList::install_folder); what is below it
+// inherits from that list. Off Windows nothing is done and the answer is true.
+bool protect_install_folder(const FolderHandle& folder);
 
 constexpr int show_hide = 0;
 constexpr int show_normal = 5;
@@ -253,8 +256,10 @@ inline bool close_file(File& file) {
 // nobody else writing, deleting or renaming it while it is open (Windows).
 // What already holds the name is examined through its own handle first: a
 // plain file is deleted and the name made anew; a link is never followed or
-// deleted (is_link), a folder is wrong_kind.
-EntryResult create_file_in(const FolderHandle& parent, const std::string& name, File& file);
+// deleted (is_link), a folder is wrong_kind. With access, the new file gets
+// that owner and access list or is not made at all (failed).
+EntryResult create_file_in(const FolderHandle& parent, const std::string& name, File& file,
+                           const AccessDescriptor* access = nullptr);
 
 // Deletes file, open from create_file_in as name in folder, through its own
 // handle: it is gone once closed. False when it stays.

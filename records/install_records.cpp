@@ -79,8 +79,10 @@ bool install_uninstaller(const InstallFolder& install_folder) {
     // An uninstall since the last restart left its own file to be deleted
     // then; that would take the new copy with it.
     cancel_pending_deletion(join_path(install_folder.path, uninstaller_file_name));
+    // Started elevated from the Programs list: only administrators may change it.
+    const platform::AccessDescriptor access(platform::AccessList::uninstaller);
     platform::File copy;
-    if (platform::create_file_in(install_folder.handle, uninstaller_file_name, copy) !=
+    if (platform::create_file_in(install_folder.handle, uninstaller_file_name, copy, &access) !=
         platform::EntryResult::done) {
         return false;
     }

@@ -56,8 +56,10 @@ bool write_manifest(const std::string& install_folder, const std::vector<Install
 }
 
 bool write_manifest(const InstallFolder& install_folder, const std::vector<InstalledFile>& files) {
+    // It steers the elevated uninstaller's deletions: only administrators may change it.
+    const platform::AccessDescriptor access(platform::AccessList::manifest);
     platform::File file;
-    if (platform::create_file_in(install_folder.handle, manifest_file_name, file) !=
+    if (platform::create_file_in(install_folder.handle, manifest_file_name, file, &access) !=
         platform::EntryResult::done) {
         return false;
     }

@@ -147,9 +147,12 @@ int run_uninstall() {
 
     // Held, and checked to be no link, until the uninstall ends: every entry
     // below is reached from this handle.
-    platform::FolderHandle root;
+    InstallFolder held;
+    held.path = install_folder;
+    platform::FolderHandle& root = held.handle;
     std::vector<std::string> manifest_paths;
-    if (platform::open_folder(install_folder, root, true) != platform::EntryResult::done ||
+    if (platform::open_folder(install_folder, root, platform::FolderUse::removable) !=
+            platform::EntryResult::done ||
         !read_manifest(install_folder, manifest_paths)) {
         // Without its list the uninstaller cannot tell the game's files from
         // anything else; removing the records would leave them unfindable.
@@ -161,7 +164,7 @@ int run_uninstall() {
     const std::vector<std::string> kept = delete_listed_files(folders, manifest_paths);
     folders.close_all();
     if (!kept.empty()) {
-        write_manifest(install_folder, kept);
+        write_manifest(held, kept);
         remove_installed_directories(root, manifest_paths);
         MessageBoxA(nullptr, files_in_use_message(install_folder, kept).c_str(),
                     uninstall_box_caption, MB_OK | MB_ICONWARNING);

@@ -104,7 +104,9 @@ int install_into(SetupWindow& window, const std::string& install_path) {
     // The game is installed either way; the user only learns how to remove
     // it when its records are not whole.
     std::string message = success_message;
-    if (!uninstaller_written || !manifest_written) message += incomplete_records_note;
+    if (!uninstaller_written || !manifest_written || !install_folder.protected_access) {
+        message += incomplete_records_note;
+    }
     window.finish(message, true);
     return 0;
 }

@@ -10,7 +10,7 @@ bool TempPackage::create() {
     // Held from its creation on, and the file named relative to it: whatever
     // the folder's path comes to mean, the file is made, and later deleted,
     // in the folder made here. A link swapped in meanwhile is refused.
-    if (platform::open_folder(folder_, folder_handle_, true) == platform::EntryResult::done &&
+    if (platform::open_folder(folder_, folder_handle_, platform::FolderUse::removable) == platform::EntryResult::done &&
         platform::create_file_in(folder_handle_, package_file_name, file_) ==
             platform::EntryResult::done) {
         return true;

@@ -13,6 +13,6 @@ void* AccessDescriptor::security_attributes() { return nullptr; }
 void* AccessDescriptor::security_descriptor() const { return nullptr; }
 std::string AccessDescriptor::text() const { return {}; }
 
-bool protect_install_folder(std::intptr_t) { return true; }
+bool protect_install_folder(const FolderHandle&) { return true; }
 
 }  // namespace platform

@@ -116,7 +116,7 @@ EntryResult open_child_folder(const FolderHandle& parent, const std::string& nam
     return EntryResult::done;
 }
 
-EntryResult open_folder(const std::string& path, FolderHandle& folder, bool) {
+EntryResult open_folder(const std::string& path, FolderHandle& folder, FolderUse) {
     folder.close();
     std::string native = native_path(path);
     while (native.size() > 1 && native.back() == '/') native.pop_back();
@@ -161,7 +161,9 @@ bool remove_open_folder(FolderHandle& folder, const std::string& path) {
     return ::rmdir(native_path(path).c_str()) == 0;
 }
 
-EntryResult create_file_in(const FolderHandle& parent, const std::string& name, File& file) {
+// Access lists are a Windows matter: the file keeps the owner-only mode.
+EntryResult create_file_in(const FolderHandle& parent, const std::string& name, File& file,
+                           const AccessDescriptor*) {
     file.reset();
     if (!parent.is_open() || !is_one_component(name)) return EntryResult::failed;
     for (int attempt = 0; attempt < 2; ++attempt) {

@@ -74,7 +74,8 @@ std::string AccessDescriptor::text() const {
     return result;
 }
 
-bool protect_install_folder(std::intptr_t folder) {
+bool protect_install_folder(const FolderHandle& folder) {
+    if (!folder.is_open()) return false;
     AccessDescriptor access(AccessList::install_folder);
     if (!access.built()) return false;
     PSID owner = nullptr;
@@ -88,7 +89,7 @@ bool protect_install_folder(std::intptr_t folder) {
     }
     const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
                                        PROTECTED_DACL_SECURITY_INFORMATION;
-    return SetSecurityInfo(reinterpret_cast<HANDLE>(folder), SE_FILE_OBJECT, parts, owner, nullptr,
+    return SetSecurityInfo(reinterpret_cast<HANDLE>(folder.native()), SE_FILE_OBJECT, parts, owner, nullptr,
                            list, nullptr) == ERROR_SUCCESS;
 }
 

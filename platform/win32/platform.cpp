@@ -149,12 +149,12 @@ std::wstring component_name(const std::string& name) {
 // Opens name relative to folder (or, without one, name as a full native
 // path). The entry itself is opened, never what a reparse point names.
 LONG open_relative(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
-                   ULONG how, ULONG options, HANDLE& opened) {
+                   ULONG how, ULONG options, HANDLE& opened, void* security = nullptr) {
     native::UnicodeText text;
     text.buffer = const_cast<PWSTR>(name.c_str());
     text.length = text.maximum_length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
     native::ObjectAttributes attributes = {sizeof attributes, folder, &text, case_insensitive,
-                                           nullptr, nullptr};
+                                           security, nullptr};
     native::IoStatus io = {};
     opened = nullptr;
     const LONG result =
@@ -295,7 +295,7 @@ EntryResult open_child_folder(const FolderHandle& parent, const std::string& nam
     return open_folder_entry(handle_of(parent), name, create, 0, child);
 }
 
-EntryResult open_folder(const std::string& path, FolderHandle& folder, bool removable) {
+EntryResult open_folder(const std::string& path, FolderHandle& folder, FolderUse use) {
     folder.close();
     std::string trimmed = path;
     while (trimmed.size() > 3 && (trimmed.back() == '\\' || trimmed.back() == '/')) {
@@ -341,7 +341,10 @@ EntryResult open_folder(const std::string& path, FolderHandle& folder, bool remo
                             static_cast<int>(full.size() - last - 1), &name[0], length, nullptr,
                             nullptr);
     }
-    const EntryResult result = open_folder_entry(parent, name, false, removable ? DELETE : 0, folder);
+    const ACCESS_MASK extra = use == FolderUse::removable     ? DELETE
+                              : use == FolderUse::protectable ? READ_CONTROL | WRITE_DAC | WRITE_OWNER
+                                                              : 0;
+    const EntryResult result = open_folder_entry(parent, name, false, extra, folder);
     CloseHandle(parent);
     return result;
 }
@@ -361,17 +364,23 @@ bool remove_open_folder(FolderHandle& folder, const std::string&) {
     return marked;
 }
 
-EntryResult create_file_in(const FolderHandle& parent, const std::string& name, File& file) {
+EntryResult create_file_in(const FolderHandle& parent, const std::string& name, File& file,
+                           const AccessDescriptor* access) {
     file.reset();
     const std::wstring wide = component_name(name);
     if (!parent.is_open() || wide.empty()) return EntryResult::failed;
+    // Asked for and not built, the file would silently take what its folder
+    // grants: better not made.
+    void* security = access ? access->security_descriptor() : nullptr;
+    if (access && !security) return EntryResult::failed;
     for (int attempt = 0; attempt < 2; ++attempt) {
         HANDLE opened = nullptr;
         // Others may read (a virus scanner, say) but neither write nor delete
         // nor rename. DELETE lets the owner delete it through this handle.
         const LONG result = open_relative(handle_of(parent), wide,
                                           GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
-                                          disposition::create, option::non_directory_file, opened);
+                                          disposition::create, option::non_directory_file, opened,
+                                          security);
         if (result == status::success) {
             const int descriptor =
                 _open_osfhandle(reinterpret_cast<intptr_t>(opened), _O_RDWR | _O_BINARY);

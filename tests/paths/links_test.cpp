@@ -178,7 +178,7 @@ TEST(FolderHandles, AnOpenFileAndItsHeldFolderAreDeletedThroughTheirHandles) {
     ScratchFolder scratch;
     make_folders(scratch.at("run"));
     FolderHandle run;
-    ASSERT_EQ(platform::open_folder(scratch.at("run"), run, true), EntryResult::done);
+    ASSERT_EQ(platform::open_folder(scratch.at("run"), run, platform::FolderUse::removable), EntryResult::done);
     platform::File file;
     ASSERT_EQ(platform::create_file_in(run, "package.zip", file), EntryResult::done);
     std::fputs("zip", file.get());

@@ -1,4 +1,5 @@
 #include "paths/folder_check.h"
+#include "paths/install_folder.h"
 #include "paths/install_locations.h"
 #include "paths/path_operations.h"
 
@@ -109,22 +110,25 @@ TEST(CreateDirectoryTree, ARefusedPrefixStopsTheWalkAndKeepsEarlierFolders) {
     EXPECT_FALSE(folder_exists(scratch.at("made\\" + too_long)));
 }
 
-// New folders of the chain take the access list; existing ones keep theirs.
-TEST(CreateDirectoryTree, MakesNewFoldersWithTheAccessListGiven) {
+// The install folder and the new folders above it are made with the access
+// list and the folder is then protected through its handle; the records made
+// in it with their own lists stay readable to the setup that wrote them.
+TEST(InstallFolder, IsMadeProtectedAndItsRecordsStayReadable) {
     ScratchFolder scratch;
-    platform::AccessDescriptor access(platform::AccessList::install_folder);
-    ASSERT_TRUE(access.built());
-    EXPECT_TRUE(create_directory_tree(scratch.at("Games\\Quellmark"), nullptr, &access));
-    EXPECT_TRUE(folder_exists(scratch.at("Games\\Quellmark")));
-#ifdef _WIN32
-    const HANDLE folder = CreateFileA(scratch.at("Games\\Quellmark").c_str(),
-                                      READ_CONTROL | WRITE_DAC | WRITE_OWNER,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    ASSERT_NE(folder, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(platform::protect_install_folder(reinterpret_cast<std::intptr_t>(folder)));
-    CloseHandle(folder);
-#endif
+    InstallFolder folder;
+    ASSERT_EQ(open_install_folder(scratch.at("Games\\Quellmark"), folder),
+              platform::EntryResult::done);
+    EXPECT_TRUE(folder.protected_access);
+    for (const platform::AccessList list :
+         {platform::AccessList::uninstaller, platform::AccessList::manifest}) {
+        const platform::AccessDescriptor access(list);
+        platform::File file;
+        ASSERT_EQ(platform::create_file_in(folder.handle, "record", file, &access),
+                  platform::EntryResult::done);
+        ASSERT_GE(std::fputs("kept", file.get()), 0);
+        ASSERT_TRUE(platform::close_file(file));
+        EXPECT_EQ(test_support::read_file(scratch.at("Games\\Quellmark\\record")), "kept");
+    }
 }
 
 #ifdef _WIN32
