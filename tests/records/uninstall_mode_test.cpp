@@ -312,6 +312,29 @@ TEST_F(UninstallMode, TamperedManifestTouchesNothingOutsideTheInstallFolder) {
     EXPECT_FALSE(folder_exists(at("sub")));
 }
 
+// Another program swaps a listed folder and a listed file for links to
+// outside after the install: the uninstaller deletes nothing they lead to.
+TEST_F(UninstallMode, FoldersAndFilesSwappedForLinksLeadNowhereOutside) {
+    install(game_files);
+    const std::string outside = scratch.at("outside");
+    test_support::make_folders(outside + "\\client\\data");
+    for (const char* name : {"client\\Qm_client.exe", "client\\data\\a.pak", "victim.txt"}) {
+        test_support::write_file(outside + "\\" + name, "keep me");
+    }
+    test_support::rename_from_outside(at("bin"), at("bin.moved"));
+    test_support::plant_link(outside, at("bin"));
+    DeleteFileA(at("top.txt").c_str());
+    test_support::plant_link(outside + "\\victim.txt", at("top.txt"));
+
+    const UninstallRun run = uninstall({IDYES, IDOK});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exit_code, 0u);
+    for (const char* name : {"client\\Qm_client.exe", "client\\data\\a.pak", "victim.txt"}) {
+        EXPECT_EQ(test_support::read_file(outside + "\\" + name), "keep me") << name;
+    }
+    EXPECT_FALSE(file_exists(at("docs\\readme.txt")));
+}
+
 // A later install elsewhere owns the entry and the shortcuts: this
 // uninstaller leaves them and still removes its own files.
 TEST_F(UninstallMode, RecordsOfAnInstallElsewhereStay) {
