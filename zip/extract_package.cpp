@@ -11,6 +11,7 @@
 #include "zip/central_directory.h"
 #include "zip/copy_stored_entry.h"
 #include "zip/entry_output.h"
+#include "zip/entry_steps.h"
 #include "zip/inflate_entry.h"
 #include "zip/little_endian.h"
 #include "zip/utf8_names.h"
@@ -30,31 +31,20 @@ bool is_safe_entry_name(const std::string& name) {
 bool find_entry_data(std::FILE* package, const ZipEntry& entry, std::uint64_t& data_offset) {
     namespace local = zip_record::local_header;
     unsigned char header[local::size] = {};
-    if (!read_exact_at(package, entry.local_header_offset, header, local::size) ||
-        read_le32(header, 0) != local::signature) {
-        return false;
-    }
-    data_offset = entry.local_header_offset + local::size + read_le16(header, local::name_length) +
-                  read_le16(header, local::extra_length);
-    return true;
+    return read_exact_at(package, entry.local_header_offset, header, local::size) &&
+           local_header_data_offset(header, entry, data_offset);
 }
 
 // Writes the entry's data to a freshly created target: stored entries are
 // copied, deflated ones decoded, other methods refused (the empty file stays).
 bool write_entry_data(std::FILE* package, EntryOutput& output, const ZipEntry& entry,
                       StepReport& report, std::string& error_message) {
-    switch (entry.method) {
-        case 0:
-            return copy_stored_entry(package, output, entry.compressed_size, report,
-                                     error_message);
-        case 8:
-            return inflate_entry(package, output, entry.compressed_size, report, entry.name,
-                                 error_message);
-        default:
-            error_message = "The package uses an unsupported zip compression method.\n\nEntry: " +
-                            entry.name + "\nMethod: " + std::to_string(entry.method);
-            return false;
+    if (!check_method(entry, error_message)) return false;
+    if (entry.method == 0) {
+        return copy_stored_entry(package, output, entry.compressed_size, report, error_message);
     }
+    return inflate_entry(package, output, entry.compressed_size, report, entry.name,
+                         error_message);
 }
 
 constexpr char link_message[] = "The install folder contains a link to another location: ";
@@ -128,7 +118,7 @@ bool extract_file_entry(std::FILE* package, const ZipEntry& entry,
                         StepReport& report, std::string& error_message) {
     std::uint64_t data_offset = 0;
     if (!find_entry_data(package, entry, data_offset)) {
-        error_message = "A zip entry has an invalid local header.";
+        error_message = invalid_local_header;
         return false;
     }
     platform::File output = create_output(install_folder, entry.name, folders, error_message);
@@ -137,15 +127,7 @@ bool extract_file_entry(std::FILE* package, const ZipEntry& entry,
     platform::seek_to(package, data_offset);
     EntryOutput checked(output.get(), entry);
     if (!write_entry_data(package, checked, entry, report, error_message)) return false;
-    if (!platform::close_file(output)) {
-        error_message = entry.method == 0 ? stored_copy_failure : inflate_write_failure;
-        return false;
-    }
-    return checked.matches_directory(error_message);
-}
-
-bool is_file_entry(const ZipEntry& entry) {
-    return !entry.name.empty() && entry.name.back() != '\\';
+    return close_entry_output(output, entry, checked, error_message);
 }
 
 // Empty when the files, their manifest lines (each name with CR LF) and
@@ -185,16 +167,7 @@ bool extract_entry(std::FILE* package, const std::string& package_name, const Zi
         return false;
     }
     const bool is_folder = !entry.name.empty() && entry.name.back() == '\\';
-    if (!entry.name.empty()) {
-        if (!is_safe_entry_name(entry.name)) {
-            error_message = "The package contains an unsafe path: " + entry.name;
-            return false;
-        }
-        if (entry.flags & 0x0001) {
-            error_message = "The package is encrypted, which is not supported.";
-            return false;
-        }
-    }
+    if (!check_entry(entry, error_message)) return false;
     if (entry.name.empty() || is_folder) {
         report.process_pending_messages();
     } else {
@@ -205,24 +178,8 @@ bool extract_entry(std::FILE* package, const std::string& package_name, const Zi
         return false;
     }
     if (entry.name.empty()) return true;
-    if (is_folder) {
-        // A folder that cannot be made shows when a file is written into it;
-        // a link ends the walk here.
-        std::string link;
-        std::string folder_message;
-        if (make_folders(install_folder, entry.name, folders, link, folder_message) ||
-            link.empty()) {
-            return true;
-        }
-        error_message = folder_message;
-        return false;
-    }
-    // With the temporary folder chosen as the install folder, an entry named
-    // like the package would overwrite the file being read. The file system
-    // tells whether the target is the package, however its path is spelt.
-    if (may_name_package(entry.name, package_name) &&
-        platform::is_same_file(join_path(install_folder, entry.name), package)) {
-        error_message = "The package contains an unsafe path: " + entry.name;
+    if (is_folder) return make_folder_entry(install_folder, entry, folders, error_message);
+    if (!check_not_package(install_folder, entry, package_name, package, error_message)) {
         return false;
     }
     report.set_progress(progress_for(index, count));
@@ -243,18 +200,11 @@ bool extract_open_package(std::FILE* package, const std::string& package_name,
         const std::int64_t end = platform::tell(package);
         if (end > 0) package_size = static_cast<std::uint64_t>(end);
     }
-    std::uint64_t directory_offset = 0;
-    std::uint64_t entry_count = 0;
     std::vector<ZipEntry> entries;
-    if (!locate_central_directory(package, package_size, directory_offset, entry_count,
-                                  error_message) ||
-        !read_central_directory(package, directory_offset, entry_count, entries,
-                                error_message) ||
-        !convert_utf8_names(entries, error_message)) {
+    if (!read_checked_directory(package, package_size, install_folder, extra_bytes, entries,
+                                error_message)) {
         return false;
     }
-    error_message = space_shortfall(entries, install_folder, extra_bytes);
-    if (!error_message.empty()) return false;
     const std::uint64_t count = entries.size();
     FolderMemory folders;
     for (std::uint64_t index = 0; index < count; ++index) {
@@ -287,4 +237,94 @@ bool extract_package(std::FILE* package, const std::string& install_folder, Step
                      std::uint64_t extra_bytes) {
     return extract_open_package(package, package_file_name, install_folder, report,
                                 error_message, installed_files, extra_bytes);
+}
+
+bool read_checked_directory(std::FILE* package, std::uint64_t package_size,
+                            const std::string& install_folder, std::uint64_t extra_bytes,
+                            std::vector<ZipEntry>& entries, std::string& error_message) {
+    std::uint64_t directory_offset = 0;
+    std::uint64_t entry_count = 0;
+    if (!locate_central_directory(package, package_size, directory_offset, entry_count,
+                                  error_message) ||
+        !read_central_directory(package, directory_offset, entry_count, entries,
+                                error_message) ||
+        !convert_utf8_names(entries, error_message)) {
+        return false;
+    }
+    error_message = space_shortfall(entries, install_folder, extra_bytes);
+    return error_message.empty();
+}
+
+bool is_file_entry(const ZipEntry& entry) {
+    return !entry.name.empty() && entry.name.back() != '\\';
+}
+
+bool check_entry(const ZipEntry& entry, std::string& error_message) {
+    if (entry.name.empty()) return true;
+    if (!is_safe_entry_name(entry.name)) {
+        error_message = "The package contains an unsafe path: " + entry.name;
+        return false;
+    }
+    if (entry.flags & 0x0001) {
+        error_message = "The package is encrypted, which is not supported.";
+        return false;
+    }
+    return true;
+}
+
+bool make_folder_entry(const std::string& install_folder, const ZipEntry& entry,
+                       FolderMemory& folders, std::string& error_message) {
+    // A folder that cannot be made shows when a file is written into it; a
+    // link ends the walk here.
+    std::string link;
+    std::string folder_message;
+    if (make_folders(install_folder, entry.name, folders, link, folder_message) || link.empty()) {
+        return true;
+    }
+    error_message = folder_message;
+    return false;
+}
+
+bool check_not_package(const std::string& install_folder, const ZipEntry& entry,
+                       const std::string& package_name, std::FILE* package,
+                       std::string& error_message) {
+    // With the temporary folder chosen as the install folder, an entry named
+    // like the package would overwrite the file being read. The file system
+    // tells whether the target is the package, however its path is spelt.
+    if (may_name_package(entry.name, package_name) &&
+        platform::is_same_file(join_path(install_folder, entry.name), package)) {
+        error_message = "The package contains an unsafe path: " + entry.name;
+        return false;
+    }
+    return true;
+}
+
+bool local_header_data_offset(const unsigned char* header, const ZipEntry& entry,
+                              std::uint64_t& data_offset) {
+    namespace local = zip_record::local_header;
+    if (read_le32(header, 0) != local::signature) return false;
+    data_offset = entry.local_header_offset + local::size + read_le16(header, local::name_length) +
+                  read_le16(header, local::extra_length);
+    return true;
+}
+
+platform::File create_entry_output(const std::string& install_folder, const ZipEntry& entry,
+                                   FolderMemory& folders, std::string& error_message) {
+    return create_output(install_folder, entry.name, folders, error_message);
+}
+
+bool check_method(const ZipEntry& entry, std::string& error_message) {
+    if (entry.method == 0 || entry.method == 8) return true;
+    error_message = "The package uses an unsupported zip compression method.\n\nEntry: " +
+                    entry.name + "\nMethod: " + std::to_string(entry.method);
+    return false;
+}
+
+bool close_entry_output(platform::File& output, const ZipEntry& entry,
+                        const EntryOutput& checked, std::string& error_message) {
+    if (!platform::close_file(output)) {
+        error_message = entry.method == 0 ? stored_copy_failure : inflate_write_failure;
+        return false;
+    }
+    return checked.matches_directory(error_message);
 }

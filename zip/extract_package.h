@@ -6,6 +6,7 @@
 
 #include "report/step_report.h"
 #include "zip/installed_file.h"
+#include "zip/zip_entry.h"
 
 // Installs the package at package_path into install_folder, in directory
 // order, moving the progress bar from 50 to 100. Before any file is created,
@@ -25,3 +26,12 @@ bool extract_package(const std::string& package_path, const std::string& install
 bool extract_package(std::FILE* package, const std::string& install_folder, StepReport& report,
                      std::string& error_message, std::vector<InstalledFile>& installed_files,
                      std::uint64_t extra_bytes = 0);
+
+// Reads the directory of package (package_size bytes; only its tail is read)
+// and checks it as the extraction does before its first file: the entries in
+// directory order with their names converted, then the free space for them,
+// their manifest lines and extra_bytes on the install folder's volume. On
+// false, error_message is the extraction's message.
+bool read_checked_directory(std::FILE* package, std::uint64_t package_size,
+                            const std::string& install_folder, std::uint64_t extra_bytes,
+                            std::vector<ZipEntry>& entries, std::string& error_message);
