@@ -154,6 +154,8 @@ Body transfer_body(Request& request, PackageFile& package, BlockConsumer* consum
         DWORD size = 0;
         const Result read = request.read(size, report);
         if (read == Result::cancelled) return Body::cancelled;
+        // A read that fails takes the bytes it had gathered with it: the
+        // rest is asked for from the end of the last whole block.
         if (read == Result::failed) return Body::broke;
         // WinInet reports a connection that drops mid-body as the end of the
         // body. A body shorter than its announced length is a failed transfer,

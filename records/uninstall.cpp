@@ -15,20 +15,52 @@
 namespace {
 constexpr char confirmation_text[] = "Remove The Annals of Quellmark from this computer?";
 constexpr char completion_text[] = "The Annals of Quellmark was removed.";
+constexpr char unreadable_list_text[] =
+    "The list of installed files could not be read, so nothing was removed.\n\n"
+    "To remove the game, delete its folder:\n";
+constexpr char files_in_use_text[] =
+    "Some files could not be removed. Close the game and run the uninstall again.";
+// A box has room for a few paths; the rest are counted.
+constexpr std::size_t named_files_at_most = 10;
 
 bool user_confirms() {
     return MessageBoxA(nullptr, confirmation_text, uninstall_box_caption, MB_YESNO | MB_ICONQUESTION) ==
            IDYES;
 }
 
-// A line that leads through a link below the install folder would delete
-// whatever the link points to: it is skipped.
-void delete_listed_files(const std::string& install_folder,
-                         const std::vector<std::string>& manifest_paths) {
+// False only for a file that is still there and could not be deleted (in
+// use, or access denied): one that is already gone counts as removed.
+bool delete_listed_file(const std::string& install_folder, const std::string& path) {
+    if (DeleteFileA(join_path(install_folder, path).c_str())) return true;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Deletes every listed file and returns the lines of those that stay. A line
+// that leads through a link below the install folder would delete whatever
+// the link points to: it is skipped, and not kept either.
+std::vector<std::string> delete_listed_files(const std::string& install_folder,
+                                             const std::vector<std::string>& manifest_paths) {
+    std::vector<std::string> kept;
     for (const std::string& path : manifest_paths) {
         if (!link_crossed_below(install_folder, path).empty()) continue;
-        DeleteFileA(join_path(install_folder, path).c_str());
+        if (!delete_listed_file(install_folder, path)) kept.push_back(path);
     }
+    return kept;
+}
+
+// Up to named_files_at_most full paths, one a line, then how many more.
+std::string files_in_use_message(const std::string& install_folder,
+                                 const std::vector<std::string>& kept) {
+    std::string message = files_in_use_text;
+    message += "\n";
+    for (std::size_t i = 0; i < kept.size() && i < named_files_at_most; ++i) {
+        message += "\n" + join_path(install_folder, kept[i]);
+    }
+    if (kept.size() > named_files_at_most) {
+        message += "\nand " + std::to_string(kept.size() - named_files_at_most) + " more.";
+    }
+    return message;
 }
 
 // True when the uninstall entry records folder as its install location: a
@@ -83,16 +115,31 @@ std::vector<std::string> folders_to_try(const std::vector<std::string>& manifest
 
 // Asks once, then removes the listed files, the shortcuts and the uninstall
 // key (those of this install only), the manifest and the emptied folders,
-// schedules the program's own file for deletion and reports. 1 only when the
-// install folder is unknown.
+// schedules the program's own file for deletion and reports. 1 when the
+// install folder is unknown (no box), when the list cannot be read (nothing
+// is removed), and when listed files stay (the records stay with them, the
+// list naming exactly those files, so a second run can finish the job).
 int run_uninstall() {
     const std::string install_folder = module_folder();
     if (install_folder.empty()) return 1;
     if (!user_confirms()) return 0;
 
     std::vector<std::string> manifest_paths;
-    read_manifest(install_folder, manifest_paths);
-    delete_listed_files(install_folder, manifest_paths);
+    if (!read_manifest(install_folder, manifest_paths)) {
+        // Without its list the uninstaller cannot tell the game's files from
+        // anything else; removing the records would leave them unfindable.
+        MessageBoxA(nullptr, (unreadable_list_text + install_folder).c_str(),
+                    uninstall_box_caption, MB_OK | MB_ICONERROR);
+        return 1;
+    }
+    const std::vector<std::string> kept = delete_listed_files(install_folder, manifest_paths);
+    if (!kept.empty()) {
+        write_manifest(install_folder, kept);
+        remove_installed_directories(install_folder, manifest_paths);
+        MessageBoxA(nullptr, files_in_use_message(install_folder, kept).c_str(),
+                    uninstall_box_caption, MB_OK | MB_ICONWARNING);
+        return 1;
+    }
     remove_shortcuts(install_folder);
     if (entry_names_folder(install_folder)) RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstall_key);
     DeleteFileA(join_path(install_folder, manifest_file_name).c_str());

@@ -197,17 +197,58 @@ TEST_F(UninstallMode, RemovesNestedFoldersAndRecordsWhateverTheirCase) {
     expect_records_removed();
 }
 
-TEST_F(UninstallMode, MissingManifestStillRemovesShortcutsAndEntry) {
+void expect_records_kept(const std::string& uninstaller) {
+    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, uninstall_key));
+    EXPECT_TRUE(file_exists(desktop_shortcut()));
+    EXPECT_TRUE(file_exists(menu_shortcut()));
+    EXPECT_TRUE(file_exists(uninstaller));
+}
+
+// Without its list nothing can find the game's files again once the records
+// are gone: so nothing goes, and the person is told how to remove the game.
+TEST_F(UninstallMode, MissingManifestRemovesNothingAndSaysSo) {
     install(game_files);
     DeleteFileA(at("installed-files.txt").c_str());
     const UninstallRun run = uninstall({IDYES, IDOK});
     ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exit_code, 0u);
+    EXPECT_EQ(run.exit_code, 1u);
     ASSERT_EQ(run.boxes.size(), 2u);
-    expect_completion(run.boxes[1]);
+    EXPECT_EQ(run.boxes[1].text,
+              "The list of installed files could not be read, so nothing was removed.\n\n"
+              "To remove the game, delete its folder:\n" + install_folder);
 
-    expect_records_removed();
+    expect_records_kept(uninstaller);
+    EXPECT_FALSE(deletion_pending());
     for (const std::string& file : game_files) EXPECT_TRUE(file_exists(at(file))) << file;
+}
+
+// The game still runs: its client cannot be deleted. The uninstall names it,
+// keeps exactly its line and every record, and a second run after the game
+// has closed finishes the removal.
+TEST_F(UninstallMode, AFileInUseIsNamedAndTheNextRunRemovesIt) {
+    install(game_files);
+    HANDLE running = CreateFileA(at(game_files[0]).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(running, INVALID_HANDLE_VALUE);
+    const UninstallRun run = uninstall({IDYES, IDOK});
+    CloseHandle(running);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exit_code, 1u);
+    ASSERT_EQ(run.boxes.size(), 2u);
+    EXPECT_EQ(run.boxes[1].text,
+              "Some files could not be removed. Close the game and run the uninstall again.\n\n" +
+                  at(game_files[0]));
+    EXPECT_EQ(test_support::read_file(at("installed-files.txt")), game_files[0] + "\r\n");
+    expect_records_kept(uninstaller);
+    EXPECT_FALSE(deletion_pending());
+    for (size_t i = 1; i < game_files.size(); ++i) EXPECT_FALSE(file_exists(at(game_files[i])));
+
+    const UninstallRun again = uninstall({IDYES, IDOK});
+    ASSERT_TRUE(again.finished);
+    EXPECT_EQ(again.exit_code, 0u);
+    EXPECT_FALSE(file_exists(at(game_files[0])));
+    EXPECT_FALSE(folder_exists(at("bin")));
+    expect_records_removed();
 }
 
 // An edited manifest that names places outside the install folder in every

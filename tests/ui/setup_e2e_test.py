@@ -10,7 +10,8 @@ could plant for the elevated setup (links, made from outside: a Unix
 symbolic link in drive_c is a reparse point to Wine's programs), a reinstall
 before the restart, two installs side by side, and failure paths: an unsafe
 entry, a host that never answers (and a Cancel while it is silent), a body
-that stalls, and one that breaks and is picked up where it stopped.
+that stalls, one that breaks and is picked up where it stopped, and a package
+replaced on the host after a break.
 
 Usage: setup_e2e_test.py SETUP_EXE PROBE_EXE PREFIX_TOOL BASE_URL WORK_DIR [Test.name ...]
 
@@ -487,6 +488,36 @@ class SetupEndToEnd(unittest.TestCase):
         self.assertTrue(re.fullmatch(r"bytes=[1-9][0-9]*-", requests[1][5]), requests[1])
         self.assertTrue(requests[1][6].startswith('"'), "the range named no ETag")
         self.assertEqual(self.package_in_temp(), [])
+        self.uninstall_by_clicks()
+        self.assert_removed(files, FOLDER)
+
+    def test_a_package_replaced_after_a_break_is_fetched_anew(self):
+        replacement = self.package + ".new"
+        self.addCleanup(lambda: os.path.exists(replacement) and os.remove(replacement))
+        subprocess.run([sys.executable, os.path.join(TOOLS, "make_sample_package.py"), replacement,
+                        "--files", "250"], check=True)
+        with zipfile.ZipFile(replacement) as package:
+            files = [(e.filename, package.read(e)) for e in package.infolist() if not e.is_dir()]
+        bodies = os.path.join(self.state, "bodies.log")
+        open(bodies, "w").close()
+        setup, started = self.start_stalled_install("/_cuts/1/")
+        # The first body has been cut; the setup notices, waits a second and
+        # asks for the rest of a package that is no longer there.
+        while os.path.getsize(bodies) == 0 and time.time() - started < STALL_LIMIT_SECONDS:
+            time.sleep(0.05)
+        with zipfile.ZipFile(self.package) as package:
+            older_only = {e.filename for e in package.infolist() if not e.is_dir()} - \
+                {name for name, _ in files}
+        self.assertTrue(older_only)
+        os.replace(replacement, self.package)
+        text, ok = setup.wait_for_box(timeout=300)
+        self.assertEqual(text, SUCCESS)
+        gui.click(*ok)
+        self.assertEqual(setup.wait_exit(60), 0)
+        self.assert_installed(files, FOLDER)
+        for name in older_only:
+            self.assertFalse(os.path.exists(in_prefix(FOLDER + "\\" + name.replace("/", "\\"))),
+                             name)
         self.uninstall_by_clicks()
         self.assert_removed(files, FOLDER)
 
