@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "download/download_package.h"
 #include "paths/folder_check.h"
 #include "paths/install_locations.h"
 #include "paths/path_operations.h"
 #include "platform/platform.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
+#include "setup/package_delivery.h"
 #include "setup/temp_package.h"
 #include "ui/setup_window.h"
 #include "zip/extract_package.h"
@@ -45,21 +45,28 @@ int install_into(SetupWindow& window, const std::string& install_folder) {
     package.create();
     WindowReport report(window);
     std::string error_message;
-    bool downloaded;
+    std::vector<InstalledFile> installed_files;
+    Delivery delivery;
     {
         const std::string url = package_url();
-        downloaded = download_package(url, package.path(), package.file(), report, error_message);
+        delivery = deliver_package(url, package.path(), package.file(), install_folder,
+                                   uninstaller_size(), report, error_message, installed_files);
     }
-    if (!downloaded) {
+    if (delivery == Delivery::download_failed) {
         // A partial package stays for inspection; an empty one is no package.
         if (is_cancellation(error_message) || package.holds_nothing()) package.remove();
         if (!is_cancellation(error_message)) window.finish(error_message, false);
         return 1;
     }
 
-    std::vector<InstalledFile> installed_files;
-    if (!extract_package(package.file(), install_folder, report, error_message,
-                         installed_files, uninstaller_size())) {
+    // What the extraction behind the download could not follow, it does from
+    // the file.
+    const bool extracted =
+        delivery == Delivery::extracted ||
+        (delivery == Delivery::downloaded &&
+         extract_package(package.file(), install_folder, report, error_message, installed_files,
+                         uninstaller_size()));
+    if (!extracted) {
         if (is_cancellation(error_message)) {
             package.remove();
         } else {

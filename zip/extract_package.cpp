@@ -130,23 +130,6 @@ bool extract_file_entry(std::FILE* package, const ZipEntry& entry,
     return close_entry_output(output, entry, checked, error_message);
 }
 
-// Empty when the files, their manifest lines (each name with CR LF) and
-// extra_bytes fit the install folder's volume; otherwise the message.
-std::string space_shortfall(const std::vector<ZipEntry>& entries,
-                            const std::string& install_folder, std::uint64_t extra_bytes) {
-    // The sizes come from the package: a sum that would wrap stays at the top.
-    const auto add = [](std::uint64_t a, std::uint64_t b) {
-        return a + b < a ? UINT64_MAX : a + b;
-    };
-    std::uint64_t needed = extra_bytes;
-    for (const ZipEntry& entry : entries) {
-        if (!is_file_entry(entry)) continue;
-        needed = add(add(needed, entry.uncompressed_size), entry.name.size() + 2);
-    }
-    return disk_space_shortfall("There is not enough free disk space to install Quellmark.",
-                                install_folder, needed);
-}
-
 int progress_for(std::uint64_t index, std::uint64_t count) {
     return static_cast<int>(50 + (49 * index) / count);
 }
@@ -251,8 +234,23 @@ bool read_checked_directory(std::FILE* package, std::uint64_t package_size,
         !convert_utf8_names(entries, error_message)) {
         return false;
     }
-    error_message = space_shortfall(entries, install_folder, extra_bytes);
+    error_message = install_space_shortfall(entries, install_folder, extra_bytes);
     return error_message.empty();
+}
+
+std::string install_space_shortfall(const std::vector<ZipEntry>& entries,
+                                    const std::string& install_folder, std::uint64_t extra_bytes) {
+    // The sizes come from the package: a sum that would wrap stays at the top.
+    const auto add = [](std::uint64_t a, std::uint64_t b) {
+        return a + b < a ? UINT64_MAX : a + b;
+    };
+    std::uint64_t needed = extra_bytes;
+    for (const ZipEntry& entry : entries) {
+        if (!is_file_entry(entry)) continue;
+        needed = add(add(needed, entry.uncompressed_size), entry.name.size() + 2);
+    }
+    return disk_space_shortfall("There is not enough free disk space to install Quellmark.",
+                                install_folder, needed);
 }
 
 bool is_file_entry(const ZipEntry& entry) {

@@ -35,3 +35,8 @@ bool extract_package(std::FILE* package, const std::string& install_folder, Step
 bool read_checked_directory(std::FILE* package, std::uint64_t package_size,
                             const std::string& install_folder, std::uint64_t extra_bytes,
                             std::vector<ZipEntry>& entries, std::string& error_message);
+
+// Empty when the entries' files, their manifest lines (each name with CR LF)
+// and extra_bytes fit the install folder's volume; otherwise the message.
+std::string install_space_shortfall(const std::vector<ZipEntry>& entries,
+                                    const std::string& install_folder, std::uint64_t extra_bytes);

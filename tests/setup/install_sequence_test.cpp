@@ -209,6 +209,30 @@ TEST_F(InstallSequence, ExtractionFailureNamesTheKeptPackage) {
     }
 }
 
+// Behind the download, a failure is an extraction failure and a success needs
+// no extraction from the file.
+TEST_F(InstallSequence, ExtractionBehindTheDownloadEndsAsTheExtractionFromTheFile) {
+    script.extracted_behind = true;
+    script.extraction_succeeds = false;
+    script.extraction_message = "The zip directory is corrupt.";
+    EXPECT_EQ(run_install(), 1);
+    ASSERT_EQ(journal.boxes.size(), 1u);
+    ASSERT_NE(kept_package(), "");
+    EXPECT_EQ(journal.boxes[0].message,
+              "The zip directory is corrupt." + std::string(kept_suffix) + kept_package());
+    EXPECT_EQ(test_support::read_file(kept_package()), package_bytes);
+
+    TearDown();
+    SetUp();
+    script.extracted_behind = true;
+    script.extracted = {"bin\\client\\Qm_client.exe", "data\\a.pak"};
+    EXPECT_EQ(run_install(), 0);
+    EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "extract"), 0);
+    ASSERT_EQ(journal.boxes.size(), 1u);
+    EXPECT_TRUE(journal.boxes[0].success);
+    EXPECT_EQ(journal.manifest_entries, 2u);
+}
+
 TEST_F(InstallSequence, CancelledExtractionShowsNoBoxAndRemovesThePackage) {
     script.extraction_succeeds = false;
     script.extraction_message = "Setup was cancelled.";

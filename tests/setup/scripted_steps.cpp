@@ -1,6 +1,6 @@
 #include "tests/setup/scripted_steps.h"
 
-#include "download/download_package.h"
+#include "setup/package_delivery.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
 #include "ui/setup_window.h"
@@ -64,14 +64,22 @@ void SetupWindow::finish(const std::string& message, bool success) {
     journal.boxes.push_back({message, success});
 }
 
-bool download_package(const std::string& url, const std::string&, std::FILE* package,
-                      StepReport&, std::string& error_message) {
+Delivery deliver_package(const std::string& url, const std::string&, std::FILE* package,
+                         const std::string&, std::uint64_t, StepReport&,
+                         std::string& error_message, std::vector<InstalledFile>& installed_files) {
     journal.calls.push_back("download");
     journal.download_url = url;
     journal.download_had_file = package != nullptr;
     if (script.download_writes_package && package) std::fputs(package_bytes, package);
-    if (!script.download_succeeds) error_message = script.download_message;
-    return script.download_succeeds;
+    if (!script.download_succeeds) {
+        error_message = script.download_message;
+        return Delivery::download_failed;
+    }
+    if (!script.extracted_behind) return Delivery::downloaded;
+    installed_files = script.extracted;
+    if (script.extraction_succeeds) return Delivery::extracted;
+    error_message = script.extraction_message;
+    return Delivery::extraction_failed;
 }
 
 bool extract_package(std::FILE* package, const std::string& install_folder, StepReport&,

@@ -17,6 +17,9 @@ struct StepScript {
     bool download_succeeds = true;
     bool download_writes_package = true;
     std::string download_message;
+    // The extraction ran behind the download (and failed there, unless
+    // extraction_succeeds); nothing is extracted from the file then.
+    bool extracted_behind = false;
     bool extraction_succeeds = true;
     std::string extraction_message;
     std::vector<InstalledFile> extracted;
