@@ -66,7 +66,11 @@ bool StreamedExtraction::start_over(std::string&) {
     return true;
 }
 
-bool StreamedExtraction::finished() const { return following_ && index_ == entries_.size(); }
+bool StreamedExtraction::finish() {
+    if (following_ && index_ == entries_.size()) return true;
+    stop_following();
+    return false;
+}
 
 // Runs the checks of each entry in turn, up to the next file entry whose
 // bytes are still to come: its checks run now, in directory order, as they

@@ -47,8 +47,9 @@ public:
 
     // Once the whole package has arrived: true when every entry was written
     // behind the download; false when the caller must extract the package
-    // file instead (which writes every entry again).
-    bool finished() const;
+    // file instead (which writes every entry again). An entry still waiting
+    // for bytes is closed first, so that extraction can create it afresh.
+    bool finish();
     // The files completed so far, in directory order, as extract_package
     // lists them.
     const std::vector<InstalledFile>& installed_files() const { return installed_; }

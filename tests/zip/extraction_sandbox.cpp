@@ -99,7 +99,7 @@ Outcome run_extraction(const std::string& package_path, const std::string& insta
         return outcome;
     }
     file.reset();
-    if (stream.finished()) {
+    if (stream.finish()) {
         outcome.ok = outcome.streamed = true;
         outcome.files = stream.installed_files();
         return outcome;
