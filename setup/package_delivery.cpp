@@ -63,7 +63,7 @@ public:
     }
 
     bool refused() const { return refused_; }
-    const StreamedExtraction* extraction() const { return extraction_.get(); }
+    StreamedExtraction* extraction() { return extraction_.get(); }
 
 private:
     std::FILE* package_;
@@ -83,8 +83,8 @@ Delivery deliver_package(const std::string& package_url, const std::string& pack
     DirectoryThenEntries directory(package, install_folder, extra_bytes, report);
     if (!download_package(package_url, package_path, package, directory, report, error_message))
         return directory.refused() ? Delivery::extraction_failed : Delivery::download_failed;
-    const StreamedExtraction* extraction = directory.extraction();
-    if (!extraction || !extraction->finished()) return Delivery::downloaded;
+    StreamedExtraction* extraction = directory.extraction();
+    if (!extraction || !extraction->finish()) return Delivery::downloaded;
     installed_files = extraction->installed_files();
     report.set_progress(100);
     return Delivery::extracted;
