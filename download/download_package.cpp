@@ -96,7 +96,7 @@ bool parse_content_range(const std::string& text, std::uint64_t& first, std::uin
            last < size;
 }
 
-// The first byte of a 206 answer's range; false unless the answer is one.
+// The range and the package size of a 206 answer; false for any other.
 bool answered_range(HINTERNET request, std::uint64_t& first, std::uint64_t& last,
                     std::uint64_t& size) {
     return status_code_of(request) == 206 &&
@@ -274,7 +274,9 @@ Outcome take_directory(HINTERNET connection, const UrlParts& url, DWORD flags, R
     for (int asks = 0; asks < 2; ++asks) {
         std::uint64_t need_from = 0;
         switch (directory.read_directory(package.content_length, tail_offset, need_from, refusal)) {
-            case PackageDirectory::Answer::ready: consumer = directory.consumer(); return Outcome::complete;
+            case PackageDirectory::Answer::ready:
+                consumer = directory.consumer();
+                return Outcome::complete;
             case PackageDirectory::Answer::refused: return Outcome::refused;
             case PackageDirectory::Answer::cannot_follow: return Outcome::complete;
             case PackageDirectory::Answer::need_more: break;
