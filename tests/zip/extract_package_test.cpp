@@ -469,6 +469,19 @@ TEST(ExtractPackage, CancelTakesEffectBetweenBlocksOfAStoredEntry) {
     EXPECT_EQ(test_support::read_file(sandbox.installed("big.bin")), data.substr(0, 2 * 65536));
 }
 
+// Behind the download, which serves the window, the extraction reads the
+// Cancel flag before each 64 KiB block of an entry's data after the first.
+TEST(StreamedExtraction, CancelTakesEffectBetweenBlocksOfAnEntry) {
+    ExtractionSandbox sandbox;
+    SetupWindow window;
+    CancelAtDrain cancel(window, 3);  // the entry's first 64 KiB not yet complete
+    const std::string data = noise(300000, 34);
+    const Outcome outcome = sandbox.extract_streamed(build_zip({stored("big.bin", data)}), nullptr, 0, &window);
+    EXPECT_EQ(outcome.message, "Setup was cancelled.");
+    EXPECT_TRUE(outcome.files.empty());
+    EXPECT_EQ(test_support::read_file(sandbox.installed("big.bin")), data.substr(0, 65536));
+}
+
 TEST(ExtractPackage, CancelTakesEffectBetweenInputBlocksOfADeflatedEntry) {
     ExtractionSandbox sandbox;
     SetupWindow window;

@@ -31,10 +31,11 @@ Outcome ExtractionSandbox::extract(const std::string& package_bytes, SetupWindow
 }
 
 Outcome ExtractionSandbox::extract_streamed(const std::string& package_bytes,
-                                            const std::string* older, std::size_t older_cut) {
-    SetupWindow window;
-    return run_extraction(package_, install_, package_bytes, window, older ? older : &package_bytes,
-                          older ? older_cut : 0);
+                                            const std::string* older, std::size_t older_cut,
+                                            SetupWindow* window) {
+    SetupWindow own_window;
+    return run_extraction(package_, install_, package_bytes, window ? *window : own_window,
+                          older ? older : &package_bytes, older ? older_cut : 0);
 }
 
 bool streamed_extraction() { return std::getenv("QM_STREAMED_EXTRACTION") != nullptr; }

@@ -50,7 +50,7 @@ public:
     Outcome extract(const std::string& package_bytes, SetupWindow& window);
     // Behind a download whichever way the program runs; see run_extraction.
     Outcome extract_streamed(const std::string& package_bytes, const std::string* older = nullptr,
-                             std::size_t older_cut = 0);
+                             std::size_t older_cut = 0, SetupWindow* window = nullptr);
 
     // Every path below the scratch folder that is neither the package nor
     // inside the install folder (the install folder's own parents excluded).
