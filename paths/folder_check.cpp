@@ -1,6 +1,7 @@
 #include "paths/folder_check.h"
 
 #include "paths/install_locations.h"
+#include "paths/path_operations.h"
 #include "platform/platform.h"
 
 namespace {
@@ -15,10 +16,11 @@ bool is_forbidden(char c) {
            c == '?' || c == '*' || c == ':';
 }
 
-// Length of the next component of text from position, up to a separator or the end.
+// Length of the next component of text from position, up to a separator or
+// the end. By character: a double-byte character's trail byte may be 0x5C.
 std::size_t component_length(const std::string& text, std::size_t position) {
     std::size_t end = position;
-    while (end < text.size() && !is_separator(text[end])) ++end;
+    while (end < text.size() && !is_separator(text[end])) end = platform::next_character(text, end);
     return end - position;
 }
 
@@ -54,6 +56,36 @@ std::string instead(const std::string& what) {
     return "\n\nPlease enter " + what + ", such as " + default_install_folder() + ".";
 }
 
+// Walks the folders below the root of a full path, outermost first: a
+// device name cannot be made into a folder, and a file in the chain (or as
+// the folder itself) would only fail after the download. Empty when neither.
+std::string chain_problem(const std::string& folder, const std::string& root) {
+    std::size_t position = root.size() == 3 ? 3 : 0;
+    if (position == 0) {  // past "\\server\share"
+        position = 2 + component_length(folder, 2) + 1;
+        position += component_length(folder, position);
+    }
+    while (position < folder.size()) {
+        if (is_separator(folder[position])) {
+            ++position;
+            continue;
+        }
+        const std::size_t length = component_length(folder, position);
+        const std::string component = folder.substr(position, length);
+        if (is_device_name(component)) {
+            return "\"" + component + "\" is a name that Windows keeps for a device." +
+                   instead("a folder path without it");
+        }
+        const std::string prefix = folder.substr(0, position + length);
+        if (platform::file_exists(prefix)) {
+            return "\"" + prefix + "\" is a file, not a folder." +
+                   instead("the path of a folder");
+        }
+        position += length;
+    }
+    return {};
+}
+
 }  // namespace
 
 FolderText read_folder_text(const std::string& typed) {
@@ -77,7 +109,7 @@ FolderText read_folder_text(const std::string& typed) {
         return result;
     }
     const std::size_t checked_from = result.root.size() == 3 ? 2 : 0;  // a drive's own colon is fine
-    for (std::size_t i = checked_from; i < text.size(); ++i) {
+    for (std::size_t i = checked_from; i < text.size(); i = platform::next_character(text, i)) {
         if (is_forbidden(text[i])) {
             result.problem = FolderTextProblem::bad_character;
             result.bad_character = text[i];
@@ -119,6 +151,8 @@ std::string install_folder_problem(const std::string& typed, std::string& folder
         return "The network folder " + text.root.substr(0, text.root.size() - 1) +
                " cannot be reached." + instead("a folder on a drive of this computer");
     }
+    const std::string below_root = chain_problem(text.folder, text.root);
+    if (!below_root.empty()) return below_root;
     folder = text.folder;
     return {};
 }

@@ -4,19 +4,36 @@
 #include <string>
 #include <unordered_set>
 
+#include "platform/platform.h"
+
 // Joins a folder and a name. An empty side, or a name that is itself rooted
 // or carries a drive, wins unchanged; nothing else is normalised.
 std::string join_path(const std::string& folder, const std::string& name);
 
 // Everything before the last '\' or '/', without it; empty when there is none.
+// Paths are split by character, so a double-byte character's trail byte that
+// is 0x5C never counts as a separator (here or in any operation below).
 std::string parent_folder(const std::string& path);
 
+// Everything after the last '\' or '/'; the whole path when there is none.
+std::string final_component(const std::string& path);
+
 // True when path may be joined to the install folder: not empty, not rooted,
-// no colon anywhere, no doubled separator, and no empty, "." or ".."
-// component. Both separators count; the caller's text is never changed.
+// no colon anywhere, no doubled separator, and no empty, ".", ".." or device
+// name component. Both separators count; the caller's text is never changed.
 // Guards entry names from the package before they are written, and manifest
 // lines before they steer a deletion. Touches no file system.
 bool is_safe_relative_path(const std::string& path);
+
+// True when one path component is a name Windows opens as a device in any
+// folder: CON, PRN, AUX, NUL, COM0-9, LPT0-9, COM and LPT with a superscript
+// 1, 2 or 3, CONIN$ and CONOUT$, in any case, with any extension and with
+// trailing dots and spaces.
+bool is_device_name(const std::string& component);
+
+// True when path's last character is '\' or '/': a folder entry's name. A
+// trail byte of a double-byte character does not count.
+bool ends_with_separator(const std::string& path);
 
 // The folders one run has already made or found, so that the many files of a
 // folder cost one folder call between them instead of one per level each.
@@ -33,10 +50,12 @@ private:
 };
 
 // Creates every folder of the chain, outermost first, including those that
-// exist already, except the levels memory (when given) holds. False when a
+// exist already, except the levels memory (when given) holds. The folders it
+// makes get access (when given); those that exist keep theirs. False when a
 // creation fails for any reason other than the name being taken; folders made
 // before that stay.
-bool create_directory_tree(const std::string& path, FolderMemory* memory = nullptr);
+bool create_directory_tree(const std::string& path, FolderMemory* memory = nullptr,
+                           platform::AccessDescriptor* access = nullptr);
 
 // Does relative_path cross a link below folder? The full path of the first
 // folder that relative_path passes through below folder (every component but
@@ -46,11 +65,3 @@ bool create_directory_tree(const std::string& path, FolderMemory* memory = nullp
 // checked holds count as asked already.
 std::string link_crossed_below(const std::string& folder, const std::string& relative_path,
                                const FolderMemory* checked = nullptr);
-
-// Makes the folders of relative_folder below folder, outermost first, skipping
-// those memory holds. Each one is asked about right after it was made or
-// found, and remembered only when it is no link, so nothing is ever made
-// through one. False when a creation fails, or at the first link, whose full
-// path is then in link.
-bool create_folders_below(const std::string& folder, const std::string& relative_folder,
-                          FolderMemory& memory, std::string& link);

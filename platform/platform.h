@@ -19,13 +19,17 @@ struct Rect {
 
 enum class FolderResult { created, already_exists, failed };
 
-// Creates one folder (no parents). A name that is already taken, by a folder
-// or by a plain file, is `already_exists`: the caller treats both alike.
-FolderResult create_folder(const std::string& path);
+// Creates one folder (no parents), with security_attributes when given (see
+// AccessDescriptor). A name that is already taken, by a folder or by a plain
+// file, is `already_exists`: the caller treats both alike.
+FolderResult create_folder(const std::string& path, void* security_attributes = nullptr);
 
 // True when path names an existing folder; the root of a drive (C:\) or of a
 // share (\\server\share\) counts as one.
 bool folder_exists(const std::string& path);
+
+// True when path names an existing file (anything but a folder).
+bool file_exists(const std::string& path);
 
 // Opens a file with a C stdio mode ("rb", "wb"). Paths use backslashes as on
 // Windows; the POSIX build maps them so host tests see the same tree.
@@ -72,6 +76,55 @@ bool free_disk_space(const std::string& folder, std::uint64_t& free_bytes);
 // caller passes a Unicode scalar value (no surrogate, at most 0x10FFFF).
 bool ansi_from_code_point(std::uint32_t code_point, std::string& ansi);
 
+// Where the character after the one at position begins in ANSI text: two
+// bytes on for a lead byte of a double-byte code page (932, 936, 949, 950),
+// whose trail byte may be 0x5C, the backslash; otherwise one. Never past the
+// end of text.
+std::size_t next_character(const std::string& text, std::size_t position);
+
+// What the elevated setup leaves behind for later elevated runs gets an
+// access list of its own: owned by Administrators, protected from what the
+// folders above grant.
+//   install_folder: SYSTEM and Administrators full control; Users read and
+//     execute on it and below; Authenticated Users may add files and folders
+//     to it and modify what they make below it, but neither delete, rename
+//     nor change the folder itself.
+//   uninstaller: SYSTEM and Administrators full control, Users read and execute.
+//   manifest: SYSTEM and Administrators full control, Users read.
+enum class AccessList { install_folder, uninstaller, manifest };
+
+// One access list built as a security descriptor, for creating a folder or
+// a file with it. Off Windows nothing is built and creation keeps the
+// system's default, which counts as success.
+class AccessDescriptor {
+public:
+    explicit AccessDescriptor(AccessList list);
+    ~AccessDescriptor();
+    AccessDescriptor(const AccessDescriptor&) = delete;
+    AccessDescriptor& operator=(const AccessDescriptor&) = delete;
+
+    // False when the system could not build it (Windows only).
+    bool built() const;
+    // A SECURITY_ATTRIBUTES for CreateDirectoryA and CreateFileA, and the
+    // descriptor itself for an object's attributes (NtCreateFile); null when
+    // not built, and always off Windows.
+    void* security_attributes();
+    void* security_descriptor() const;
+    // The descriptor as the system writes it back in text (SDDL); empty when
+    // not built, and off Windows.
+    std::string text() const;
+
+private:
+    struct Built;
+    [[maybe_unused]] Built* built_ = nullptr;  // unused off Windows
+};
+
+// Gives an open folder the install folder's owner and protected access list;
+// what is below it inherits from that list. folder is the native handle: on
+// Windows a HANDLE opened with WRITE_DAC and WRITE_OWNER access; elsewhere
+// nothing is done and the answer is true.
+bool protect_install_folder(std::intptr_t folder);
+
 // The user's temporary folder as the system reports it (with its trailing
 // separator), or empty when it is not reported or does not fit 260 bytes.
 std::string temp_folder();
@@ -88,7 +141,11 @@ std::uint64_t milliseconds_now();
 
 // Window services used by the status operations. A null handle is skipped.
 void set_window_text(WindowHandle window, const std::string& text);
-std::string window_text(WindowHandle window, int buffer_bytes);
+// A window's text, read as Unicode and turned into the ANSI code page. False
+// when some character has no exact ANSI form (text then holds the default
+// character in its place): the person typed something this system's narrow
+// paths cannot name.
+bool window_text_in_code_page(WindowHandle window, int buffer_characters, std::string& text);
 void show_window(WindowHandle window, int show_command);
 // Gives a text field the keyboard focus, the caret after its last character.
 void focus_text_field(WindowHandle field);
@@ -101,6 +158,72 @@ void message_box(WindowHandle owner, const std::string& text, const std::string&
 void delete_bitmap(BitmapHandle bitmap);
 void delete_brush(BrushHandle brush);
 void delete_font(FontHandle font);
+
+// What became of an entry named relative to an open folder. is_link: a
+// link (on Windows anything with a reparse point) stood in the name's place,
+// or the name led somewhere else than into the folder; nothing was done
+// through it. wrong_kind: a file where a folder was asked for, or the other
+// way round.
+enum class EntryResult { done, missing, is_link, wrong_kind, failed };
+
+// One open folder: on Windows a handle that shares reading and writing but
+// not deletion, so while it is held nobody can rename, remove or replace the
+// folder; elsewhere a descriptor. Entries are then named relative to it, so
+// what happens to the path above it no longer matters. Closes once.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    explicit FolderHandle(std::intptr_t native) : native_(native) {}
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+    FolderHandle(FolderHandle&& other) noexcept : native_(other.native_) { other.native_ = -1; }
+    FolderHandle& operator=(FolderHandle&& other) noexcept {
+        if (this != &other) {
+            close();
+            native_ = other.native_;
+            other.native_ = -1;
+        }
+        return *this;
+    }
+    ~FolderHandle() { close(); }
+
+    bool is_open() const { return native_ != -1; }
+    // The HANDLE or the descriptor; -1 when nothing is open.
+    std::intptr_t native() const { return native_; }
+    void close();
+
+private:
+    std::intptr_t native_ = -1;
+};
+
+// Opens the existing folder path, a full path, and checks it: its parent is
+// reached by path (a games folder moved elsewhere by a junction keeps
+// working), the folder itself as one entry of that parent, as in
+// open_child_folder. With removable, the handle may also delete the folder
+// (remove_open_folder); nobody else may then open it at all unless they
+// share deletion.
+EntryResult open_folder(const std::string& path, FolderHandle& folder, bool removable = false);
+
+// Opens, or with create makes when missing, the folder name (one component,
+// no separator) in parent, and checks it through its own handle: a link in
+// its place is never followed.
+EntryResult open_child_folder(const FolderHandle& parent, const std::string& name, bool create,
+                              FolderHandle& child);
+
+// Deletes the folder name in parent through its own handle when it is
+// empty; a link in its place is left alone (is_link), a folder with anything
+// in it is failed.
+EntryResult remove_folder_in(const FolderHandle& parent, const std::string& name);
+
+// Deletes the file name in parent through its own handle. A link in its
+// place is left alone (is_link); a file in use, or one the system refuses to
+// delete, is failed.
+EntryResult delete_file_in(const FolderHandle& parent, const std::string& name);
+
+// Removes the open folder, which must be empty, through its own handle and
+// closes it; path only names it for systems that delete by name. False when
+// it stays.
+bool remove_open_folder(FolderHandle& folder, const std::string& path);
 
 constexpr int show_hide = 0;
 constexpr int show_normal = 5;
@@ -125,5 +248,16 @@ inline bool close_file(File& file) {
     const bool closed = std::fclose(raw) == 0;
     return flushed && closed;
 }
+
+// Creates the file name in parent, open for reading and writing ("w+b"),
+// nobody else writing, deleting or renaming it while it is open (Windows).
+// What already holds the name is examined through its own handle first: a
+// plain file is deleted and the name made anew; a link is never followed or
+// deleted (is_link), a folder is wrong_kind.
+EntryResult create_file_in(const FolderHandle& parent, const std::string& name, File& file);
+
+// Deletes file, open from create_file_in as name in folder, through its own
+// handle: it is gone once closed. False when it stays.
+bool delete_open_file(std::FILE* file, const FolderHandle& folder, const std::string& name);
 
 }  // namespace platform

@@ -2,7 +2,14 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <vector>
+
 #include "paths/path_operations.h"
+#include "platform/platform.h"
 #include "records/install_names.h"
 #include "records/pending_deletion.h"
 #include "records/system_paths.h"
@@ -26,31 +33,68 @@ void set_number_value(HKEY key, const char* name, DWORD number) {
 }
 }  // namespace
 
-// Copies the running program to "QuellmarkUninstall.exe" in the install
-// folder, replacing an earlier copy. True when the copy succeeded; a copy cut
-// short (a full disk) is removed again, as a truncated program would only
-// fail when the user tries to uninstall.
-bool install_uninstaller(const std::string& install_folder) {
-    const std::string program = running_program_path();
-    if (program.empty()) return false;
-    const std::string uninstaller = join_path(install_folder, uninstaller_file_name);
+namespace {
+std::FILE* running_program() {
+    static platform::File program = [] {
+        wchar_t path[MAX_PATH] = {};
+        const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return platform::File();
+        const HANDLE handle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return platform::File();
+        const int descriptor =
+            _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+        if (descriptor == -1) {
+            CloseHandle(handle);
+            return platform::File();
+        }
+        platform::File file(_fdopen(descriptor, "rb"));
+        if (!file) _close(descriptor);
+        return file;
+    }();
+    return program.get();
+}
+
+// Copies every byte of from, read from its start, to to.
+bool copy_file(std::FILE* from, std::FILE* to) {
+    if (!platform::seek_to(from, 0)) return false;
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+        const size_t read = std::fread(buffer.data(), 1, buffer.size(), from);
+        if (read > 0 && std::fwrite(buffer.data(), 1, read, to) != read) return false;
+        if (read < buffer.size()) return std::feof(from) != 0;
+    }
+}
+}  // namespace
+
+void hold_running_program() { running_program(); }
+
+// Writes the copy as "QuellmarkUninstall.exe", replacing an earlier one.
+// True when the copy is complete; a copy cut short (a full disk) is removed
+// again, as a truncated program would only fail when the user tries to
+// uninstall.
+bool install_uninstaller(const InstallFolder& install_folder) {
+    std::FILE* program = running_program();
+    if (!program) return false;
     // An uninstall since the last restart left its own file to be deleted
     // then; that would take the new copy with it.
-    cancel_pending_deletion(uninstaller);
-    DeleteFileA(uninstaller.c_str());
-    if (CopyFileA(program.c_str(), uninstaller.c_str(), FALSE)) return true;
-    DeleteFileA(uninstaller.c_str());
+    cancel_pending_deletion(join_path(install_folder.path, uninstaller_file_name));
+    platform::File copy;
+    if (platform::create_file_in(install_folder.handle, uninstaller_file_name, copy) !=
+        platform::EntryResult::done) {
+        return false;
+    }
+    const bool copied = copy_file(program, copy.get());
+    if (platform::close_file(copy) && copied) return true;
+    platform::delete_file_in(install_folder.handle, uninstaller_file_name);
     return false;
 }
 
 std::uint64_t uninstaller_size() {
-    WIN32_FILE_ATTRIBUTE_DATA attributes;
-    const std::string program = running_program_path();
-    if (program.empty() ||
-        !GetFileAttributesExA(program.c_str(), GetFileExInfoStandard, &attributes)) {
-        return 0;
-    }
-    return (static_cast<std::uint64_t>(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow;
+    std::FILE* program = running_program();
+    if (!program || !platform::seek_to_end(program)) return 0;
+    const std::int64_t size = platform::tell(program);
+    return size > 0 ? static_cast<std::uint64_t>(size) : 0;
 }
 
 // Creates or opens the uninstall key under HKEY_LOCAL_MACHINE and writes its

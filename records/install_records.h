@@ -6,9 +6,19 @@
 #include <cstdint>
 #include <string>
 
-bool install_uninstaller(const std::string& install_folder);
+#include "paths/install_folder.h"
+
+// Opens the running program's own file, sharing it for reading only, and
+// keeps it open to the end of the run: nobody can change, rename or replace
+// it meanwhile, and the uninstaller is copied from this open file, never from
+// its path. Called first thing at start-up; the first use opens it otherwise.
+void hold_running_program();
+
+// Writes the uninstaller, a copy of the running program, into the install
+// folder through its handle.
+bool install_uninstaller(const InstallFolder& install_folder);
 // The bytes install_uninstaller will write; 0 when the program's own file
-// cannot be found.
+// cannot be opened.
 std::uint64_t uninstaller_size();
 void create_shortcuts(const std::string& install_folder);
 bool create_shortcut(const std::string& shortcut_path, const std::string& target_path,

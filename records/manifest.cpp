@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <unordered_set>
 
 #include "paths/path_operations.h"
 #include "platform/platform.h"
@@ -15,6 +16,17 @@ std::string manifest_path(const std::string& install_folder) {
     return join_path(install_folder, manifest_file_name);
 }
 
+// Two lines name the same file when they differ only in ASCII case or in
+// which separator they use, as the file system sees them.
+std::string same_file_key(const std::string& line) {
+    std::string key = line;
+    for (char& c : key) {
+        if (c == '/') c = '\\';
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return key;
+}
+
 // Drops every trailing CR and LF, in any mix; nothing else is trimmed.
 void strip_line_end(std::string& line) {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
@@ -25,10 +37,8 @@ void strip_line_end(std::string& line) {
 // "installed-files.txt". False when the file cannot be opened, and also when
 // a write or the final flush fails: a cut-short manifest would later leave
 // files behind on uninstall.
-bool write_manifest(const std::string& install_folder, const std::vector<InstalledFile>& files) {
-    std::FILE* raw = platform::open_file(manifest_path(install_folder), "wb");
-    if (!raw) return false;
-    platform::File file(raw);
+namespace {
+bool write_lines(platform::File& file, const std::vector<InstalledFile>& files) {
     bool written = true;
     for (const InstalledFile& path : files) {
         if (std::fprintf(file.get(), "%s\r\n", path.c_str()) < 0) written = false;
@@ -36,6 +46,22 @@ bool write_manifest(const std::string& install_folder, const std::vector<Install
     // Closing flushes the last buffered lines; its outcome is part of the write.
     const bool closed = platform::close_file(file);
     return written && closed;
+}
+}  // namespace
+
+bool write_manifest(const std::string& install_folder, const std::vector<InstalledFile>& files) {
+    platform::File file(platform::open_file(manifest_path(install_folder), "wb"));
+    if (!file) return false;
+    return write_lines(file, files);
+}
+
+bool write_manifest(const InstallFolder& install_folder, const std::vector<InstalledFile>& files) {
+    platform::File file;
+    if (platform::create_file_in(install_folder.handle, manifest_file_name, file) !=
+        platform::EntryResult::done) {
+        return false;
+    }
+    return write_lines(file, files);
 }
 
 // Reads the manifest in fgets-sized pieces, strips the line ends, and keeps
@@ -51,4 +77,18 @@ bool read_manifest(const std::string& install_folder, std::vector<std::string>& 
         if (is_safe_relative_path(line)) paths.push_back(line);
     }
     return true;
+}
+
+// Only lines not named already are looked for on disk: a reinstall of the
+// same package asks the file system nothing.
+void keep_earlier_files(const std::string& install_folder,
+                        const std::vector<std::string>& earlier_lines,
+                        std::vector<InstalledFile>& files) {
+    std::unordered_set<std::string> named;
+    for (const InstalledFile& file : files) named.insert(same_file_key(file));
+    for (const std::string& line : earlier_lines) {
+        if (!is_safe_relative_path(line)) continue;
+        if (!named.insert(same_file_key(line)).second) continue;
+        if (platform::file_exists(join_path(install_folder, line))) files.push_back(line);
+    }
 }

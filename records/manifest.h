@@ -2,13 +2,25 @@
 #include <string>
 #include <vector>
 
+#include "paths/install_folder.h"
 #include "zip/installed_file.h"
 
 // Writes "installed-files.txt" in the install folder, one CR LF line per file.
 // False when the file cannot be opened, or when any byte of it, the last
 // buffered ones included, does not reach the system.
 bool write_manifest(const std::string& install_folder, const std::vector<InstalledFile>& files);
+// The same in the folder an install holds, relative to its handle: a link in
+// the manifest's place is never written through.
+bool write_manifest(const InstallFolder& install_folder, const std::vector<InstalledFile>& files);
 
 // Appends every safe line of the manifest to paths, as stored. False when the
 // manifest cannot be opened (paths untouched).
 bool read_manifest(const std::string& install_folder, std::vector<std::string>& paths);
+
+// Appends to files, in their order, the lines of an earlier manifest whose
+// files still exist below install_folder, leaving out every line that files
+// (or an earlier line) already names. A reinstall from a smaller package then
+// still lists what the earlier packages put there, for the uninstaller.
+void keep_earlier_files(const std::string& install_folder,
+                        const std::vector<std::string>& earlier_lines,
+                        std::vector<InstalledFile>& files);

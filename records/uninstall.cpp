@@ -4,8 +4,10 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <map>
 
 #include "paths/path_operations.h"
+#include "records/earlier_install.h"
 #include "records/install_names.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
@@ -28,23 +30,54 @@ bool user_confirms() {
            IDYES;
 }
 
-// False only for a file that is still there and could not be deleted (in
-// use, or access denied): one that is already gone counts as removed.
-bool delete_listed_file(const std::string& install_folder, const std::string& path) {
-    if (DeleteFileA(join_path(install_folder, path).c_str())) return true;
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
+// The folders below the install folder, each opened once relative to its
+// parent's handle and held while its entries go: a folder name is never
+// resolved twice, so nothing can be swapped in between the check and the
+// deletion. A link in a folder's place is never opened as a folder.
+class FolderWalk {
+public:
+    explicit FolderWalk(const platform::FolderHandle& root) : root_(root) {}
 
-// Deletes every listed file and returns the lines of those that stay. A line
-// that leads through a link below the install folder would delete whatever
-// the link points to: it is skipped, and not kept either.
-std::vector<std::string> delete_listed_files(const std::string& install_folder,
+    // The open folder that relative_folder ("" for the install folder)
+    // names, or null when it is missing or a link stands on the way.
+    const platform::FolderHandle* open(const std::string& relative_folder) {
+        if (relative_folder.empty()) return &root_;
+        const auto known = open_.find(relative_folder);
+        if (known != open_.end()) return known->second.is_open() ? &known->second : nullptr;
+        // A long list of folders is walked in pieces; each is checked anew.
+        if (open_.size() >= held_at_most) open_.clear();
+        const platform::FolderHandle* parent = open(parent_folder(relative_folder));
+        platform::FolderHandle& child = open_[relative_folder];
+        if (parent && platform::open_child_folder(*parent, final_component(relative_folder),
+                                                  false, child) != platform::EntryResult::done) {
+            child.close();
+        }
+        return child.is_open() ? &child : nullptr;
+    }
+
+    // Lets go of every folder, so they can be removed.
+    void close_all() { open_.clear(); }
+
+private:
+    static constexpr std::size_t held_at_most = 64;
+    const platform::FolderHandle& root_;
+    std::map<std::string, platform::FolderHandle> open_;
+};
+
+// Deletes every listed file through its folder's handle and returns the
+// lines of those that stay (in use, or access denied). A file already gone
+// counts as removed; a line that leads through a link, or names one, would
+// reach outside the install folder: it is skipped, and not kept either.
+std::vector<std::string> delete_listed_files(FolderWalk& folders,
                                              const std::vector<std::string>& manifest_paths) {
     std::vector<std::string> kept;
     for (const std::string& path : manifest_paths) {
-        if (!link_crossed_below(install_folder, path).empty()) continue;
-        if (!delete_listed_file(install_folder, path)) kept.push_back(path);
+        const platform::FolderHandle* folder = folders.open(parent_folder(path));
+        if (!folder) continue;
+        if (platform::delete_file_in(*folder, final_component(path)) ==
+            platform::EntryResult::failed) {
+            kept.push_back(path);
+        }
     }
     return kept;
 }
@@ -66,20 +99,8 @@ std::string files_in_use_message(const std::string& install_folder,
 // True when the uninstall entry records folder as its install location: a
 // later install elsewhere owns the entry otherwise.
 bool entry_names_folder(const std::string& folder) {
-    RegistryKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstall_key, 0, KEY_QUERY_VALUE, key.out()) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    char location[MAX_PATH + 1] = {};
-    DWORD type = 0;
-    DWORD size = MAX_PATH;
-    if (RegQueryValueExA(key.get(), "InstallLocation", nullptr, &type,
-                         reinterpret_cast<BYTE*>(location), &size) != ERROR_SUCCESS ||
-        type != REG_SZ) {
-        return false;
-    }
-    return same_path(location, folder);
+    const std::string location = recorded_install_location();
+    return !location.empty() && same_path(location, folder);
 }
 
 // Deletes a shortcut that starts something inside own_folder; one that a
@@ -124,26 +145,33 @@ int run_uninstall() {
     if (install_folder.empty()) return 1;
     if (!user_confirms()) return 0;
 
+    // Held, and checked to be no link, until the uninstall ends: every entry
+    // below is reached from this handle.
+    platform::FolderHandle root;
     std::vector<std::string> manifest_paths;
-    if (!read_manifest(install_folder, manifest_paths)) {
+    if (platform::open_folder(install_folder, root, true) != platform::EntryResult::done ||
+        !read_manifest(install_folder, manifest_paths)) {
         // Without its list the uninstaller cannot tell the game's files from
         // anything else; removing the records would leave them unfindable.
         MessageBoxA(nullptr, (unreadable_list_text + install_folder).c_str(),
                     uninstall_box_caption, MB_OK | MB_ICONERROR);
         return 1;
     }
-    const std::vector<std::string> kept = delete_listed_files(install_folder, manifest_paths);
+    FolderWalk folders(root);
+    const std::vector<std::string> kept = delete_listed_files(folders, manifest_paths);
+    folders.close_all();
     if (!kept.empty()) {
         write_manifest(install_folder, kept);
-        remove_installed_directories(install_folder, manifest_paths);
+        remove_installed_directories(root, manifest_paths);
         MessageBoxA(nullptr, files_in_use_message(install_folder, kept).c_str(),
                     uninstall_box_caption, MB_OK | MB_ICONWARNING);
         return 1;
     }
     remove_shortcuts(install_folder);
     if (entry_names_folder(install_folder)) RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstall_key);
-    DeleteFileA(join_path(install_folder, manifest_file_name).c_str());
-    remove_installed_directories(install_folder, manifest_paths);
+    platform::delete_file_in(root, manifest_file_name);
+    remove_installed_directories(root, manifest_paths);
+    platform::remove_open_folder(root, install_folder);
     schedule_own_deletion();
     MessageBoxA(nullptr, completion_text, uninstall_box_caption, MB_OK | MB_ICONINFORMATION);
     return 0;
@@ -173,15 +201,15 @@ void remove_shortcuts(const std::string& install_folder) {
     }
 }
 
-// Tries every folder that held a listed file, deepest first, then the install
-// folder. The system removes only empty folders, so anything the game wrote
-// later keeps its folder and every folder above it. A folder beneath a link
-// is skipped; the link itself may go, which removes only the link.
-void remove_installed_directories(const std::string& install_folder,
+// Tries every folder that held a listed file, deepest first, each through
+// its own handle and only when empty, so anything the game wrote later keeps
+// its folder and every folder above it. A folder beneath a link, or a link in
+// a folder's place, is left alone.
+void remove_installed_directories(const platform::FolderHandle& install_folder,
                                   const std::vector<std::string>& manifest_paths) {
     for (const std::string& folder : folders_to_try(manifest_paths)) {
-        if (!link_crossed_below(install_folder, folder).empty()) continue;
-        RemoveDirectoryA(join_path(install_folder, folder).c_str());
+        FolderWalk parents(install_folder);
+        const platform::FolderHandle* parent = parents.open(parent_folder(folder));
+        if (parent) platform::remove_folder_in(*parent, final_component(folder));
     }
-    RemoveDirectoryA(install_folder.c_str());
 }

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 // The caption of the uninstaller's boxes, which are its only windows.
 inline constexpr char uninstall_box_caption[] = "Quellmark Uninstall";
 
@@ -14,5 +16,5 @@ int run_uninstall();
 std::string module_folder();
 
 void remove_shortcuts(const std::string& install_folder);
-void remove_installed_directories(const std::string& install_folder,
+void remove_installed_directories(const platform::FolderHandle& install_folder,
                                   const std::vector<std::string>& manifest_paths);

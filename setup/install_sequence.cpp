@@ -5,9 +5,11 @@
 #include <vector>
 
 #include "paths/folder_check.h"
+#include "paths/install_folder.h"
 #include "paths/install_locations.h"
 #include "paths/path_operations.h"
 #include "platform/platform.h"
+#include "records/earlier_install.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
 #include "setup/package_delivery.h"
@@ -18,7 +20,11 @@
 namespace {
 constexpr char folder_failure_message[] =
     "Could not create the install folder. Please run setup as administrator.";
+constexpr char link_message[] = "The install folder contains a link to another location: ";
 constexpr char kept_package_suffix[] = "\n\nThe downloaded zip was kept here for inspection:\n";
+constexpr char unusable_characters_message[] =
+    "This folder name holds characters that setup cannot use on this system. Choose a folder "
+    "whose name uses other characters.";
 constexpr char success_message[] = "Quellmark was installed successfully.";
 constexpr char incomplete_records_note[] =
     "\n\nThe uninstall information could not be written completely. To remove the game, "
@@ -30,14 +36,30 @@ bool is_cancellation(const std::string& message) { return message == cancelled_m
 
 // Runs the steps from the installing page to the final box. The window and
 // the texts belong to run_install, which releases them on every path.
-int install_into(SetupWindow& window, const std::string& install_folder) {
+int install_into(SetupWindow& window, const std::string& install_path) {
     window.enter_install_mode();
-    window.set_status("Preparing install folder...", install_folder);
+    window.set_status("Preparing install folder...", install_path);
 
-    if (!create_directory_tree(install_folder)) {
-        window.finish(folder_failure_message, false);
-        return 1;
+    // Made, opened and checked once, then held to the end of the run: nobody
+    // can rename, remove or replace it meanwhile, and every step names what
+    // it makes there relative to this handle.
+    InstallFolder install_folder;
+    switch (open_install_folder(install_path, install_folder)) {
+        case platform::EntryResult::done: break;
+        case platform::EntryResult::is_link:
+            window.finish(link_message + install_path, false);
+            return 1;
+        default:
+            window.finish(folder_failure_message, false);
+            return 1;
     }
+
+    // An earlier install's list, read before the extraction can replace it
+    // (a package may carry a file of that name), which may begin while the
+    // package arrives: what it installed stays listed, so one uninstall
+    // removes every install's files.
+    std::vector<std::string> earlier_lines;
+    read_manifest(install_path, earlier_lines);
 
     // Open from here to the end of the extraction. One that cannot be made is
     // reported by the download, once the host has answered.
@@ -46,11 +68,13 @@ int install_into(SetupWindow& window, const std::string& install_folder) {
     WindowReport report(window);
     std::string error_message;
     std::vector<InstalledFile> installed_files;
+    std::size_t entries_done = 0;
     Delivery delivery;
     {
         const std::string url = package_url();
         delivery = deliver_package(url, package.path(), package.file(), install_folder,
-                                   uninstaller_size(), report, error_message, installed_files);
+                                   uninstaller_size(), report, error_message, installed_files,
+                                   entries_done);
     }
     if (delivery == Delivery::download_failed) {
         // A partial package stays for inspection; an empty one is no package.
@@ -60,12 +84,12 @@ int install_into(SetupWindow& window, const std::string& install_folder) {
     }
 
     // What the extraction behind the download could not follow, it does from
-    // the file.
+    // the file, from the first entry it had not finished.
     const bool extracted =
         delivery == Delivery::extracted ||
         (delivery == Delivery::downloaded &&
          extract_package(package.file(), install_folder, report, error_message, installed_files,
-                         uninstaller_size()));
+                         uninstaller_size(), entries_done));
     if (!extracted) {
         if (is_cancellation(error_message)) {
             package.remove();
@@ -82,10 +106,11 @@ int install_into(SetupWindow& window, const std::string& install_folder) {
     package.remove();
     window.set_status("Preparing uninstaller...", "");
     const bool uninstaller_written = install_uninstaller(install_folder);
+    keep_earlier_files(install_path, earlier_lines, installed_files);
     const bool manifest_written = write_manifest(install_folder, installed_files);
     window.set_status("Creating shortcuts...", "");
-    create_shortcuts(install_folder);
-    register_uninstall_entry(install_folder);
+    create_shortcuts(install_path);
+    register_uninstall_entry(install_path);
     // The game is installed either way; the user only learns how to remove
     // it when its records are not whole.
     std::string message = success_message;
@@ -102,7 +127,11 @@ bool selects_uninstall(const char* command_line) {
 
 int run_install() {
     SetupWindow window;
-    const std::string proposed_folder = default_install_folder();
+    // A second install goes where the first one is, unless the person says
+    // otherwise: an install elsewhere would take over the one uninstall entry
+    // and the shortcuts, and leave the first copy with nothing to remove it.
+    std::string proposed_folder = earlier_install_folder();
+    if (proposed_folder.empty()) proposed_folder = default_install_folder();
     if (!window.create(proposed_folder)) return 1;
 
     // Nothing is made before the folder passes: a folder that cannot work is
@@ -111,7 +140,11 @@ int run_install() {
     for (;;) {
         std::string typed;
         if (!window.wait_for_start(typed)) return 0;
-        const std::string problem = install_folder_problem(typed, install_folder);
+        // A character the code page cannot hold arrives as the default
+        // character; the person must learn that, not about a '?' they never typed.
+        const std::string problem = window.folder_text_lost_characters
+                                        ? std::string(unusable_characters_message)
+                                        : install_folder_problem(typed, install_folder);
         if (problem.empty()) break;
         window.refuse_folder(problem);
     }

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "records/install_records.h"
 #include "records/uninstall.h"
 #include "setup/install_sequence.h"
 #include "setup/one_copy.h"
@@ -8,11 +9,16 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int) {
     // Before anything can load a DLL: never from the program's own folder.
     restrict_dll_search_to_system32();
+    const bool uninstall = selects_uninstall(command_line);
+    // An install copies its uninstaller from this open file, taken before
+    // anyone can swap the program's file for another.
+    if (!uninstall) hold_running_program();
     // Long steps run on this thread between queue drains; the system must not
     // swap the window for a "not responding" ghost meanwhile.
     DisableProcessWindowsGhosting();
-    // A second copy changes nothing: no folder, no download, no box.
-    if (!become_the_only_copy()) return 0;
-    if (selects_uninstall(command_line)) return run_uninstall();
+    // A second copy changes nothing: no folder, no download.
+    int exit_code = 0;
+    if (!become_the_only_copy(uninstall, exit_code)) return exit_code;
+    if (uninstall) return run_uninstall();
     return run_install();
 }

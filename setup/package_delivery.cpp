@@ -18,7 +18,7 @@ namespace {
 // extraction's.
 class DirectoryThenEntries final : public PackageDirectory, public BlockConsumer {
 public:
-    DirectoryThenEntries(std::FILE* package, const std::string& install_folder,
+    DirectoryThenEntries(std::FILE* package, InstallFolder& install_folder,
                          std::uint64_t extra_bytes, StepReport& report)
         : package_(package), install_folder_(install_folder), extra_bytes_(extra_bytes),
           report_(report) {}
@@ -41,7 +41,7 @@ public:
             !convert_utf8_names(entries, unread))
             return Answer::cannot_follow;
         // A drive too small is refused before the body is fetched.
-        error_message = install_space_shortfall(entries, install_folder_, extra_bytes_);
+        error_message = install_space_shortfall(entries, install_folder_.path, extra_bytes_);
         if (!error_message.empty()) {
             refused_ = true;
             return Answer::refused;
@@ -67,7 +67,7 @@ public:
 
 private:
     std::FILE* package_;
-    std::string install_folder_;
+    InstallFolder& install_folder_;
     std::uint64_t extra_bytes_;
     StepReport& report_;
     std::unique_ptr<StreamedExtraction> extraction_;
@@ -77,15 +77,20 @@ private:
 }  // namespace
 
 Delivery deliver_package(const std::string& package_url, const std::string& package_path,
-                         std::FILE* package, const std::string& install_folder,
+                         std::FILE* package, InstallFolder& install_folder,
                          std::uint64_t extra_bytes, StepReport& report,
-                         std::string& error_message, std::vector<InstalledFile>& installed_files) {
+                         std::string& error_message, std::vector<InstalledFile>& installed_files,
+                         std::size_t& entries_done) {
+    entries_done = 0;
     DirectoryThenEntries directory(package, install_folder, extra_bytes, report);
     if (!download_package(package_url, package_path, package, directory, report, error_message))
         return directory.refused() ? Delivery::extraction_failed : Delivery::download_failed;
     StreamedExtraction* extraction = directory.extraction();
-    if (!extraction || !extraction->finish()) return Delivery::downloaded;
+    if (!extraction) return Delivery::downloaded;
+    const bool finished = extraction->finish();
     installed_files = extraction->installed_files();
+    entries_done = extraction->entries_done();
+    if (!finished) return Delivery::downloaded;
     report.set_progress(100);
     return Delivery::extracted;
 }

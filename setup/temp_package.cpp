@@ -7,16 +7,16 @@ bool TempPackage::create() {
     folder_ = create_package_folder();
     if (folder_.empty()) return false;
     path_ = join_path(folder_, package_file_name);
-    file_.reset(platform::create_new_file(path_));
-    // The folder was made new a moment ago; it can only be a link now if
-    // another program swapped it in between, and then the file was made
-    // elsewhere. Once the file is open, the folder can no longer be moved.
-    if (file_ && !platform::is_link(folder_)) return true;
-    if (file_) {
-        file_.reset();
-    } else {
-        platform::remove_folder(folder_);
+    // Held from its creation on, and the file named relative to it: whatever
+    // the folder's path comes to mean, the file is made, and later deleted,
+    // in the folder made here. A link swapped in meanwhile is refused.
+    if (platform::open_folder(folder_, folder_handle_, true) == platform::EntryResult::done &&
+        platform::create_file_in(folder_handle_, package_file_name, file_) ==
+            platform::EntryResult::done) {
+        return true;
     }
+    file_.reset();
+    platform::remove_open_folder(folder_handle_, folder_);
     folder_.clear();
     path_.clear();
     return false;
@@ -27,10 +27,8 @@ bool TempPackage::holds_nothing() const {
 }
 
 void TempPackage::remove() {
-    if (folder_.empty()) return;
+    if (!folder_handle_.is_open()) return;
+    platform::delete_open_file(file_.get(), folder_handle_, package_file_name);
     file_.reset();
-    // Closed, the folder could be swapped; a link in its place is left alone.
-    if (platform::is_link(folder_)) return;
-    platform::delete_file(path_);
-    platform::remove_folder(folder_);
+    platform::remove_open_folder(folder_handle_, folder_);
 }

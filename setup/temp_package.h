@@ -2,10 +2,10 @@
 // The downloaded package of one run. It lives in a new folder of the run's
 // own under the user's temporary folder, which every unelevated program of
 // the user can write to, so nothing there is taken on trust: the folder and
-// the file are both created new, and the file stays open from its creation
-// to the end of the extraction. While it is open, no other program can write,
-// rename or delete it, nor move its folder, so the bytes extracted are the
-// bytes downloaded.
+// the file are both created new, and both stay open from their creation to
+// their deletion. While they are open, no other program can write, rename or
+// delete the file, nor move or replace its folder, so the bytes extracted are
+// the bytes downloaded, and what is deleted is what was made.
 #include <cstdio>
 #include <string>
 
@@ -28,11 +28,12 @@ public:
     // True when nothing was written to it (or it was never made).
     bool holds_nothing() const;
 
-    // Closes the file, then deletes it and its folder.
+    // Deletes the file and its folder through their own handles.
     void remove();
 
 private:
     std::string folder_;
+    platform::FolderHandle folder_handle_;
     std::string path_;
     platform::File file_;
 };

@@ -4,8 +4,10 @@
 // the window is in front, and a close request like the taskbar's.
 //   window_probe text ID | settext ID TEXT | visible ID|progress | rect | state | focus |
 //                front | close | box CAPTION
+// A control's text goes both ways as Unicode (UTF-8 on the Unix side).
 // Prints one line; exits 1 when the window or control is not there.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +29,27 @@ std::string text_of(HWND window) {
     SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
                         SMTO_ABORTIFHUNG, 5000, &result);
     return text;
+}
+
+// A control's text as UTF-8, whatever the code page: what the person sees.
+std::string unicode_text_of(HWND window) {
+    wchar_t text[4096] = {};
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 5000, &result);
+    char utf8[4 * 4096] = {};
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
+}
+
+// The command line's argument number index as Unicode: the narrow argv
+// holds only what the code page can.
+std::wstring unicode_argument(int index) {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::wstring argument = arguments && index < count ? arguments[index] : L"";
+    LocalFree(arguments);
+    return argument;
 }
 
 struct BoxSearch {
@@ -92,15 +115,17 @@ int main(int argc, char** argv) {
     } else if (argc > 3 && command == "settext") {
         // What typing into the field leaves there, without a keyboard layout.
         HWND child = control(window, argv[2]);
+        const std::wstring text = unicode_argument(3);
         DWORD_PTR result = 0;
-        if (!child || !SendMessageTimeoutA(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]),
+        if (!child || !SendMessageTimeoutW(child, WM_SETTEXT, 0,
+                                           reinterpret_cast<LPARAM>(text.c_str()),
                                            SMTO_ABORTIFHUNG, 5000, &result)) {
             return 1;
         }
     } else if (argc > 2 && (command == "text" || command == "visible")) {
         HWND child = control(window, argv[2]);
         if (!child) return 1;
-        if (command == "text") std::printf("%s\n", text_of(child).c_str());
+        if (command == "text") std::printf("%s\n", unicode_text_of(child).c_str());
         else std::printf("%d\n", IsWindowVisible(child) ? 1 : 0);
     } else {
         return 2;

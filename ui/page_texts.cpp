@@ -31,6 +31,20 @@ void draw_row(const SetupWindow& record, HDC dc, const std::string& text, int to
     DrawTextA(dc, text.c_str(), -1, &area, flags);
 }
 
+// The same for UTF-8 text, drawn as UTF-16: its characters show whatever the
+// system's code page.
+void draw_unicode_row(const SetupWindow& record, HDC dc, const std::string& text, int top,
+                      int bottom, UINT flags) {
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                           nullptr, 0);
+    if (length <= 0) return;
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    RECT area = {record.scaled(text_left), record.scaled(top), record.scaled(text_right),
+                 record.scaled(bottom)};
+    DrawTextW(dc, wide.c_str(), length, &area, flags);
+}
+
 }  // namespace
 
 void SetupWindow::draw_page_texts(HDC dc) {
@@ -57,5 +71,10 @@ void SetupWindow::draw_page_texts(HDC dc) {
                  wrapped_flags);
         draw_row(*this, dc, headline, 390, 430, wrapped_flags);
         if (!detail.empty()) draw_row(*this, dc, detail, 430, 500, detail_flags);
+        // Under the one-line detail of the download, above the bar.
+        if (!transfer.empty()) {
+            draw_unicode_row(*this, dc, transfer.text(), transfer_row_top, transfer_row_bottom,
+                             DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+        }
     }
 }

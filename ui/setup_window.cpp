@@ -1,7 +1,7 @@
 #include "ui/setup_window.h"
 
 namespace {
-constexpr int folder_field_buffer_bytes = 520;
+constexpr int folder_field_buffer_characters = 520;
 constexpr int start_poll_milliseconds = 25;
 constexpr int progress_full = 100;
 constexpr char box_caption[] = "Quellmark Setup";
@@ -21,6 +21,10 @@ SetupWindow::~SetupWindow() {
 
 platform::Rect SetupWindow::status_area() const {
     return {scaled(300), scaled(230), scaled(740), scaled(540)};
+}
+
+platform::Rect SetupWindow::transfer_area() const {
+    return {scaled(300), scaled(transfer_row_top), scaled(740), scaled(transfer_row_bottom)};
 }
 
 void SetupWindow::request_status_repaint(bool immediately) {
@@ -58,6 +62,7 @@ void SetupWindow::set_status(const std::string& headline_text, const std::string
     std::string new_detail = detail_text;
     headline = std::move(new_headline);
     detail = std::move(new_detail);
+    if (new_step) transfer.clear();
     request_status_repaint(new_step);
     process_pending_messages();
 }
@@ -72,8 +77,15 @@ void SetupWindow::set_progress(int position) {
 }
 
 void SetupWindow::show_transfer(std::uint64_t received, std::uint64_t total) {
-    transfer_received = received;
-    transfer_total = total;
+    const std::uint64_t now = platform::milliseconds_now();
+    const bool first = transfer.empty();
+    transfer.add(received, total, now);
+    if (!first && now - last_transfer_repaint < transfer_repaint_interval_ms) return;
+    last_transfer_repaint = now;
+    if (main_window) {
+        const platform::Rect area = transfer_area();
+        platform::invalidate_without_erase(main_window, &area);
+    }
 }
 
 bool SetupWindow::wait_for_start(std::string& folder) {
@@ -85,7 +97,8 @@ bool SetupWindow::wait_for_start(std::string& folder) {
     }
     if (cancel_requested) return false;
     start_requested = false;  // a refused folder waits for the next press
-    folder = platform::window_text(folder_edit, folder_field_buffer_bytes);
+    folder_text_lost_characters =
+        !platform::window_text_in_code_page(folder_edit, folder_field_buffer_characters, folder);
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "report/step_report.h"
+#include "ui/transfer_line.h"
 
 // Control identifiers of the window's children.
 constexpr int ID_INSTALL = 1001;
@@ -36,6 +37,9 @@ struct SetupWindow {
     bool cancel_requested = false;
     bool start_requested = false;
     bool install_running = false;
+    // Set by wait_for_start: the folder field held a character that the
+    // system's code page has no form for.
+    bool folder_text_lost_characters = false;
     int ui_scale = 100;
     bool dragging = false;
     int hot_control_id = 0;
@@ -64,8 +68,10 @@ struct SetupWindow {
     bool status_repaint_pending = false;
     std::uint64_t last_status_repaint = 0;
     int progress_position = -1;
-    std::uint64_t transfer_received = 0;
-    std::uint64_t transfer_total = 0;
+    // The download's reports, for the transfer line; cleared when a new step
+    // (a new headline) begins, which takes the line off the page.
+    TransferMeter transfer;
+    std::uint64_t last_transfer_repaint = 0;
     std::string headline;
     std::string detail;
     // The detail when the window wrote it itself: a sentence, drawn wrapped.
@@ -85,6 +91,10 @@ struct SetupWindow {
     int scaled(int design_value) const { return (design_value * ui_scale + 50) / 100; }
     // The rectangle that holds every page text, in window pixels.
     platform::Rect status_area() const;
+    // The row of the transfer line, below the detail, inside the status area.
+    static constexpr int transfer_row_top = 458;
+    static constexpr int transfer_row_bottom = 482;
+    platform::Rect transfer_area() const;
 
     // Status operations (usable before the window exists: null handles are skipped).
     void process_pending_messages();
@@ -93,7 +103,7 @@ struct SetupWindow {
     // The bytes of the download so far, and its announced length (0: none).
     void show_transfer(std::uint64_t received, std::uint64_t total);
     // Waits on the ready page for Install (true, with the folder field's text,
-    // which may be anything) or a cancel (false).
+    // which may be anything, in the ANSI code page) or a cancel (false).
     bool wait_for_start(std::string& folder);
     // Shows why the typed folder cannot be used; the ready page then waits
     // again, with the field as typed and the focus in it.
@@ -102,6 +112,8 @@ struct SetupWindow {
     void finish(const std::string& message, bool success);
 
     static constexpr std::uint64_t status_repaint_interval_ms = 25;
+    // Numbers that change faster than this cannot be read.
+    static constexpr std::uint64_t transfer_repaint_interval_ms = 250;
     // Asks for a repaint of the status area: at once when immediately is set
     // or the last one is an interval old, otherwise at the first drain after
     // that.

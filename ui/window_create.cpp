@@ -1,11 +1,13 @@
 // Bringing the setup window onto the screen: the skin, the class, one
-// borderless window the size of the skin, centred, cut to the skin's outline.
+// borderless window the size of the skin, centred in the work area, cut to the
+// skin's outline.
 #include <windows.h>
 #include <commctrl.h>
 
 #include "ui/gdi_scope.h"
 #include "ui/setup_window.h"
 #include "ui/skin.h"
+#include "ui/window_placement.h"
 
 namespace {
 
@@ -26,6 +28,15 @@ void register_window_class() {
     window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     window_class.lpszClassName = setup_window_class;
     RegisterClassA(&window_class);
+}
+
+// The primary monitor's work area: the screen less the task bar.
+platform::Rect work_area() {
+    RECT area = {};
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0) || IsRectEmpty(&area)) {
+        return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    }
+    return {area.left, area.top, area.right, area.bottom};
 }
 
 // The skin's size, or 900 x 650 when there is no skin or it has no size.
@@ -74,13 +85,12 @@ bool SetupWindow::create(const std::string& proposed_folder) {
     const SIZE size = unscaled_window_size(skin_background);
     const int width = scaled(size.cx);
     const int height = scaled(size.cy);
-    const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    const WindowPosition position = place_window(width, height, work_area());
     // A control parent: the dialog keys of the queue draining (Tab, Enter,
     // Escape) work on its children as in a dialog box.
     main_window = CreateWindowExA(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, setup_window_class,
-                                  window_title, WS_POPUP | WS_CLIPCHILDREN, left, top, width,
-                                  height, nullptr, nullptr, own_module(), this);
+                                  window_title, WS_POPUP | WS_CLIPCHILDREN, position.left,
+                                  position.top, width, height, nullptr, nullptr, own_module(), this);
     if (!main_window) return false;
 
     if (skin_background) {

@@ -25,11 +25,42 @@ bool find_end_record(const std::vector<unsigned char>& tail, std::size_t& hit) {
     return false;
 }
 
+// True when exactly count headers fill the directory_size bytes from
+// directory_offset. Read in one sequential pass, skipping names, extra
+// fields and comments, without a seek per header.
+bool holds_exactly(std::FILE* package, std::uint64_t directory_offset,
+                   std::uint64_t directory_size, std::uint64_t count) {
+    namespace header = zip_record::directory_header;
+    if (!platform::seek_to(package, directory_offset)) return false;
+    std::vector<unsigned char> skipped;
+    std::uint64_t used = 0;
+    for (std::uint64_t index = 0; index < count; ++index) {
+        unsigned char fixed[header::size] = {};
+        if (directory_size - used < header::size ||
+            std::fread(fixed, 1, header::size, package) != header::size ||
+            read_le32(fixed, 0) != header::signature) {
+            return false;
+        }
+        const std::size_t rest = std::size_t{read_le16(fixed, header::name_length)} +
+                                 read_le16(fixed, header::extra_length) +
+                                 read_le16(fixed, header::comment_length);
+        used += header::size;
+        if (directory_size - used < rest) return false;
+        skipped.resize(rest);
+        if (std::fread(skipped.data(), 1, rest, package) != rest) return false;
+        used += rest;
+    }
+    return used == directory_size;
+}
+
 // Replaces the directory location by the one in the Zip64 end record that the
 // locator right before the classic end record (at end_record_position) names.
+// Without a locator, a count of 0xFFFF with a classic offset may be a plain
+// directory of exactly 65,535 entries (as python's zipfile writes one): it
+// stands when that many headers fill the size the end record states.
 bool read_zip64_location(std::FILE* package, std::uint64_t end_record_position,
-                         std::uint64_t& directory_offset, std::uint64_t& entry_count,
-                         std::string& error_message) {
+                         std::uint64_t directory_size, std::uint64_t& directory_offset,
+                         std::uint64_t& entry_count, std::string& error_message) {
     namespace locator = zip_record::zip64_locator;
     namespace end64 = zip_record::zip64_end_of_directory;
     unsigned char locator_bytes[locator::size] = {};
@@ -37,6 +68,10 @@ bool read_zip64_location(std::FILE* package, std::uint64_t end_record_position,
         !read_exact_at(package, end_record_position - locator::size, locator_bytes,
                        locator::size) ||
         read_le32(locator_bytes, 0) != locator::signature) {
+        if (directory_offset != zip_record::saturated32 &&
+            holds_exactly(package, directory_offset, directory_size, entry_count)) {
+            return true;
+        }
         error_message = "Zip64 package is missing its locator.";
         return false;
     }
@@ -81,8 +116,9 @@ bool locate_central_directory(std::FILE* package, std::uint64_t package_size,
     if (entry_count != zip_record::saturated16 && directory_offset != zip_record::saturated32) {
         return true;
     }
-    return read_zip64_location(package, tail_start + hit, directory_offset, entry_count,
-                               error_message);
+    const std::uint64_t directory_size = read_le32(tail.data(), hit + eocd::directory_size);
+    return read_zip64_location(package, tail_start + hit, directory_size, directory_offset,
+                               entry_count, error_message);
 }
 
 namespace {

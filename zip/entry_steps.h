@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "paths/path_operations.h"
 #include "platform/platform.h"
 #include "zip/entry_output.h"
+#include "zip/open_folders.h"
 #include "zip/zip_entry.h"
 
 // A file entry, as opposed to a folder entry or one with an empty name.
@@ -19,12 +19,11 @@ bool is_file_entry(const ZipEntry& entry);
 bool check_entry(const ZipEntry& entry, std::string& error_message);
 
 // A folder entry's folders; false only for a link found on the way.
-bool make_folder_entry(const std::string& install_folder, const ZipEntry& entry,
-                       FolderMemory& folders, std::string& error_message);
+bool make_folder_entry(OpenFolders& folders, const ZipEntry& entry, std::string& error_message);
 
 // False, with the unsafe-path message, when the file entry's target is the
 // package file itself (named package_name, open as package).
-bool check_not_package(const std::string& install_folder, const ZipEntry& entry,
+bool check_not_package(const OpenFolders& folders, const ZipEntry& entry,
                        const std::string& package_name, std::FILE* package,
                        std::string& error_message);
 
@@ -33,10 +32,6 @@ bool check_not_package(const std::string& install_folder, const ZipEntry& entry,
 bool local_header_data_offset(const unsigned char* header, const ZipEntry& entry,
                               std::uint64_t& data_offset);
 inline constexpr char invalid_local_header[] = "A zip entry has an invalid local header.";
-
-// The entry's target, created afresh for writing; null with error_message.
-platform::File create_entry_output(const std::string& install_folder, const ZipEntry& entry,
-                                   FolderMemory& folders, std::string& error_message);
 
 // False with the message for a method other than stored or deflated.
 bool check_method(const ZipEntry& entry, std::string& error_message);

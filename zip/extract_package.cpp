@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "paths/disk_space.h"
+#include "paths/install_folder.h"
 #include "paths/install_locations.h"
 #include "paths/path_operations.h"
 #include "platform/platform.h"
@@ -13,6 +14,7 @@
 #include "zip/entry_output.h"
 #include "zip/entry_steps.h"
 #include "zip/inflate_entry.h"
+#include "zip/open_folders.h"
 #include "zip/little_endian.h"
 #include "zip/utf8_names.h"
 #include "zip/zip_records.h"
@@ -47,47 +49,6 @@ bool write_entry_data(std::FILE* package, EntryOutput& output, const ZipEntry& e
                          error_message);
 }
 
-constexpr char link_message[] = "The install folder contains a link to another location: ";
-
-// Makes the install folder's chain, then relative_folder's folders below it,
-// none of them through a link. False with error_message set; link tells a
-// link found from a folder that could not be made.
-bool make_folders(const std::string& install_folder, const std::string& relative_folder,
-                  FolderMemory& folders, std::string& link, std::string& error_message) {
-    if (create_directory_tree(install_folder, &folders) &&
-        create_folders_below(install_folder, relative_folder, folders, link)) {
-        return true;
-    }
-    error_message = link.empty() ? "Could not create the install folder." : link_message + link;
-    return false;
-}
-
-// Creates the entry's target afresh for writing, in its folder chain. Folders
-// this run has made are not made again. The file is made new, so a link or a
-// hard link left in its name's place is deleted and replaced, never written
-// through; the delete is paid for only then, since on a fresh install it
-// would be one more costly call per file. If the file still cannot be
-// created, a remembered folder may have been removed meanwhile, so the chain
-// is made anew and the file tried once more.
-platform::File create_output(const std::string& install_folder, const std::string& name,
-                             FolderMemory& folders, std::string& error_message) {
-    const std::string target = join_path(install_folder, name);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (attempt > 0) folders.forget_all();
-        std::string link;
-        if (!make_folders(install_folder, parent_folder(name), folders, link, error_message)) {
-            return nullptr;
-        }
-        platform::File output(platform::create_new_file(target));
-        if (output) return output;
-        platform::delete_file(target);
-        output.reset(platform::create_new_file(target));
-        if (output) return output;
-    }
-    error_message = "Could not write: " + target;
-    return nullptr;
-}
-
 // Whether the last component of an entry name could name the package file
 // on Windows: its name in any case or with the trailing dots and spaces that
 // Windows drops, or a short 8.3 name (which holds a '~'). A name with bytes
@@ -113,15 +74,14 @@ bool may_name_package(const std::string& name, const std::string& package_name) 
 // before this returns, whatever the outcome. Only a file whose every byte
 // reached the system, in the size and with the CRC-32 the directory states,
 // succeeds.
-bool extract_file_entry(std::FILE* package, const ZipEntry& entry,
-                        const std::string& install_folder, FolderMemory& folders,
+bool extract_file_entry(std::FILE* package, const ZipEntry& entry, OpenFolders& folders,
                         StepReport& report, std::string& error_message) {
     std::uint64_t data_offset = 0;
     if (!find_entry_data(package, entry, data_offset)) {
         error_message = invalid_local_header;
         return false;
     }
-    platform::File output = create_output(install_folder, entry.name, folders, error_message);
+    platform::File output = folders.create_file(entry.name, error_message);
     if (!output) return false;
     // A data offset past the end shows up as a short read of the data.
     platform::seek_to(package, data_offset);
@@ -140,8 +100,8 @@ int progress_for(std::uint64_t index, std::uint64_t count) {
 // file's status update is that drain: with tens of thousands of small files,
 // each further drain would cost as much as writing a file.
 bool extract_entry(std::FILE* package, const std::string& package_name, const ZipEntry& entry,
-                   std::uint64_t index, std::uint64_t count, const std::string& install_folder,
-                   FolderMemory& folders, StepReport& report, std::string& error_message,
+                   std::uint64_t index, std::uint64_t count, OpenFolders& folders,
+                   StepReport& report, std::string& error_message,
                    std::vector<InstalledFile>& installed_files) {
     // A Cancel seen by the last drain of the entry before wins over anything
     // this entry could report.
@@ -161,38 +121,50 @@ bool extract_entry(std::FILE* package, const std::string& package_name, const Zi
         return false;
     }
     if (entry.name.empty()) return true;
-    if (is_folder) return make_folder_entry(install_folder, entry, folders, error_message);
-    if (!check_not_package(install_folder, entry, package_name, package, error_message)) {
+    if (is_folder) return make_folder_entry(folders, entry, error_message);
+    if (!check_not_package(folders, entry, package_name, package, error_message)) {
         return false;
     }
     report.set_progress(progress_for(index, count));
-    if (!extract_file_entry(package, entry, install_folder, folders, report, error_message)) {
+    if (!extract_file_entry(package, entry, folders, report, error_message)) {
         return false;
     }
     installed_files.push_back(entry.name);
     return true;
 }
 
-// The whole walk over package, an open file named package_name.
+bool read_directory(std::FILE* package, std::uint64_t package_size,
+                    std::vector<ZipEntry>& entries, std::string& error_message) {
+    std::uint64_t directory_offset = 0;
+    std::uint64_t entry_count = 0;
+    return locate_central_directory(package, package_size, directory_offset, entry_count,
+                                    error_message) &&
+           read_central_directory(package, directory_offset, entry_count, entries,
+                                  error_message) &&
+           convert_utf8_names(entries, error_message);
+}
+
+// The whole walk over package, an open file named package_name, from the
+// entry at first on.
 bool extract_open_package(std::FILE* package, const std::string& package_name,
-                          const std::string& install_folder, StepReport& report,
+                          InstallFolder& install_folder, StepReport& report,
                           std::string& error_message,
-                          std::vector<InstalledFile>& installed_files, std::uint64_t extra_bytes) {
+                          std::vector<InstalledFile>& installed_files, std::uint64_t extra_bytes,
+                          std::size_t first) {
     std::uint64_t package_size = 0;
     if (platform::seek_to_end(package)) {
         const std::int64_t end = platform::tell(package);
         if (end > 0) package_size = static_cast<std::uint64_t>(end);
     }
     std::vector<ZipEntry> entries;
-    if (!read_checked_directory(package, package_size, install_folder, extra_bytes, entries,
-                                error_message)) {
-        return false;
-    }
+    if (!read_directory(package, package_size, entries, error_message)) return false;
+    error_message = install_space_shortfall(entries, install_folder.path, extra_bytes, first);
+    if (!error_message.empty()) return false;
     const std::uint64_t count = entries.size();
-    FolderMemory folders;
-    for (std::uint64_t index = 0; index < count; ++index) {
-        if (!extract_entry(package, package_name, entries[index], index, count, install_folder,
-                           folders, report, error_message, installed_files)) {
+    OpenFolders folders(install_folder);
+    for (std::uint64_t index = first; index < count; ++index) {
+        if (!extract_entry(package, package_name, entries[index], index, count, folders, report,
+                           error_message, installed_files)) {
             return false;
         }
     }
@@ -211,41 +183,38 @@ bool extract_package(const std::string& package_path, const std::string& install
         return false;
     }
     const std::string package_name = package_path.substr(package_path.find_last_of("\\/") + 1);
-    return extract_open_package(package.get(), package_name, install_folder, report,
-                                error_message, installed_files, extra_bytes);
+    // Opened, and checked, when the first entry needs it.
+    InstallFolder folder;
+    folder.path = install_folder;
+    return extract_open_package(package.get(), package_name, folder, report, error_message,
+                                installed_files, extra_bytes, 0);
 }
 
-bool extract_package(std::FILE* package, const std::string& install_folder, StepReport& report,
+bool extract_package(std::FILE* package, InstallFolder& install_folder, StepReport& report,
                      std::string& error_message, std::vector<InstalledFile>& installed_files,
-                     std::uint64_t extra_bytes) {
+                     std::uint64_t extra_bytes, std::size_t entries_done) {
     return extract_open_package(package, package_file_name, install_folder, report,
-                                error_message, installed_files, extra_bytes);
+                                error_message, installed_files, extra_bytes, entries_done);
 }
 
 bool read_checked_directory(std::FILE* package, std::uint64_t package_size,
                             const std::string& install_folder, std::uint64_t extra_bytes,
                             std::vector<ZipEntry>& entries, std::string& error_message) {
-    std::uint64_t directory_offset = 0;
-    std::uint64_t entry_count = 0;
-    if (!locate_central_directory(package, package_size, directory_offset, entry_count,
-                                  error_message) ||
-        !read_central_directory(package, directory_offset, entry_count, entries,
-                                error_message) ||
-        !convert_utf8_names(entries, error_message)) {
-        return false;
-    }
+    if (!read_directory(package, package_size, entries, error_message)) return false;
     error_message = install_space_shortfall(entries, install_folder, extra_bytes);
     return error_message.empty();
 }
 
 std::string install_space_shortfall(const std::vector<ZipEntry>& entries,
-                                    const std::string& install_folder, std::uint64_t extra_bytes) {
+                                    const std::string& install_folder, std::uint64_t extra_bytes,
+                                    std::size_t first) {
     // The sizes come from the package: a sum that would wrap stays at the top.
     const auto add = [](std::uint64_t a, std::uint64_t b) {
         return a + b < a ? UINT64_MAX : a + b;
     };
     std::uint64_t needed = extra_bytes;
-    for (const ZipEntry& entry : entries) {
+    for (std::size_t index = first; index < entries.size(); ++index) {
+        const ZipEntry& entry = entries[index];
         if (!is_file_entry(entry)) continue;
         needed = add(add(needed, entry.uncompressed_size), entry.name.size() + 2);
     }
@@ -270,27 +239,26 @@ bool check_entry(const ZipEntry& entry, std::string& error_message) {
     return true;
 }
 
-bool make_folder_entry(const std::string& install_folder, const ZipEntry& entry,
-                       FolderMemory& folders, std::string& error_message) {
+bool make_folder_entry(OpenFolders& folders, const ZipEntry& entry, std::string& error_message) {
     // A folder that cannot be made shows when a file is written into it; a
     // link ends the walk here.
-    std::string link;
     std::string folder_message;
-    if (make_folders(install_folder, entry.name, folders, link, folder_message) || link.empty()) {
+    if (folders.open(entry.name.substr(0, entry.name.size() - 1), folder_message) ||
+        !folders.met_link()) {
         return true;
     }
     error_message = folder_message;
     return false;
 }
 
-bool check_not_package(const std::string& install_folder, const ZipEntry& entry,
+bool check_not_package(const OpenFolders& folders, const ZipEntry& entry,
                        const std::string& package_name, std::FILE* package,
                        std::string& error_message) {
     // With the temporary folder chosen as the install folder, an entry named
     // like the package would overwrite the file being read. The file system
     // tells whether the target is the package, however its path is spelt.
     if (may_name_package(entry.name, package_name) &&
-        platform::is_same_file(join_path(install_folder, entry.name), package)) {
+        platform::is_same_file(join_path(folders.install_path(), entry.name), package)) {
         error_message = "The package contains an unsafe path: " + entry.name;
         return false;
     }
@@ -304,11 +272,6 @@ bool local_header_data_offset(const unsigned char* header, const ZipEntry& entry
     data_offset = entry.local_header_offset + local::size + read_le16(header, local::name_length) +
                   read_le16(header, local::extra_length);
     return true;
-}
-
-platform::File create_entry_output(const std::string& install_folder, const ZipEntry& entry,
-                                   FolderMemory& folders, std::string& error_message) {
-    return create_output(install_folder, entry.name, folders, error_message);
 }
 
 bool check_method(const ZipEntry& entry, std::string& error_message) {

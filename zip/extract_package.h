@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "paths/install_folder.h"
 #include "report/step_report.h"
 #include "zip/installed_file.h"
 #include "zip/zip_entry.h"
@@ -14,18 +15,22 @@
 // writes beside them) must fit the free space of the install folder's volume.
 // Returns true when every entry was handled; on false, error_message holds
 // the reason and installed_files every file completed before the failure.
-// Nothing is rolled back. No folder or file is made or written through a link
-// below the install folder: one found there ends the extraction with "The
-// install folder contains a link to another location: " and the link's full
-// path.
+// Nothing is rolled back. Every folder and file is made relative to its
+// folder's open handle, so none is made or written through a link, the
+// install folder included: one found ends the extraction with "The install
+// folder contains a link to another location: " and the link's full path.
 bool extract_package(const std::string& package_path, const std::string& install_folder,
                      StepReport& report, std::string& error_message,
                      std::vector<InstalledFile>& installed_files, std::uint64_t extra_bytes = 0);
 
-// The same from package, a file the caller holds open and keeps open.
-bool extract_package(std::FILE* package, const std::string& install_folder, StepReport& report,
+// The same from package, a file the caller holds open and keeps open, into
+// install_folder, open already or opened (made and checked) when the first
+// entry needs it. The first entries_done entries in directory order are
+// installed already (behind the download), their files listed in
+// installed_files: they are neither written again nor counted for space.
+bool extract_package(std::FILE* package, InstallFolder& install_folder, StepReport& report,
                      std::string& error_message, std::vector<InstalledFile>& installed_files,
-                     std::uint64_t extra_bytes = 0);
+                     std::uint64_t extra_bytes = 0, std::size_t entries_done = 0);
 
 // Reads the directory of package (package_size bytes; only its tail is read)
 // and checks it as the extraction does before its first file: the entries in
@@ -36,7 +41,9 @@ bool read_checked_directory(std::FILE* package, std::uint64_t package_size,
                             const std::string& install_folder, std::uint64_t extra_bytes,
                             std::vector<ZipEntry>& entries, std::string& error_message);
 
-// Empty when the entries' files, their manifest lines (each name with CR LF)
-// and extra_bytes fit the install folder's volume; otherwise the message.
+// Empty when the files of the entries from first on, their manifest lines
+// (each name with CR LF) and extra_bytes fit the install folder's volume;
+// otherwise the message.
 std::string install_space_shortfall(const std::vector<ZipEntry>& entries,
-                                    const std::string& install_folder, std::uint64_t extra_bytes);
+                                    const std::string& install_folder, std::uint64_t extra_bytes,
+                                    std::size_t first = 0);

@@ -8,14 +8,14 @@
 #include "zip/inflate_entry.h"
 #include "zip/zip_records.h"
 
-StreamedExtraction::StreamedExtraction(std::vector<ZipEntry> entries, std::string install_folder,
-                                       std::FILE* package, std::string package_name,
-                                       StepReport& report)
+StreamedExtraction::StreamedExtraction(std::vector<ZipEntry> entries,
+                                       InstallFolder& install_folder, std::FILE* package,
+                                       std::string package_name, StepReport& report)
     : entries_(std::move(entries)),
-      install_folder_(std::move(install_folder)),
       package_(package),
       package_name_(std::move(package_name)),
-      report_(report) {
+      report_(report),
+      folders_(install_folder) {
     // Only file entries are read; their headers must come in directory order.
     bool first = true;
     std::uint64_t last = 0;
@@ -60,9 +60,10 @@ bool StreamedExtraction::start_over(std::string&) {
     stop_following();
     // Files that were there before this run are left as a fresh install
     // would leave them: the extraction that follows writes them again.
-    for (const std::string& path : created_) platform::delete_file(path);
+    for (const std::string& name : created_) folders_.delete_file(name);
     created_.clear();
     installed_.clear();
+    index_ = 0;
     return true;
 }
 
@@ -84,7 +85,7 @@ bool StreamedExtraction::start_entries(std::string& error_message) {
         }
         if (!check_entry(entry, error_message)) return false;
         if (is_file_entry(entry)) {
-            if (!check_not_package(install_folder_, entry, package_name_, package_, error_message)) {
+            if (!check_not_package(folders_, entry, package_name_, package_, error_message)) {
                 return false;
             }
             started_ = true;
@@ -92,7 +93,7 @@ bool StreamedExtraction::start_entries(std::string& error_message) {
             return true;
         }
         if (!entry.name.empty() &&
-            !make_folder_entry(install_folder_, entry, folders_, error_message)) {
+            !make_folder_entry(folders_, entry, error_message)) {
             return false;
         }
         ++index_;
@@ -139,12 +140,10 @@ bool StreamedExtraction::take_header(const unsigned char*& bytes, std::size_t& s
 
 bool StreamedExtraction::open_entry(std::string& error_message) {
     const ZipEntry& entry = entries_[index_];
-    const std::string target = join_path(install_folder_, entry.name);
-    const bool existed =
-        platform::is_link(target) || platform::File(platform::open_file(target, "rb")) != nullptr;
-    output_ = create_entry_output(install_folder_, entry, folders_, error_message);
+    const bool existed = folders_.holds(entry.name);
+    output_ = folders_.create_file(entry.name, error_message);
     if (!output_) return false;
-    if (!existed) created_.push_back(target);
+    if (!existed) created_.push_back(entry.name);
     if (!check_method(entry, error_message)) return false;
     checked_ = std::make_unique<EntryOutput>(output_.get(), entry);
     if (entry.method == 0) {

@@ -12,11 +12,12 @@
 #include <vector>
 
 #include "download/block_consumer.h"
-#include "paths/path_operations.h"
+#include "paths/install_folder.h"
 #include "platform/platform.h"
 #include "report/step_report.h"
 #include "zip/entry_output.h"
 #include "zip/installed_file.h"
+#include "zip/open_folders.h"
 #include "zip/zip_entry.h"
 
 class InflateDecoder;
@@ -25,12 +26,14 @@ class StoredCopy;
 class StreamedExtraction final : public BlockConsumer {
 public:
     // entries: the package's directory as read_checked_directory gives it,
-    // already checked (the free space included). package is the package file
-    // the download writes, named package_name; the entries are checked
-    // against it as the extraction from the file does. The extraction is
-    // silent: of report it reads only the Cancel flag, once per entry and
-    // per 64 KiB block, since the download owns the window meanwhile.
-    StreamedExtraction(std::vector<ZipEntry> entries, std::string install_folder,
+    // already checked (the free space included). Folders and files are made
+    // in install_folder as the extraction from the file makes them. package
+    // is the package file the download writes, named package_name; the
+    // entries are checked against it as the extraction from the file does.
+    // The extraction is silent: of report it reads only the Cancel flag, once
+    // per entry and per 64 KiB block, since the download owns the window
+    // meanwhile.
+    StreamedExtraction(std::vector<ZipEntry> entries, InstallFolder& install_folder,
                        std::FILE* package, std::string package_name, StepReport& report);
     ~StreamedExtraction();
     StreamedExtraction(const StreamedExtraction&) = delete;
@@ -46,13 +49,16 @@ public:
     bool start_over(std::string& error_message) override;
 
     // Once the whole package has arrived: true when every entry was written
-    // behind the download; false when the caller must extract the package
-    // file instead (which writes every entry again). An entry still waiting
-    // for bytes is closed first, so that extraction can create it afresh.
+    // behind the download; false when the caller must extract the rest from
+    // the package file, from entries_done() on. An entry still waiting for
+    // bytes is closed first, so that extraction can create it afresh.
     bool finish();
     // The files completed so far, in directory order, as extract_package
     // lists them.
     const std::vector<InstalledFile>& installed_files() const { return installed_; }
+    // How many entries, in directory order, are handled completely (their
+    // files are installed_files()); none after start_over.
+    std::size_t entries_done() const { return index_; }
 
 private:
     bool start_entries(std::string& error_message);
@@ -67,7 +73,6 @@ private:
     std::uint64_t next_header_offset() const;
 
     std::vector<ZipEntry> entries_;
-    std::string install_folder_;
     std::FILE* package_;
     std::string package_name_;
     StepReport& report_;
@@ -82,11 +87,11 @@ private:
     std::uint64_t data_end_ = 0;
     std::uint64_t blocks_fed_ = 0;
     std::vector<unsigned char> block_;
-    FolderMemory folders_;
+    OpenFolders folders_;
     platform::File output_;
     std::unique_ptr<EntryOutput> checked_;
     std::unique_ptr<StoredCopy> copy_;
     std::unique_ptr<InflateDecoder> inflater_;
     std::vector<InstalledFile> installed_;
-    std::vector<std::string> created_;
+    std::vector<std::string> created_;  // entry names, made anew by this run
 };

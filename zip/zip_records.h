@@ -14,6 +14,7 @@ namespace end_of_directory {
 constexpr std::uint32_t signature = 0x06054B50u;
 constexpr std::size_t size = 22;
 constexpr std::size_t entry_count = 10;
+constexpr std::size_t directory_size = 12;
 constexpr std::size_t directory_offset = 16;
 }  // namespace end_of_directory
 

@@ -32,7 +32,7 @@ std::string native_path(const std::string& path) {
 }
 }  // namespace
 
-FolderResult create_folder(const std::string& path) {
+FolderResult create_folder(const std::string& path, void*) {
     if (::mkdir(native_path(path).c_str(), 0777) == 0) return FolderResult::created;
     return errno == EEXIST ? FolderResult::already_exists : FolderResult::failed;
 }
@@ -40,6 +40,11 @@ FolderResult create_folder(const std::string& path) {
 bool folder_exists(const std::string& path) {
     struct stat info;
     return ::stat(native_path(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool file_exists(const std::string& path) {
+    struct stat info;
+    return ::stat(native_path(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 std::FILE* open_file(const std::string& path, const char* mode) {
@@ -71,6 +76,112 @@ void remove_folder(const std::string& path) { ::rmdir(native_path(path).c_str())
 bool is_link(const std::string& path) {
     struct stat status;
     return ::lstat(native_path(path).c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+void FolderHandle::close() {
+    if (native_ != -1) ::close(static_cast<int>(native_));
+    native_ = -1;
+}
+
+namespace {
+int descriptor(const FolderHandle& folder) { return static_cast<int>(folder.native()); }
+
+bool is_one_component(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("\\/") == std::string::npos;
+}
+
+// What holds name in folder, never following a link; after a failed open,
+// for the reason.
+EntryResult classify(int folder, const std::string& name, bool want_folder) {
+    struct stat status;
+    if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno == ENOENT ? EntryResult::missing : EntryResult::failed;
+    }
+    if (S_ISLNK(status.st_mode)) return EntryResult::is_link;
+    if (S_ISDIR(status.st_mode) != want_folder) return EntryResult::wrong_kind;
+    return EntryResult::failed;
+}
+}  // namespace
+
+EntryResult open_child_folder(const FolderHandle& parent, const std::string& name, bool create,
+                              FolderHandle& child) {
+    child.close();
+    if (!parent.is_open() || !is_one_component(name)) return EntryResult::failed;
+    if (create) ::mkdirat(descriptor(parent), name.c_str(), 0777);
+    const int opened = ::openat(descriptor(parent), name.c_str(),
+                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (opened == -1) return classify(descriptor(parent), name, true);
+    child = FolderHandle(opened);
+    return EntryResult::done;
+}
+
+EntryResult open_folder(const std::string& path, FolderHandle& folder, bool) {
+    folder.close();
+    std::string native = native_path(path);
+    while (native.size() > 1 && native.back() == '/') native.pop_back();
+    const size_t last = native.find_last_of('/');
+    if (last == std::string::npos || last + 1 == native.size()) return EntryResult::failed;
+    const std::string above = last == 0 ? "/" : native.substr(0, last);
+    const int parent = ::open(above.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent == -1) return errno == ENOENT ? EntryResult::missing : EntryResult::failed;
+    const FolderHandle held(parent);
+    return open_child_folder(held, native.substr(last + 1), false, folder);
+}
+
+EntryResult remove_folder_in(const FolderHandle& parent, const std::string& name) {
+    if (!parent.is_open() || !is_one_component(name)) return EntryResult::failed;
+    struct stat status;
+    if (::fstatat(descriptor(parent), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno == ENOENT ? EntryResult::missing : EntryResult::failed;
+    }
+    if (S_ISLNK(status.st_mode)) return EntryResult::is_link;
+    if (!S_ISDIR(status.st_mode)) return EntryResult::wrong_kind;
+    return ::unlinkat(descriptor(parent), name.c_str(), AT_REMOVEDIR) == 0 ? EntryResult::done
+                                                                            : EntryResult::failed;
+}
+
+EntryResult delete_file_in(const FolderHandle& parent, const std::string& name) {
+    if (!parent.is_open() || !is_one_component(name)) return EntryResult::failed;
+    struct stat status;
+    if (::fstatat(descriptor(parent), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno == ENOENT ? EntryResult::missing : EntryResult::failed;
+    }
+    if (S_ISLNK(status.st_mode)) return EntryResult::is_link;
+    if (S_ISDIR(status.st_mode)) return EntryResult::wrong_kind;
+    return ::unlinkat(descriptor(parent), name.c_str(), 0) == 0 ? EntryResult::done
+                                                                 : EntryResult::failed;
+}
+
+// A descriptor cannot delete what it is open on: the folder goes by name once
+// closed.
+bool remove_open_folder(FolderHandle& folder, const std::string& path) {
+    if (!folder.is_open()) return false;
+    folder.close();
+    return ::rmdir(native_path(path).c_str()) == 0;
+}
+
+EntryResult create_file_in(const FolderHandle& parent, const std::string& name, File& file) {
+    file.reset();
+    if (!parent.is_open() || !is_one_component(name)) return EntryResult::failed;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int opened = ::openat(descriptor(parent), name.c_str(),
+                                    O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (opened != -1) {
+            file.reset(::fdopen(opened, "w+b"));
+            if (file) return EntryResult::done;
+            ::close(opened);
+            return EntryResult::failed;
+        }
+        if (errno != EEXIST || attempt > 0) break;
+        const EntryResult removed = delete_file_in(parent, name);
+        if (removed != EntryResult::done && removed != EntryResult::missing) return removed;
+    }
+    return EntryResult::failed;
+}
+
+bool delete_open_file(std::FILE*, const FolderHandle& folder, const std::string& name) {
+    return delete_file_in(folder, name) == EntryResult::done;
 }
 
 bool random_bytes(void* buffer, std::size_t size) {
@@ -144,7 +255,10 @@ std::uint64_t milliseconds_now() {
 }
 
 void set_window_text(WindowHandle, const std::string&) {}
-std::string window_text(WindowHandle, int) { return {}; }
+bool window_text_in_code_page(WindowHandle, int, std::string& text) {
+    text.clear();
+    return true;
+}
 void show_window(WindowHandle, int) {}
 void focus_text_field(WindowHandle) {}
 void invalidate_without_erase(WindowHandle, const Rect*) {}

@@ -10,10 +10,42 @@
 // import pointer, as the setup's own stubs provide it.
 extern "C" __declspec(dllimport) BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG size);
 
+// The native file call, the one that names an entry relative to an open
+// folder. Its structures are declared here rather than taken from winternl.h,
+// whose declaration of the function would not go through an import pointer.
+namespace native {
+struct UnicodeText {
+    USHORT length;
+    USHORT maximum_length;
+    PWSTR buffer;
+};
+struct ObjectAttributes {
+    ULONG length;
+    HANDLE root_directory;
+    UnicodeText* object_name;
+    ULONG attributes;
+    PVOID security_descriptor;
+    PVOID security_quality_of_service;
+};
+struct IoStatus {
+    union {
+        LONG status;
+        PVOID pointer;
+    };
+    ULONG_PTR information;
+};
+}  // namespace native
+extern "C" __declspec(dllimport) LONG NTAPI NtCreateFile(
+    HANDLE* file, ACCESS_MASK access, native::ObjectAttributes* attributes,
+    native::IoStatus* status, LARGE_INTEGER* allocation_size, ULONG file_attributes, ULONG share,
+    ULONG disposition, ULONG options, PVOID extended_attributes, ULONG extended_length);
+
 namespace platform {
 
-FolderResult create_folder(const std::string& path) {
-    if (CreateDirectoryA(path.c_str(), nullptr)) return FolderResult::created;
+FolderResult create_folder(const std::string& path, void* security_attributes) {
+    if (CreateDirectoryA(path.c_str(), static_cast<SECURITY_ATTRIBUTES*>(security_attributes))) {
+        return FolderResult::created;
+    }
     return GetLastError() == ERROR_ALREADY_EXISTS ? FolderResult::already_exists
                                                   : FolderResult::failed;
 }
@@ -21,6 +53,11 @@ FolderResult create_folder(const std::string& path) {
 bool folder_exists(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool file_exists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 std::FILE* open_file(const std::string& path, const char* mode) {
@@ -61,6 +98,310 @@ void remove_folder(const std::string& path) { RemoveDirectoryA(path.c_str()); }
 bool is_link(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+namespace {
+namespace status {
+constexpr LONG success = 0;
+constexpr LONG object_name_invalid = static_cast<LONG>(0xC0000033);
+constexpr LONG object_name_not_found = static_cast<LONG>(0xC0000034);
+constexpr LONG object_name_collision = static_cast<LONG>(0xC0000035);
+constexpr LONG object_path_not_found = static_cast<LONG>(0xC000003A);
+constexpr LONG file_is_a_directory = static_cast<LONG>(0xC00000BA);
+constexpr LONG not_a_directory = static_cast<LONG>(0xC0000103);
+}  // namespace status
+
+namespace option {
+constexpr ULONG directory_file = 0x00000001;
+constexpr ULONG synchronous_io = 0x00000020;  // FILE_SYNCHRONOUS_IO_NONALERT
+constexpr ULONG non_directory_file = 0x00000040;
+constexpr ULONG open_reparse_point = 0x00200000;
+}  // namespace option
+
+namespace disposition {
+constexpr ULONG open = 1;
+constexpr ULONG create = 2;
+constexpr ULONG open_if = 3;
+}  // namespace disposition
+
+constexpr ULONG case_insensitive = 0x40;  // OBJ_CASE_INSENSITIVE
+
+HANDLE handle_of(const FolderHandle& folder) { return reinterpret_cast<HANDLE>(folder.native()); }
+
+// name in UTF-16, one component: empty for a name the code page cannot read,
+// one that holds a separator once read by character, or one that is no name.
+std::wstring component_name(const std::string& name) {
+    if (name.empty() || name.size() > 32767) return {};
+    const int units = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(),
+                                          static_cast<int>(name.size()), nullptr, 0);
+    if (units <= 0) return {};
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()),
+                        &wide[0], units);
+    // Windows programs cannot name an entry that ends in a dot or a space: the
+    // system drops those when it reads their paths. So this name, as the
+    // others know it, is the one made.
+    while (!wide.empty() && (wide.back() == L'.' || wide.back() == L' ')) wide.pop_back();
+    if (wide.empty() || wide.find_first_of(L"\\/") != std::wstring::npos) return {};
+    return wide;
+}
+
+// Opens name relative to folder (or, without one, name as a full native
+// path). The entry itself is opened, never what a reparse point names.
+LONG open_relative(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
+                   ULONG how, ULONG options, HANDLE& opened) {
+    native::UnicodeText text;
+    text.buffer = const_cast<PWSTR>(name.c_str());
+    text.length = text.maximum_length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    native::ObjectAttributes attributes = {sizeof attributes, folder, &text, case_insensitive,
+                                           nullptr, nullptr};
+    native::IoStatus io = {};
+    opened = nullptr;
+    const LONG result =
+        NtCreateFile(&opened, access | SYNCHRONIZE, &attributes, &io, nullptr,
+                     FILE_ATTRIBUTE_NORMAL, share, how,
+                     options | option::synchronous_io | option::open_reparse_point, nullptr, 0);
+    if (result != status::success) opened = nullptr;
+    return result;
+}
+
+EntryResult result_of(LONG result) {
+    switch (result) {
+        case status::success: return EntryResult::done;
+        case status::object_name_not_found:
+        case status::object_path_not_found: return EntryResult::missing;
+        case status::file_is_a_directory:
+        case status::not_a_directory: return EntryResult::wrong_kind;
+        default: return EntryResult::failed;
+    }
+}
+
+// The handle's path on its volume, as the file system names it.
+std::wstring path_of(HANDLE handle) {
+    std::vector<unsigned char> buffer(sizeof(FILE_NAME_INFO) + MAX_PATH * sizeof(wchar_t));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
+        if (GetFileInformationByHandleEx(handle, FileNameInfo, info,
+                                         static_cast<DWORD>(buffer.size()))) {
+            return std::wstring(info->FileName, info->FileNameLength / sizeof(wchar_t));
+        }
+        if (GetLastError() != ERROR_MORE_DATA) return {};
+        buffer.resize(sizeof(FILE_NAME_INFO) + info->FileNameLength + sizeof(wchar_t));
+    }
+    return {};
+}
+
+// Is entry, just opened as name in folder, that very entry, and no link?
+// Windows opens a reparse point itself, which shows in its attributes. A
+// system that follows a link all the same (Wine with a Unix symbolic link)
+// shows it only by where the handle ended up: not in folder under name.
+EntryResult check_entry(HANDLE folder, const std::wstring& name, HANDLE entry, bool want_folder) {
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    if (!GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &tag, sizeof tag)) {
+        return EntryResult::failed;
+    }
+    if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryResult::is_link;
+    std::wstring expected = path_of(folder);
+    if (expected.empty()) return EntryResult::failed;
+    if (expected.back() != L'\\') expected += L'\\';
+    expected += name;
+    const std::wstring actual = path_of(entry);
+    if (CompareStringOrdinal(actual.data(), static_cast<int>(actual.size()), expected.data(),
+                             static_cast<int>(expected.size()), TRUE) != CSTR_EQUAL) {
+        return EntryResult::is_link;
+    }
+    const bool is_folder = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return is_folder == want_folder ? EntryResult::done : EntryResult::wrong_kind;
+}
+
+// Opens what holds name in folder as itself, able to delete it, and checks
+// it: done when it is the kind wanted and no link.
+EntryResult open_existing(HANDLE folder, const std::wstring& name, bool want_folder,
+                          HANDLE& opened) {
+    const LONG result = open_relative(
+        folder, name, DELETE | FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition::open, 0, opened);
+    if (result != status::success) return result_of(result);
+    const EntryResult checked = check_entry(folder, name, opened, want_folder);
+    if (checked != EntryResult::done) {
+        CloseHandle(opened);
+        opened = nullptr;
+    }
+    return checked;
+}
+
+// Marks the open entry for deletion; it goes when its last handle closes.
+bool mark_for_deletion(HANDLE entry) {
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return SetFileInformationByHandle(entry, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != FALSE;
+}
+
+// Opens name in folder, or makes it, as a folder, with the access given.
+EntryResult open_folder_entry(HANDLE folder, const std::string& name, bool create,
+                              ACCESS_MASK extra_access, FolderHandle& child) {
+    child.close();
+    const std::wstring wide = component_name(name);
+    if (!folder || wide.empty()) return EntryResult::failed;
+    HANDLE opened = nullptr;
+    // Others may read and add entries (a virus scanner, the game itself), but
+    // not delete or rename it while it is held.
+    const LONG result = open_relative(
+        folder, wide, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | extra_access,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, create ? disposition::open_if : disposition::open,
+        option::directory_file, opened);
+    if (result != status::success) {
+        // A link to a file, or one that leads nowhere, fails to open as a
+        // folder; its own attributes tell it from a plain file.
+        HANDLE existing = nullptr;
+        const EntryResult found = open_existing(folder, wide, true, existing);
+        if (existing) CloseHandle(existing);
+        return found == EntryResult::is_link ? found : result_of(result);
+    }
+    const EntryResult checked = check_entry(folder, wide, opened, true);
+    if (checked != EntryResult::done) {
+        CloseHandle(opened);
+        return checked;
+    }
+    child = FolderHandle(reinterpret_cast<std::intptr_t>(opened));
+    return EntryResult::done;
+}
+
+// Deletes name in folder through its own handle, when it is of the kind
+// wanted. A folder must be empty: the system refuses the mark otherwise.
+EntryResult delete_entry(const FolderHandle& folder, const std::string& name, bool want_folder) {
+    const std::wstring wide = component_name(name);
+    if (!folder.is_open() || wide.empty()) return EntryResult::failed;
+    HANDLE existing = nullptr;
+    const EntryResult found = open_existing(handle_of(folder), wide, want_folder, existing);
+    if (found != EntryResult::done) return found;
+    const bool marked = mark_for_deletion(existing);
+    CloseHandle(existing);
+    return marked ? EntryResult::done : EntryResult::failed;
+}
+}  // namespace
+
+void FolderHandle::close() {
+    if (native_ != -1) CloseHandle(reinterpret_cast<HANDLE>(native_));
+    native_ = -1;
+}
+
+EntryResult open_child_folder(const FolderHandle& parent, const std::string& name, bool create,
+                              FolderHandle& child) {
+    if (!parent.is_open()) {
+        child.close();
+        return EntryResult::failed;
+    }
+    return open_folder_entry(handle_of(parent), name, create, 0, child);
+}
+
+EntryResult open_folder(const std::string& path, FolderHandle& folder, bool removable) {
+    folder.close();
+    std::string trimmed = path;
+    while (trimmed.size() > 3 && (trimmed.back() == '\\' || trimmed.back() == '/')) {
+        trimmed.pop_back();
+    }
+    // The last separator read by character: a double-byte name may hold a
+    // 0x5C trail byte.
+    const int units = MultiByteToWideChar(CP_ACP, 0, trimmed.data(), static_cast<int>(trimmed.size()),
+                                    nullptr, 0);
+    if (units <= 0) return EntryResult::failed;
+    std::wstring full(static_cast<size_t>(units), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, trimmed.data(), static_cast<int>(trimmed.size()), &full[0],
+                        units);
+    const size_t last = full.find_last_of(L"\\/");
+    if (last == std::wstring::npos) return EntryResult::failed;
+    if (last + 1 == full.size()) {
+        // A drive's root is no link, and has no parent to be found in.
+        const HANDLE root = CreateFileW(full.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (root == INVALID_HANDLE_VALUE) return EntryResult::failed;
+        folder = FolderHandle(reinterpret_cast<std::intptr_t>(root));
+        return EntryResult::done;
+    }
+    // A drive's root keeps its separator; any other folder goes without.
+    const std::wstring above = full.substr(0, last == 2 && full[1] == L':' ? last + 1 : last);
+    const HANDLE parent =
+        CreateFileW(above.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (parent == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                   ? EntryResult::missing
+                   : EntryResult::failed;
+    }
+    const int length = WideCharToMultiByte(CP_ACP, 0, full.data() + last + 1,
+                                     static_cast<int>(full.size() - last - 1), nullptr, 0,
+                                     nullptr, nullptr);
+    std::string name(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0) {
+        WideCharToMultiByte(CP_ACP, 0, full.data() + last + 1,
+                            static_cast<int>(full.size() - last - 1), &name[0], length, nullptr,
+                            nullptr);
+    }
+    const EntryResult result = open_folder_entry(parent, name, false, removable ? DELETE : 0, folder);
+    CloseHandle(parent);
+    return result;
+}
+
+EntryResult remove_folder_in(const FolderHandle& parent, const std::string& name) {
+    return delete_entry(parent, name, true);
+}
+
+EntryResult delete_file_in(const FolderHandle& parent, const std::string& name) {
+    return delete_entry(parent, name, false);
+}
+
+bool remove_open_folder(FolderHandle& folder, const std::string&) {
+    if (!folder.is_open()) return false;
+    const bool marked = mark_for_deletion(handle_of(folder));
+    folder.close();
+    return marked;
+}
+
+EntryResult create_file_in(const FolderHandle& parent, const std::string& name, File& file) {
+    file.reset();
+    const std::wstring wide = component_name(name);
+    if (!parent.is_open() || wide.empty()) return EntryResult::failed;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        HANDLE opened = nullptr;
+        // Others may read (a virus scanner, say) but neither write nor delete
+        // nor rename. DELETE lets the owner delete it through this handle.
+        const LONG result = open_relative(handle_of(parent), wide,
+                                          GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                                          disposition::create, option::non_directory_file, opened);
+        if (result == status::success) {
+            const int descriptor =
+                _open_osfhandle(reinterpret_cast<intptr_t>(opened), _O_RDWR | _O_BINARY);
+            if (descriptor == -1) {
+                CloseHandle(opened);
+                return EntryResult::failed;
+            }
+            file.reset(_fdopen(descriptor, "w+b"));
+            if (!file) {
+                _close(descriptor);
+                return EntryResult::failed;
+            }
+            return EntryResult::done;
+        }
+        if (result != status::object_name_collision || attempt > 0) return result_of(result);
+        // Only now is the name looked at: a fresh install pays nothing for it.
+        HANDLE existing = nullptr;
+        const EntryResult found = open_existing(handle_of(parent), wide, false, existing);
+        if (found == EntryResult::missing) continue;
+        if (found != EntryResult::done) return found;
+        const bool marked = mark_for_deletion(existing);
+        CloseHandle(existing);
+        if (!marked) return EntryResult::failed;
+    }
+    return EntryResult::failed;
+}
+
+bool delete_open_file(std::FILE* file, const FolderHandle&, const std::string&) {
+    if (!file) return false;
+    return mark_for_deletion(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))));
 }
 
 bool random_bytes(void* buffer, std::size_t size) {
@@ -153,11 +494,14 @@ std::string temp_folder() {
 }
 
 void drain_message_queue(WindowHandle dialog) {
+    // Taken and handed on as Unicode: typed characters reach the folder
+    // field whole, even those the ANSI code page has no form for, so that
+    // reading the field can tell them apart from a typed '?'.
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (dialog && IsDialogMessageA(dialog, &message)) continue;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (dialog && IsDialogMessageW(dialog, &message)) continue;
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
 }
 
@@ -169,12 +513,21 @@ void set_window_text(WindowHandle window, const std::string& text) {
     if (window) SetWindowTextA(window, text.c_str());
 }
 
-std::string window_text(WindowHandle window, int buffer_bytes) {
-    if (!window || buffer_bytes <= 0) return {};
-    std::vector<char> buffer(static_cast<size_t>(buffer_bytes), '\0');
-    GetWindowTextA(window, buffer.data(), buffer_bytes);
-    buffer.back() = '\0';
-    return buffer.data();
+bool window_text_in_code_page(WindowHandle window, int buffer_characters, std::string& text) {
+    text.clear();
+    if (!window || buffer_characters <= 0) return true;
+    std::vector<wchar_t> wide(static_cast<size_t>(buffer_characters), L'\0');
+    const int length = GetWindowTextW(window, wide.data(), buffer_characters);
+    if (length <= 0) return true;
+    // No look-alikes: a best-fit letter would name some other folder.
+    BOOL lost = FALSE;
+    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length,
+                                          nullptr, 0, nullptr, &lost);
+    if (bytes <= 0) return false;
+    text.resize(static_cast<size_t>(bytes));
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, &text[0], bytes,
+                        nullptr, &lost);
+    return !lost;
 }
 
 void show_window(WindowHandle window, int show_command) {

@@ -16,6 +16,7 @@
 
 .set LSTATUS_PROC_NOT_FOUND, 127           /* ERROR_PROC_NOT_FOUND */
 .set HRESULT_PROC_NOT_FOUND, 0x8007007F    /* HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND) */
+.set NTSTATUS_PROC_NOT_FOUND, 0xC000007A   /* STATUS_PROCEDURE_NOT_FOUND */
 
 .macro dll label, file
     .section .rdata
@@ -61,11 +62,16 @@ __imp__\name\()@\bytes:
 dll .Ladvapi32, "advapi32.dll"
 dll .Lcomctl32, "comctl32.dll"
 dll .Lgdi32, "gdi32.dll"
+dll .Lntdll, "ntdll.dll"
 dll .Lole32, "ole32.dll"
 dll .Lshell32, "shell32.dll"
 dll .Luser32, "user32.dll"
 dll .Lwininet, "wininet.dll"
 
+import .Ladvapi32, ConvertSecurityDescriptorToStringSecurityDescriptorA, 20
+import .Ladvapi32, ConvertStringSecurityDescriptorToSecurityDescriptorA, 16
+import .Ladvapi32, GetSecurityDescriptorDacl, 16
+import .Ladvapi32, GetSecurityDescriptorOwner, 12
 import .Ladvapi32, RegCloseKey, 4, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, RegCreateKeyExA, 36, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, RegDeleteKeyA, 8, 0, LSTATUS_PROC_NOT_FOUND
@@ -75,6 +81,8 @@ import .Ladvapi32, RegQueryValueExA, 24, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, RegQueryValueExW, 24, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, RegSetValueExA, 24, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, RegSetValueExW, 24, 0, LSTATUS_PROC_NOT_FOUND
+/* Returns a Win32 error code: 0 is success. */
+import .Ladvapi32, SetSecurityInfo, 28, 0, LSTATUS_PROC_NOT_FOUND
 /* The system's random source, RtlGenRandom by its export name. */
 import .Ladvapi32, SystemFunction036, 8
 
@@ -100,6 +108,9 @@ import .Lgdi32, SetTextColor, 8
 import .Lgdi32, SetViewportOrgEx, 16
 import .Lgdi32, StretchBlt, 44
 
+/* Opens and creates entries relative to an open folder; 0 is success. */
+import .Lntdll, NtCreateFile, 44, 0, NTSTATUS_PROC_NOT_FOUND
+
 import .Lole32, CoCreateInstance, 20, 0, HRESULT_PROC_NOT_FOUND
 import .Lole32, CoInitialize, 4, 0, HRESULT_PROC_NOT_FOUND
 import .Lole32, CoTaskMemFree, 4
@@ -115,8 +126,9 @@ import .Luser32, ClientToScreen, 8
 import .Luser32, CreateWindowExA, 48
 import .Luser32, DefWindowProcA, 16
 import .Luser32, DisableProcessWindowsGhosting, 0
-import .Luser32, DispatchMessageA, 4
+import .Luser32, DispatchMessageW, 4
 import .Luser32, DrawTextA, 20
+import .Luser32, DrawTextW, 20
 import .Luser32, EndPaint, 8
 import .Luser32, FillRect, 12
 import .Luser32, FindWindowA, 8
@@ -129,10 +141,10 @@ import .Luser32, GetFocus, 0
 import .Luser32, GetLastActivePopup, 4
 import .Luser32, GetSystemMetrics, 4
 import .Luser32, GetWindowLongA, 8
-import .Luser32, GetWindowTextA, 12
+import .Luser32, GetWindowTextW, 12
 import .Luser32, InvalidateRect, 12
 import .Luser32, IsChild, 8
-import .Luser32, IsDialogMessageA, 8
+import .Luser32, IsDialogMessageW, 8
 import .Luser32, IsIconic, 4
 import .Luser32, IsRectEmpty, 4
 import .Luser32, IsWindowVisible, 4
@@ -141,7 +153,7 @@ import .Luser32, LoadIconA, 8
 import .Luser32, LoadImageA, 24
 import .Luser32, MessageBoxA, 16
 import .Luser32, MsgWaitForMultipleObjects, 20, 0, -1
-import .Luser32, PeekMessageA, 20
+import .Luser32, PeekMessageW, 20
 import .Luser32, RegisterClassA, 4
 import .Luser32, ReleaseCapture, 0
 import .Luser32, ReleaseDC, 8
@@ -155,6 +167,7 @@ import .Luser32, SetWindowPos, 28
 import .Luser32, SetWindowRgn, 12
 import .Luser32, SetWindowTextA, 8
 import .Luser32, ShowWindow, 8
+import .Luser32, SystemParametersInfoA, 16
 import .Luser32, TrackMouseEvent, 4
 import .Luser32, TranslateMessage, 4
 import .Luser32, UpdateWindow, 4

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/platform.h"
+#include "tests/support/scratch_folder.h"
+
 TEST(IsSafeRelativePath, AcceptsPlainRelativePathsAndKeepsTheCallersText) {
     for (const char* path : {"bin\\client\\game.exe", "data\\maps\\", "...\\x", ".config\\x",
                              "a..b\\c", "file", "bin/client/game.exe"}) {
@@ -16,8 +19,25 @@ TEST(IsSafeRelativePath, RefusesEverythingThatCouldLeaveTheFolder) {
     for (const char* path :
          {"", "\\data", "/data", "\\\\server\\share\\x", "C:\\data", "C:data", "data\\a:b",
           "data\\\\a", "data//a", "data/\\a", "data\\..\\x", "..\\x", ".\\x", "data\\.", "..",
-          ".", "../x", "a/../../x", "\\"}) {
+          ".", "../x", "a/../../x", "\\",
+          // Device names, in any component, case, extension, trailing dots and spaces.
+          "data\\COM1.bin", "NUL", "a/aux.txt", "lpt9", "Com0.x", "con .x\\y.txt", "Prn..",
+          "a\\CONIN$", "conout$.log\\", "LPT5 . \\x"}) {
         EXPECT_FALSE(is_safe_relative_path(path)) << path;
+    }
+    // COM and LPT with a superscript digit, as the ANSI code page spells it.
+    for (const std::uint32_t superscript : {0xB9u, 0xB2u, 0xB3u}) {
+        std::string digit;
+        if (!platform::ansi_from_code_point(superscript, digit)) continue;
+        EXPECT_FALSE(is_safe_relative_path("data\\COM" + digit + ".bin")) << superscript;
+        EXPECT_FALSE(is_safe_relative_path("lpt" + digit)) << superscript;
+    }
+}
+
+TEST(IsSafeRelativePath, NamesThatOnlyBeginLikeADeviceAreSafe) {
+    for (const char* path : {"CONSOLE", "COM10", "LPT", "com", "NULL.txt", "a\\Con Air\\b",
+                             "COMx.dat", "aux_", "xcon", "CONIN"}) {
+        EXPECT_TRUE(is_safe_relative_path(path)) << path;
     }
 }
 
@@ -27,6 +47,8 @@ TEST(ParentFolder, CutsAtTheLastSeparatorOfEitherKind) {
     EXPECT_EQ(parent_folder("a\\b\\"), "a\\b");
     EXPECT_EQ(parent_folder("C:\\"), "C:");
     EXPECT_EQ(parent_folder("a/b\\c/d"), "a/b\\c");
+    EXPECT_EQ(final_component("a/b\\c/d"), "d");
+    EXPECT_EQ(final_component("a.dat"), "a.dat");
 }
 
 TEST(ReadFolderText, AcceptsFullPathsTrimmedOfBlanksAndNamesTheirRoot) {
@@ -103,3 +125,33 @@ TEST(InstallFolderProblem, SaysWhatIsWrongAndWhatToTypeAndLeavesTheFolderAlone) 
         EXPECT_EQ(folder, "untouched");
     }
 }
+
+#ifdef _WIN32
+// Both would pass the page today and fail only after the download.
+TEST(InstallFolderProblem, RefusesADeviceNameAndAFileInTheChain) {
+    test_support::ScratchFolder scratch;
+    const std::string file = scratch.at("notes.txt");
+    test_support::write_file(file, "x");
+    const std::string example = " such as C:\\Games\\The Annals of Quellmark.";
+    const std::string device = "\" is a name that Windows keeps for a device.\n\nPlease enter a "
+                               "folder path without it," + example;
+    const std::string not_folder = "\" is a file, not a folder.\n\nPlease enter the path of a "
+                                   "folder," + example;
+    struct Case {
+        std::string typed, message;
+    } cases[] = {
+        {"C:\\Games\\CON", "\"CON" + device},
+        {"C:\\Games\\lpt1.log\\Quellmark", "\"lpt1.log" + device},
+        {file, "\"" + file + not_folder},
+        {file + "\\Quellmark", "\"" + file + not_folder},
+    };
+    for (const Case& c : cases) {
+        std::string folder = "untouched";
+        EXPECT_EQ(install_folder_problem(c.typed, folder), c.message);
+        EXPECT_EQ(folder, "untouched");
+    }
+    std::string folder;
+    EXPECT_EQ(install_folder_problem(scratch.at("Quellmark"), folder), "");
+    EXPECT_EQ(folder, scratch.at("Quellmark"));
+}
+#endif

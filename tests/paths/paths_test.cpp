@@ -1,9 +1,15 @@
+#include "paths/folder_check.h"
 #include "paths/install_locations.h"
 #include "paths/path_operations.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <regex>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "platform/platform.h"
 
@@ -101,4 +107,71 @@ TEST(CreateDirectoryTree, ARefusedPrefixStopsTheWalkAndKeepsEarlierFolders) {
     EXPECT_FALSE(create_directory_tree(scratch.path() + "\\made\\" + too_long + "\\deeper"));
     EXPECT_TRUE(folder_exists(scratch.at("made")));
     EXPECT_FALSE(folder_exists(scratch.at("made\\" + too_long)));
+}
+
+// New folders of the chain take the access list; existing ones keep theirs.
+TEST(CreateDirectoryTree, MakesNewFoldersWithTheAccessListGiven) {
+    ScratchFolder scratch;
+    platform::AccessDescriptor access(platform::AccessList::install_folder);
+    ASSERT_TRUE(access.built());
+    EXPECT_TRUE(create_directory_tree(scratch.at("Games\\Quellmark"), nullptr, &access));
+    EXPECT_TRUE(folder_exists(scratch.at("Games\\Quellmark")));
+#ifdef _WIN32
+    const HANDLE folder = CreateFileA(scratch.at("Games\\Quellmark").c_str(),
+                                      READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(folder, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(platform::protect_install_folder(reinterpret_cast<std::intptr_t>(folder)));
+    CloseHandle(folder);
+#endif
+}
+
+#ifdef _WIN32
+// Wine neither keeps nor enforces access lists, so they are checked as the
+// system writes the built descriptors back: owner Administrators, protected.
+TEST(AccessLists, AreOwnedByAdministratorsAndProtected) {
+    using platform::AccessList;
+    const struct {
+        AccessList list;
+        const char* text;
+    } cases[] = {
+        {AccessList::install_folder,
+         "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICIIO;0x1301bf;;;AU)"
+         "(A;;0x100006;;;AU)"},
+        {AccessList::uninstaller, "O:BAD:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)"},
+        {AccessList::manifest, "O:BAD:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;BU)"},
+    };
+    for (const auto& c : cases) {
+        platform::AccessDescriptor descriptor(c.list);
+        ASSERT_TRUE(descriptor.built());
+        EXPECT_EQ(descriptor.text(), c.text);
+    }
+}
+#endif
+
+// In code page 932, 0x95 0x5C is one character whose trail byte is the
+// backslash. The test runs once more with a Japanese locale, which sets
+// QM_EXPECT_DOUBLE_BYTE; anywhere else it has nothing to show.
+TEST(DoubleByteCodePage, ATrailByteThatIsABackslashIsNoSeparator) {
+    const std::string kanji = "\x95\\";
+    if (platform::next_character(kanji, 0) != 2) {
+        if (std::getenv("QM_EXPECT_DOUBLE_BYTE")) FAIL() << "the ANSI code page is not 932";
+        GTEST_SKIP() << "needs a double-byte ANSI code page";
+    }
+    EXPECT_EQ(parent_folder("data\\" + kanji), "data");
+    EXPECT_EQ(parent_folder(kanji + ".bin"), "");
+    EXPECT_EQ(final_component("data\\" + kanji), kanji);
+    EXPECT_EQ(join_path("C:\\" + kanji, "x"), "C:\\" + kanji + "\\x");
+    EXPECT_FALSE(ends_with_separator("data\\" + kanji));
+    EXPECT_TRUE(ends_with_separator(kanji + "\\"));
+    EXPECT_TRUE(is_safe_relative_path(kanji + "\\x.txt"));
+    EXPECT_TRUE(is_safe_relative_path(kanji + "CON"));
+    EXPECT_EQ(read_folder_text("C:\\Games\\\x95|").problem, FolderTextProblem::none);
+
+    ScratchFolder scratch;
+    EXPECT_TRUE(create_directory_tree(scratch.at(kanji + "\\sub")));
+    // Asked through the ANSI functions: the test helpers read paths otherwise.
+    EXPECT_TRUE(platform::folder_exists(scratch.at(kanji + "\\sub")));
+    EXPECT_FALSE(platform::folder_exists(scratch.at(kanji + "sub")));
 }

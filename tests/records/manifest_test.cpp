@@ -73,6 +73,7 @@ TEST(ReadManifest, DropsUnsafeLinesAndKeepsTheirNeighbours) {
                                  "data\\..\\..\\x.dll\r\n"
                                  "/x.dll\r\n"
                                  "C:x.dll\r\n"
+                                 "data\\COM1.bin\r\n"
                                  "last.txt\r\n");
     EXPECT_EQ(paths, (std::vector<std::string>{"first.txt", "second.txt", "last.txt"}));
 }
@@ -101,6 +102,24 @@ TEST(ReadManifest, MissingManifestIsFalseAndLeavesTheListAlone) {
     std::vector<std::string> paths{"earlier"};
     EXPECT_FALSE(read_manifest(folder.path(), paths));
     EXPECT_EQ(paths, std::vector<std::string>{"earlier"});
+}
+
+// A reinstall's list: the new package's lines first, then what is left of
+// the earlier installs, each file once.
+TEST(KeepEarlierFiles, AddsTheEarlierFilesStillThereAfterTheNewOnesEachOnce) {
+    ScratchFolder scratch;
+    const std::string game = scratch.at("game");
+    test_support::make_folders(game + "\\data");
+    for (const char* file : {"data\\a.pak", "data\\old.pak"})
+        test_support::write_file(game + "\\" + file, "x");
+    test_support::write_file(scratch.at("outside.txt"), "not the game's");
+    std::vector<InstalledFile> files{"data\\a.pak"};
+    // The new file spelled otherwise; one still there, listed twice; one gone;
+    // a folder; a file that exists, but not below the install folder.
+    keep_earlier_files(game, {"DATA/A.PAK", "data/old.pak", "Data\\Old.pak", "data\\gone.pak",
+                              "data", "..\\outside.txt"},
+                       files);
+    EXPECT_EQ(files, (std::vector<InstalledFile>{"data\\a.pak", "data/old.pak"}));
 }
 
 }  // namespace

@@ -14,6 +14,14 @@ namespace {
 
 using namespace records_test;
 
+// The folder as an install holds it: open by handle, or not at all.
+InstallFolder opened(const std::string& path) {
+    InstallFolder folder;
+    folder.path = path;
+    platform::open_folder(path, folder.handle);
+    return folder;
+}
+
 std::string text_bytes(const std::string& text) { return text + '\0'; }
 
 class UninstallEntry : public ::testing::Test {
@@ -74,13 +82,13 @@ TEST(InstallUninstaller, ReplacesAnEarlierCopyWithTheRunningProgram) {
     test_support::ScratchFolder folder;
     const std::string uninstaller = folder.at("QuellmarkUninstall.exe");
     test_support::write_file(uninstaller, "an older uninstaller");
-    EXPECT_TRUE(install_uninstaller(folder.path()));
+    EXPECT_TRUE(install_uninstaller(opened(folder.path())));
     EXPECT_EQ(test_support::read_file(uninstaller), test_support::read_file(running_program()));
 }
 
 TEST(InstallUninstaller, FailsWhenTheFolderIsMissing) {
     test_support::ScratchFolder folder;
-    EXPECT_FALSE(install_uninstaller(folder.at("missing")));
+    EXPECT_FALSE(install_uninstaller(opened(folder.at("missing"))));
     EXPECT_FALSE(test_support::file_exists(folder.at("missing\\QuellmarkUninstall.exe")));
     EXPECT_EQ(uninstaller_size(), test_support::read_file(running_program()).size());
 }
@@ -101,7 +109,7 @@ TEST(InstallUninstaller, RecordsOnAFullDiskFailAndLeaveNoCutShortCopy) {
     }
     CloseHandle(file);
 
-    EXPECT_FALSE(install_uninstaller(drive));
+    EXPECT_FALSE(install_uninstaller(opened(drive)));
     EXPECT_FALSE(test_support::file_exists(drive + "QuellmarkUninstall.exe"));
     EXPECT_FALSE(write_manifest(drive, {"bin\\client\\Qm_client.exe", "a.txt"}));
     DeleteFileA(filler.c_str());

@@ -14,6 +14,14 @@
 
 namespace {
 
+// The folder as an install holds it: open by handle, or not at all.
+InstallFolder opened(const std::string& path) {
+    InstallFolder folder;
+    folder.path = path;
+    platform::open_folder(path, folder.handle);
+    return folder;
+}
+
 using namespace records_test;
 using test_support::file_exists;
 using test_support::folder_exists;
@@ -328,7 +336,7 @@ TEST_F(UninstallMode, ReinstallTakesBackOnlyThePendingDeletionOfItsUninstaller) 
     ASSERT_TRUE(run.finished);
     ASSERT_TRUE(deletion_pending());
 
-    EXPECT_TRUE(install_uninstaller(install_folder));
+    EXPECT_TRUE(install_uninstaller(opened(install_folder)));
     EXPECT_FALSE(deletion_pending());
     EXPECT_TRUE(pending_operations() == others);
 }

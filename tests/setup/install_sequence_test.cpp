@@ -118,6 +118,8 @@ TEST_F(InstallSequence, FoldersThatCannotWorkAreRefusedOnTheReadyPageBeforeAnyth
     EXPECT_EQ(std::count(journal.calls.begin(), started, "refuse_folder"), 5);
     EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "refuse_folder"), 5);
     EXPECT_EQ(journal.extract_install_folder, folder);
+    // Made and opened before the download, held through the extraction.
+    EXPECT_TRUE(journal.extract_folder_was_open);
 }
 
 TEST_F(InstallSequence, ClosingTheWindowAfterARefusalEndsWithZeroAndWritesNothing) {
@@ -130,8 +132,9 @@ TEST_F(InstallSequence, ClosingTheWindowAfterARefusalEndsWithZeroAndWritesNothin
 }
 
 TEST_F(InstallSequence, FolderThatCannotBeCreatedIsReportedAndStopsBeforeTheDownload) {
-    // A plain file where a folder of the chain should be.
-    test_support::write_file(scratch.at("blocker"), "a file");
+    // A plain file where a folder of the chain should be, made after the
+    // ready page (which refuses such a folder) let the folder pass.
+    script.file_made_on_install = scratch.at("blocker");
     script.typed_folder = scratch.at("blocker") + "\\Games";
     EXPECT_EQ(run_install(), 1);
     ASSERT_EQ(journal.boxes.size(), 1u);
@@ -209,8 +212,8 @@ TEST_F(InstallSequence, ExtractionFailureNamesTheKeptPackage) {
     }
 }
 
-// Behind the download, a failure is an extraction failure and a success needs
-// no extraction from the file.
+// Behind the download, a failure is an extraction failure, a success needs
+// no extraction from the file, and a fallback goes on after what is written.
 TEST_F(InstallSequence, ExtractionBehindTheDownloadEndsAsTheExtractionFromTheFile) {
     script.extracted_behind = true;
     script.extraction_succeeds = false;
@@ -230,7 +233,16 @@ TEST_F(InstallSequence, ExtractionBehindTheDownloadEndsAsTheExtractionFromTheFil
     EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "extract"), 0);
     ASSERT_EQ(journal.boxes.size(), 1u);
     EXPECT_TRUE(journal.boxes[0].success);
-    EXPECT_EQ(journal.manifest_entries, 2u);
+    EXPECT_EQ(journal.manifest, script.extracted);
+
+    TearDown();
+    SetUp();
+    script.extracted_behind_before_fallback = {"bin\\client\\Qm_client.exe"};
+    script.extracted = {"data\\a.pak"};
+    EXPECT_EQ(run_install(), 0);
+    EXPECT_EQ(journal.extract_entries_done, 1u);
+    EXPECT_EQ(journal.manifest,
+              (std::vector<InstalledFile>{"bin\\client\\Qm_client.exe", "data\\a.pak"}));
 }
 
 TEST_F(InstallSequence, CancelledExtractionShowsNoBoxAndRemovesThePackage) {
@@ -243,20 +255,23 @@ TEST_F(InstallSequence, CancelledExtractionShowsNoBoxAndRemovesThePackage) {
 
 TEST_F(InstallSequence, SuccessRunsEveryStepInOrderAndDeletesThePackage) {
     script.extracted = {"bin\\client\\Qm_client.exe", "data\\a.pak"};
+    script.earlier_manifest = {"data\\old.pak"};
     // The free-space check of the extraction counts the uninstaller copy.
     script.uninstaller_bytes = 1234567;
     EXPECT_EQ(run_install(), 0);
+    // The earlier list is read before the extraction could replace it.
     EXPECT_EQ(steps_after_start(),
               (std::vector<std::string>{
                   "enter_install_mode",
-                  "status Preparing install folder... | " + script.typed_folder, "download",
-                  "extract", "status Preparing uninstaller... | ", "install_uninstaller",
+                  "status Preparing install folder... | " + script.typed_folder,
+                  "read_manifest", "download", "extract", "status Preparing uninstaller... | ", "install_uninstaller",
                   "write_manifest", "status Creating shortcuts... | ", "create_shortcuts",
                   "register_uninstall_entry", "finish", "window released"}));
     ASSERT_EQ(journal.boxes.size(), 1u);
     EXPECT_EQ(journal.boxes[0].message, "Quellmark was installed successfully.");
     EXPECT_TRUE(journal.boxes[0].success);
-    EXPECT_EQ(journal.manifest_entries, 2u);
+    EXPECT_EQ(journal.manifest, (std::vector<InstalledFile>{"bin\\client\\Qm_client.exe",
+                                                            "data\\a.pak", "data\\old.pak"}));
     EXPECT_EQ(journal.extract_extra_bytes, script.uninstaller_bytes);
     for (const std::string& folder : journal.record_folders) EXPECT_EQ(folder, script.typed_folder);
     EXPECT_EQ(journal.extracted_package_bytes, package_bytes);

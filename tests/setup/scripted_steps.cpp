@@ -1,8 +1,10 @@
 #include "tests/setup/scripted_steps.h"
 
-#include "setup/package_delivery.h"
+#include "records/earlier_install.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
+#include "setup/package_delivery.h"
+#include "tests/support/scratch_folder.h"
 #include "ui/setup_window.h"
 #include "zip/extract_package.h"
 
@@ -45,6 +47,9 @@ void SetupWindow::refuse_folder(const std::string& message) {
 
 void SetupWindow::enter_install_mode() {
     journal.calls.push_back("enter_install_mode");
+    if (!script.file_made_on_install.empty()) {
+        test_support::write_file(script.file_made_on_install, "a file");
+    }
     cancel_requested = false;
     running_window = this;
 }
@@ -65,8 +70,8 @@ void SetupWindow::finish(const std::string& message, bool success) {
 }
 
 Delivery deliver_package(const std::string& url, const std::string&, std::FILE* package,
-                         const std::string&, std::uint64_t, StepReport&,
-                         std::string& error_message, std::vector<InstalledFile>& installed_files) {
+                         InstallFolder&, std::uint64_t, StepReport&, std::string& error_message,
+                         std::vector<InstalledFile>& installed_files, std::size_t& entries_done) {
     journal.calls.push_back("download");
     journal.download_url = url;
     journal.download_had_file = package != nullptr;
@@ -75,6 +80,8 @@ Delivery deliver_package(const std::string& url, const std::string&, std::FILE* 
         error_message = script.download_message;
         return Delivery::download_failed;
     }
+    installed_files = script.extracted_behind_before_fallback;
+    entries_done = installed_files.size();
     if (!script.extracted_behind) return Delivery::downloaded;
     installed_files = script.extracted;
     if (script.extraction_succeeds) return Delivery::extracted;
@@ -82,36 +89,54 @@ Delivery deliver_package(const std::string& url, const std::string&, std::FILE* 
     return Delivery::extraction_failed;
 }
 
-bool extract_package(std::FILE* package, const std::string& install_folder, StepReport&,
+bool extract_package(std::FILE* package, InstallFolder& install_folder, StepReport&,
                      std::string& error_message, std::vector<InstalledFile>& installed_files,
-                     std::uint64_t extra_bytes) {
+                     std::uint64_t extra_bytes, std::size_t entries_done) {
     journal.calls.push_back("extract");
+    journal.extract_entries_done = entries_done;
     std::fseek(package, 0, SEEK_SET);
     char bytes[64] = {};
     journal.extracted_package_bytes.assign(bytes, std::fread(bytes, 1, sizeof bytes, package));
-    journal.extract_install_folder = install_folder;
+    journal.extract_install_folder = install_folder.path;
+    journal.extract_folder_was_open = install_folder.handle.is_open();
     journal.extract_extra_bytes = extra_bytes;
-    installed_files = script.extracted;
+    installed_files.insert(installed_files.end(), script.extracted.begin(), script.extracted.end());
     // A Cancel pressed late, after the last block, must change nothing.
     if (script.cancel_during_extraction) running_window->cancel_requested = true;
     if (!script.extraction_succeeds) error_message = script.extraction_message;
     return script.extraction_succeeds;
 }
 
-bool install_uninstaller(const std::string& install_folder) {
+bool install_uninstaller(const InstallFolder& install_folder) {
     journal.calls.push_back("install_uninstaller");
-    journal.record_folders.push_back(install_folder);
+    journal.record_folders.push_back(install_folder.path);
     return !script.uninstaller_fails;
 }
 
 std::uint64_t uninstaller_size() { return script.uninstaller_bytes; }
 
-bool write_manifest(const std::string& install_folder, const std::vector<InstalledFile>& files) {
+bool write_manifest(const InstallFolder& install_folder, const std::vector<InstalledFile>& files) {
     journal.calls.push_back("write_manifest");
-    journal.record_folders.push_back(install_folder);
-    journal.manifest_entries = files.size();
+    journal.record_folders.push_back(install_folder.path);
+    journal.manifest = files;
     return !script.manifest_fails;
 }
+
+bool read_manifest(const std::string&, std::vector<std::string>& paths) {
+    journal.calls.push_back("read_manifest");
+    paths.insert(paths.end(), script.earlier_manifest.begin(), script.earlier_manifest.end());
+    return !script.earlier_manifest.empty();
+}
+
+// What the records keep of the earlier list is theirs to test; the sequence
+// must only hand it over.
+void keep_earlier_files(const std::string&, const std::vector<std::string>& earlier_lines,
+                        std::vector<InstalledFile>& files) {
+    files.insert(files.end(), earlier_lines.begin(), earlier_lines.end());
+}
+
+// No earlier install: the real registry is the end-to-end test's.
+std::string earlier_install_folder() { return {}; }
 
 void create_shortcuts(const std::string& install_folder) {
     journal.calls.push_back("create_shortcuts");

@@ -9,11 +9,16 @@
 #include "zip/installed_file.h"
 
 struct StepScript {
+    // The install folder's manifest before the run; none when empty.
+    std::vector<std::string> earlier_manifest;
     bool window_created = true;
     bool start_pressed = true;
     // Typed and refused, one per press of Install, before typed_folder.
     std::vector<std::string> refused_folders;
     std::string typed_folder;
+    // Made as a plain file when the installing page opens: a name taken
+    // after the ready page checked the folder.
+    std::string file_made_on_install;
     bool download_succeeds = true;
     bool download_writes_package = true;
     std::string download_message;
@@ -23,6 +28,9 @@ struct StepScript {
     bool extraction_succeeds = true;
     std::string extraction_message;
     std::vector<InstalledFile> extracted;
+    // Written behind the download before it fell back to the file (each file
+    // one entry), which then adds extracted.
+    std::vector<InstalledFile> extracted_behind_before_fallback;
     bool cancel_during_extraction = false;
     bool uninstaller_fails = false;
     bool manifest_fails = false;
@@ -43,9 +51,11 @@ struct StepJournal {
     // What the extraction read from the file the download was handed.
     std::string extracted_package_bytes;
     std::string extract_install_folder;
+    bool extract_folder_was_open = false;
     std::uint64_t extract_extra_bytes = 0;
+    std::size_t extract_entries_done = 0;
     std::vector<std::string> record_folders;
-    size_t manifest_entries = 0;
+    std::vector<InstalledFile> manifest;
 };
 
 // What the stand-in download writes into the package it is handed.

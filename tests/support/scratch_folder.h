@@ -30,4 +30,11 @@ std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 void make_folders(const std::string& path);
 
+// What another program of the same user could do meanwhile, done the way the
+// file system sees it from outside: a symbolic link at link to target, and a
+// rename. Under Wine they run as Unix programs, which no Windows share mode
+// stops, and Wine shows the link as a reparse point.
+void plant_link(const std::string& target, const std::string& link);
+void rename_from_outside(const std::string& from, const std::string& to);
+
 }  // namespace test_support

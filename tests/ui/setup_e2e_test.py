@@ -7,7 +7,8 @@ with a CA that only this test's Wine prefix trusts), extracts it, records it,
 and is removed again by the uninstall command of its registry entry, while a
 second copy started meanwhile changes nothing. Then what a standard user
 could plant for the elevated setup (links, made from outside: a Unix
-symbolic link in drive_c is a reparse point to Wine's programs), a reinstall
+symbolic link in drive_c is a reparse point to Wine's programs) or swap
+while the package downloads, a reinstall
 before the restart, two installs side by side, and failure paths: an unsafe
 entry, a host that never answers (and a Cancel while it is silent), a body
 that stalls, one that breaks and is picked up where it stopped, and a package
@@ -152,7 +153,8 @@ class SetupEndToEnd(unittest.TestCase):
         end_every_program_of_the_prefix()
 
     def setUp(self):
-        for path in (FOLDER, SECOND_FOLDER, OUTSIDE, VICTIM, "C:\\Elsewhere"):
+        for path in (FOLDER, FOLDER + " moved", SECOND_FOLDER, OUTSIDE, VICTIM, "C:\\Elsewhere",
+                     "C:\\Downloaded"):
             remove(in_prefix(path))
         remove(in_prefix(self.temp + "\\QuellmarkFull.zip"))
         self.package_folders_before = self.package_folders()
@@ -215,14 +217,15 @@ class SetupEndToEnd(unittest.TestCase):
         self.runs.append(run)
         return run
 
-    def install_by_clicks(self, folder=None, second_copy=False):
+    def install_by_clicks(self, folder=None, second_copy=False, proposed=FOLDER):
         """Install (into folder, typed in, when given), then OK on the final
-        box: (box text, exit code). With second_copy, another copy is started
-        first, while the window is minimized: it must bring the window back
-        and leave without a trace."""
+        box: (box text, exit code). The ready page must propose the folder
+        proposed. With second_copy, another copy is started first, while the
+        window is minimized: it must bring the window back and leave without
+        a trace."""
         setup = self.start(SETUP_EXE)
         self.assertTrue(setup.wait_for_window(), "the setup window did not appear")
-        self.assertEqual(setup.probe("text", "1004"), FOLDER)
+        self.assertEqual(setup.probe("text", "1004"), proposed)
         if folder:
             self.assertIsNotNone(setup.probe("settext", "1004", folder))
             self.assertEqual(setup.probe("text", "1004"), folder)
@@ -380,17 +383,69 @@ class SetupEndToEnd(unittest.TestCase):
         remove(in_prefix(kept.rpartition("\\")[0]))
         self.assertEqual(registry_values(), {})
 
-    def test_a_link_as_the_install_folder_itself_installs_and_uninstalls(self):
-        files = self.make_package()
+    def test_a_link_as_the_install_folder_itself_is_refused(self):
+        self.make_package()
         os.makedirs(in_prefix("C:\\Elsewhere\\Quellmark"))
         plant_link(FOLDER, "C:\\Elsewhere\\Quellmark")
-        text, code = self.install_by_clicks()
-        self.assertEqual((text, code), (SUCCESS, 0))
-        self.assert_installed(files, "C:\\Elsewhere\\Quellmark")
-
-        self.uninstall_by_clicks()
-        self.assert_removed(files, "C:\\Elsewhere\\Quellmark")
+        self.assertEqual(self.install_by_clicks(),
+                         ("The install folder contains a link to another location: " + FOLDER, 1))
+        self.assertEqual(os.listdir(in_prefix("C:\\Elsewhere\\Quellmark")), [])
         self.assertEqual(registry_values(), {})
+
+    def install_swapping_during_the_download(self, swap, exe=None):
+        """Install by clicks from exe (the setup by default) against a slow
+        host; swap() runs once the install folder is made, while the package
+        is still arriving. (box text, exit code)."""
+        self.misbehave("/_slow/40/")
+        setup = self.start(exe or SETUP_EXE)
+        self.assertTrue(setup.wait_for_window(), "the setup window did not appear")
+        setup.click(*INSTALL_BUTTON)
+        deadline = time.time() + 60
+        while not os.path.isdir(in_prefix(FOLDER)) and time.time() < deadline:
+            time.sleep(0.05)
+        swap()
+        text, ok = setup.wait_for_box(timeout=300)
+        self.assertIsNotNone(text, "no final box appeared")
+        gui.click(*ok)
+        return text, setup.wait_exit(60)
+
+    def test_the_install_folder_swapped_for_a_link_during_the_download_is_not_written_through(self):
+        # Another program moves the empty install folder away and puts a link
+        # in its place. Windows refuses the move while the setup holds the
+        # folder; Wine lets a Unix program do it, and then the folders the
+        # setup makes below its handle lie elsewhere than its path says: the
+        # setup stops at the first, and nothing goes through the link.
+        self.make_package()
+        os.makedirs(in_prefix(OUTSIDE))
+        moved = FOLDER + " moved"
+
+        def swap():
+            os.rename(in_prefix(FOLDER), in_prefix(moved))
+            plant_link(FOLDER, OUTSIDE)
+        text, code = self.install_swapping_during_the_download(swap)
+        self.assertEqual(code, 1)
+        message, _, kept = text.partition(KEPT_SUFFIX)
+        self.assertEqual(message, "The install folder contains a link to another location: " +
+                         FOLDER + "\\bin")
+        self.assertEqual(os.listdir(in_prefix(OUTSIDE)), [])
+        remove(in_prefix(kept.rpartition("\\")[0]))
+        self.assertEqual(registry_values(), {})
+
+    def test_the_setup_file_replaced_during_the_download_is_not_the_uninstaller(self):
+        files = self.make_package()
+        started_from = "C:\\Downloaded\\QuellmarkSetup.exe"
+        with open(SETUP_EXE, "rb") as setup:
+            setup_bytes = setup.read()
+        write(started_from, setup_bytes)
+
+        def swap():
+            os.rename(in_prefix(started_from), in_prefix(started_from + ".old"))
+            write(started_from, b"MZ another program")
+        self.assertEqual(self.install_swapping_during_the_download(swap, in_prefix(started_from)),
+                         (SUCCESS, 0))
+        self.assertEqual(read(FOLDER + "\\QuellmarkUninstall.exe"), setup_bytes)
+        self.uninstall_by_clicks()
+        self.assert_removed(files, FOLDER)
 
     def test_a_reinstall_before_the_restart_keeps_its_uninstaller(self):
         files = self.make_package()
@@ -409,19 +464,42 @@ class SetupEndToEnd(unittest.TestCase):
 
     def test_two_installs_each_uninstaller_removes_only_its_own(self):
         files = self.make_package()
-        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
         self.assertEqual(self.install_by_clicks(SECOND_FOLDER), (SUCCESS, 0))
+        # The second setup finds the first install; the person installs elsewhere anyway.
+        self.assertEqual(self.install_by_clicks(FOLDER, proposed=SECOND_FOLDER), (SUCCESS, 0))
 
-        self.uninstall_by_clicks(FOLDER + "\\QuellmarkUninstall.exe")
-        self.assert_removed(files, FOLDER)
-        self.assertEqual(registry_values().get("InstallLocation"), SECOND_FOLDER)
+        self.uninstall_by_clicks(SECOND_FOLDER + "\\QuellmarkUninstall.exe")
+        self.assert_removed(files, SECOND_FOLDER)
+        self.assertEqual(registry_values().get("InstallLocation"), FOLDER)
         self.assertEqual(len(shortcuts()), 2)
-        self.assert_installed(files, SECOND_FOLDER)
+        self.assert_installed(files, FOLDER)
 
         self.uninstall_by_clicks()
-        self.assert_removed(files, SECOND_FOLDER)
+        self.assert_removed(files, FOLDER)
         self.assertEqual(registry_values(), {})
         self.assertEqual(shortcuts(), [])
+
+    def test_a_reinstall_from_a_smaller_package_leaves_no_game_file_after_the_uninstall(self):
+        files = self.make_package()
+        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
+        write(FOLDER + "\\data\\saves\\world.sav", b"the player's own")
+        # One file of the first install is already gone again.
+        gone = files[-1][0].replace("/", "\\")
+        os.remove(in_prefix(FOLDER + "\\" + gone))
+        smaller = self.make_package("--files", "200")
+        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
+
+        with open(in_prefix(FOLDER + "\\installed-files.txt"), "rb") as lines:
+            manifest = lines.read().decode().split("\r\n")
+        new_lines = [name.replace("/", "\\") for name, _ in smaller]
+        self.assertEqual(manifest[:len(new_lines)], new_lines)
+        self.assertEqual(sorted(manifest[len(new_lines):]),
+                         sorted({name.replace("/", "\\") for name, _ in files} - set(new_lines)
+                                - {gone} | {""}))
+
+        self.uninstall_by_clicks()
+        self.assert_removed(files + smaller, FOLDER)
+        self.assertEqual(read(FOLDER + "\\data\\saves\\world.sav"), b"the player's own")
 
     def test_a_host_that_never_answers_fails_within_the_limit(self):
         # A folder too long for the detail line: while the request waits it

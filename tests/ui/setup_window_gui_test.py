@@ -299,15 +299,28 @@ class SetupWindowTest(unittest.TestCase):
              "a folder on one of its drives"),
             (too_long, "The install folder is too long: it has 169 characters, and at most 158 "
              "leave room for the game's files.", "a shorter folder path"),
+            ("C:\\Games?", "A folder name cannot contain the character ?.",
+             "a folder path without it"),
+            # Cyrillic on a Western code page; put in whole, as no keyboard
+            # layout here types it.
+            ("C:\\Игры", None, None),
         ]
         for number, (typed, wrong, instead) in enumerate(cases):
-            self.setup.retype(typed)
+            if wrong:
+                self.setup.retype(typed)
+            else:
+                self.assertIsNotNone(self.setup.probe("settext", "1004", typed))
             if number == 2:
                 self.setup.click(*centre(INSTALL))
             else:
                 self.setup.key("Return")
             text, _ = self.setup.wait_for_box(timeout=30)
-            self.assertEqual(text, "%s\n\nPlease enter %s, %s" % (wrong, instead, EXAMPLE), typed)
+            if wrong:
+                expected = "%s\n\nPlease enter %s, %s" % (wrong, instead, EXAMPLE)
+            else:
+                expected = ("This folder name holds characters that setup cannot use on this "
+                            "system. Choose a folder whose name uses other characters.")
+            self.assertEqual(text, expected, typed)
             if number == 3:
                 self.shot("refused-folder.png")
             self.setup.key("Return")

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ui/window_placement.h"
+
 namespace {
 
 TEST(SetupWindowState, StartsAsTheRecordDescribes) {
@@ -72,6 +74,65 @@ TEST(SetupWindowState, WaitForStartHandsOverEvenAnEmptyFieldAndConsumesThePress)
     EXPECT_TRUE(folder.empty());
     // A refused folder waits for the next press, not for this one again.
     EXPECT_FALSE(window.start_requested);
+}
+
+TEST(TransferLine, ReadsAmountSpeedAndTimeLeft) {
+    const std::string dot = " \xC2\xB7 ";
+    struct Case {
+        std::uint64_t received, total, recent_bytes, recent_ms;
+        std::string text;
+    } cases[] = {
+        {12'500'000, 268'000'000, 24'800'000, 1000,
+         "12.5 of 268.0 MB" + dot + "24.8 MB/s" + dot + "about 10 s left"},
+        // No announced length: no time left either.
+        {12'500'000, 0, 124'000'000, 5000, "12.5 MB" + dot + "24.8 MB/s"},
+        // Under a second in, a speed would be a guess.
+        {300'000, 268'000'000, 300'000, 999, "0.3 of 268.0 MB"},
+        {12'500'000, 268'000'000, 7'500'000, 5000,
+         "12.5 of 268.0 MB" + dot + "1.5 MB/s" + dot + "about 3 min left"},
+        // Hours, at a speed under a megabyte a second, of a package of gigabytes.
+        {500'000'000, 4'500'000'000, 2'500'000, 5000,
+         "0.50 of 4.50 GB" + dot + "500 KB/s" + dot + "about 2 h 13 min left"},
+        // Stalled: nothing to estimate.
+        {12'500'000, 268'000'000, 0, 5000, "12.5 of 268.0 MB" + dot + "0 KB/s"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(transfer_line(c.received, c.total, c.recent_bytes, c.recent_ms), c.text)
+            << c.received << " of " << c.total;
+    }
+}
+
+// A burst long ago no longer counts: the speed is the last few seconds'.
+TEST(TransferLine, TheMeterTakesTheSpeedOverTheLastFewSeconds) {
+    TransferMeter meter;
+    EXPECT_EQ(meter.text(), "");
+    std::uint64_t received = 0;
+    for (std::uint64_t ms = 0; ms <= 20'000; ms += 10) {
+        received += ms < 10'000 ? 100'000 : 10'000;  // 10 MB/s, then 1 MB/s
+        meter.add(received, 0, ms);
+    }
+    EXPECT_EQ(meter.text(), "110.0 MB \xC2\xB7 1.0 MB/s");
+    meter.clear();
+    EXPECT_TRUE(meter.empty());
+}
+
+TEST(WindowPlacement, CentredInTheWorkAreaAndNeverAboveOrLeftOfIt) {
+    struct Case {
+        int width, height;
+        platform::Rect work_area;
+        int left, top;
+    } cases[] = {
+        {988, 735, {0, 0, 1920, 1040}, 466, 152},
+        // A task bar on the left or at the top moves the work area.
+        {988, 735, {60, 40, 1920, 1080}, 496, 192},
+        // Larger than a 1024 x 600 screen less a task bar: the title banner stays on it.
+        {988, 735, {0, 30, 800, 600}, 0, 30},
+    };
+    for (const Case& c : cases) {
+        const WindowPosition position = place_window(c.width, c.height, c.work_area);
+        EXPECT_EQ(position.left, c.left) << c.work_area.right << " x " << c.work_area.bottom;
+        EXPECT_EQ(position.top, c.top) << c.work_area.right << " x " << c.work_area.bottom;
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <zlib.h>
 
+#include "paths/path_operations.h"
 #include "tests/zip/extraction_sandbox.h"
 #include "tests/zip/zip_writer.h"
 #include "zip/crc32.h"
@@ -456,6 +457,37 @@ TEST(ExtractPackage, RemakesARememberedFolderThatWasRemovedMeanwhile) {
     platform::set_message_pump(nullptr);
     ASSERT_TRUE(outcome.ok) << outcome.message;
     EXPECT_EQ(test_support::read_file(sandbox.installed("a\\x\\2")), "2");
+}
+
+// Another program swaps a folder the walk made for a link to outside, and
+// plants a link where a folder is still to come: the rest of the made
+// folder's files follow the folder itself, the link ends the walk, and
+// nothing is written outside.
+TEST(ExtractPackage, NothingIsWrittenThroughAFolderSwappedForALinkBetweenEntries) {
+    ExtractionSandbox sandbox;
+    SetupWindow window;
+    const std::string outside = parent_folder(sandbox.install()) + "\\outside";
+    test_support::make_folders(outside);
+    platform::set_message_pump([&] {
+        if (!test_support::file_exists(sandbox.installed("bin\\1")) ||
+            test_support::file_exists(sandbox.installed("bin.moved\\1"))) {
+            return;
+        }
+        test_support::rename_from_outside(sandbox.installed("bin"), sandbox.installed("bin.moved"));
+        test_support::plant_link(outside, sandbox.installed("bin"));
+        test_support::plant_link(outside, sandbox.installed("data"));
+    });
+    // The first file spans blocks, so that behind a download the swap comes
+    // while it is written.
+    const Outcome outcome = sandbox.extract(
+        build_zip({stored("bin/1", noise(70000, 5)), stored("bin/2", "2"), stored("data/3", "3")}),
+        window);
+    platform::set_message_pump(nullptr);
+    EXPECT_EQ(outcome.message, "The install folder contains a link to another location: " +
+                                   sandbox.install() + "\\data");
+    EXPECT_EQ(outcome.files, (Files{"bin\\1", "bin\\2"}));
+    EXPECT_EQ(test_support::read_file(sandbox.installed("bin.moved\\2")), "2");
+    EXPECT_TRUE(std::filesystem::is_empty(test_support::native(outside)));
 }
 
 TEST(ExtractPackage, CancelTakesEffectBetweenBlocksOfAStoredEntry) {

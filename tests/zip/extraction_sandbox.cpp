@@ -89,7 +89,9 @@ Outcome run_extraction(const std::string& package_path, const std::string& insta
     }
     platform::File file(platform::open_file(package_path, "wb"));
     const std::string name = package_path.substr(package_path.find_last_of("\\/") + 1);
-    StreamedExtraction stream(entries, install_folder, file.get(), name, report);
+    InstallFolder folder;
+    folder.path = install_folder;
+    StreamedExtraction stream(entries, folder, file.get(), name, report);
     if (older != &bytes) {
         if (!feed(stream, file.get(), *older, 0, older_cut, window, outcome)) return outcome;
         file.reset(platform::open_file(package_path, "wb"));
@@ -100,13 +102,17 @@ Outcome run_extraction(const std::string& package_path, const std::string& insta
         return outcome;
     }
     file.reset();
-    if (stream.finish()) {
+    const bool finished = stream.finish();
+    outcome.files = stream.installed_files();
+    if (finished) {
         outcome.ok = outcome.streamed = true;
-        outcome.files = stream.installed_files();
         return outcome;
     }
-    outcome.ok = extract_package(package_path, install_folder, report, outcome.message,
-                                 outcome.files);
+    // As the setup goes on: from the first entry not finished behind the
+    // download.
+    file.reset(platform::open_file(package_path, "rb"));
+    outcome.ok = extract_package(file.get(), folder, report, outcome.message, outcome.files, 0,
+                                 stream.entries_done());
     return outcome;
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/platform.h"
 #include "records/manifest.h"
 #include "tests/zip/extraction_sandbox.h"
 #include "tests/zip/zip_writer.h"
@@ -28,6 +29,8 @@ const char* const unsafe_names[] = {
     "qm-evil.txt:stream", "a/..", "../", "..\\", "../qm-evil-folder/", "..\\..\\qm-evil-folder\\",
     "a/../../qm-evil-folder/", "/qm-evil-rooted-folder/", "C:\\qm-evil-drive-folder\\",
     "C:qm-evil-drive-folder\\", "//127.0.0.1/share/", "a//b/", "./", "a/./",
+    // Opened as devices, not files.
+    "data/COM1.bin", "NUL", "aux.txt", "lpt9/", "a/Con .log/b.txt", "CONOUT$",
 };
 
 std::string turned(std::string name) {
@@ -182,6 +185,13 @@ TEST(PathTraversal, Utf8FlaggedNamesThatCannotBeStoredAreRefused) {
         EXPECT_TRUE(outcome.files.empty());
         EXPECT_FALSE(test_support::file_exists(sandbox.installed("before.txt")));
         EXPECT_EQ(sandbox.strays(), std::vector<std::string>{});
+    }
+    // A superscript digit after LPT makes a device name once converted.
+    std::string two;
+    if (platform::ansi_from_code_point(0xB2, two)) {
+        ExtractionSandbox device;
+        const Outcome outcome = device.extract(build_zip({utf8_named("LPT\xC2\xB2.txt", "x")}));
+        EXPECT_EQ(outcome.message, "The package contains an unsafe path: LPT" + two + ".txt");
     }
     // Fullwidth dots and backslash, stored as themselves on the host: never
     // a step out of the install folder.

@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <map>
 
+#include "platform/platform.h"
 #include "tests/zip/extraction_sandbox.h"
+#include "zip/central_directory.h"
 #include "tests/zip/zip_writer.h"
 
 using namespace zip_test;
@@ -97,6 +99,29 @@ TEST_F(RealTools, PythonZipfileWithForcedZip64) {
     test_support::write_file(scratch_.path() + "/pack.py", python_packer);
     expect_extracted(make("python3 ../pack.py deflated"), "zipfile deflated");
     expect_extracted(make("python3 ../pack.py stored"), "zipfile stored");
+}
+
+// A plain directory of exactly 65,535 entries, as zipfile writes it: the
+// count 0xFFFF and no Zip64 records.
+TEST_F(RealTools, PythonZipfileWithExactly65535Entries) {
+    test_support::write_file(scratch_.path() + "/many.py",
+                             "import zipfile\n"
+                             "with zipfile.ZipFile('../out.zip', 'w') as archive:\n"
+                             "    for i in range(65535):\n"
+                             "        archive.writestr('e%05d' % i, b'')\n");
+    make("python3 ../many.py");
+    platform::File package(platform::open_file(scratch_.path() + "/out.zip", "rb"));
+    ASSERT_TRUE(package && platform::seek_to_end(package.get()));
+    const auto size = static_cast<std::uint64_t>(platform::tell(package.get()));
+    std::uint64_t offset = 0;
+    std::uint64_t count = 0;
+    std::string message;
+    std::vector<ZipEntry> entries;
+    ASSERT_TRUE(locate_central_directory(package.get(), size, offset, count, message)) << message;
+    EXPECT_EQ(count, 65535u);
+    ASSERT_TRUE(read_central_directory(package.get(), offset, count, entries, message)) << message;
+    ASSERT_EQ(entries.size(), 65535u);
+    EXPECT_EQ(entries.back().name, "e65534");
 }
 
 TEST_F(RealTools, InfoZip) {
