@@ -34,6 +34,10 @@ constexpr DWORD first_reconnect_wait_milliseconds = 1000;
 // with the longest comment, the Zip64 locator and end record, and most
 // directories. A larger directory is asked for once more.
 constexpr std::uint64_t tail_bytes = 68 * 1024;
+// The tail and the rest of the directory are held in memory until the
+// directory is read; a directory larger than this (the host states its size)
+// is read from the package file after the download instead.
+constexpr std::uint64_t directory_bytes_limit = 32 * 1024 * 1024;
 
 // Always a fresh copy from the host, and nothing left in the cache. No other
 // flag: redirects are followed and certificate errors are not ignored. An
@@ -230,50 +234,46 @@ bool restart_package(PackageFile& package) {
     return cut_after_received(package);
 }
 
-// Writes the answered range, from offset of the package on, at its place in
-// the file; the body's own count and the window's bar are not touched.
-Body transfer_range(Request& request, PackageFile& package, std::uint64_t offset,
-                    std::uint64_t length, StepReport& report) {
-    if (!platform::seek_to(package.file, package.start + offset)) return Body::write_failed;
-    std::uint64_t written = 0;
+// Reads the answered range, length bytes, into bytes, ahead of what they
+// hold; the package file, the body's own count and the window's bar are not
+// touched.
+Body read_range(Request& request, std::uint64_t length, std::string& bytes, StepReport& report) {
+    std::string range;
     for (;;) {
         DWORD size = 0;
         const Result read = request.read(size, report);
         if (read == Result::cancelled) return Body::cancelled;
         if (read == Result::failed) return Body::broke;
         if (size == 0) {
-            if (written < length) return Body::broke;
-            return std::fflush(package.file) == 0 ? Body::complete : Body::write_failed;
+            if (range.size() < length) return Body::broke;
+            bytes.insert(0, range);
+            return Body::complete;
         }
-        if (written + size > length) return Body::broke;
-        if (std::fwrite(request.block(), 1, size, package.file) < size) return Body::write_failed;
-        written += size;
+        if (range.size() + size > length) return Body::broke;
+        range.append(request.block(), size);
         report.process_pending_messages();
         if (report.cancel_requested()) return Body::cancelled;
     }
 }
 
 // The tail that the first answer brought, then (when the directory reaches
-// further back) the rest of the directory, both written at their place, and
-// the directory read from them. consumer is the body's once the directory is
-// ready; it stays null when the directory cannot be read from what came, and
-// the body is then fetched whole for the extraction from the file. Any
-// outcome but complete ends the download.
+// further back) the rest of the directory, both held in memory, never written
+// ahead of the body into the package file (which would make the system fill
+// the gap before them), and the directory read from them. consumer is the
+// body's once the directory is ready; it stays null when the directory
+// cannot be read from what came, and the body is then fetched whole for the
+// extraction from the file. Any outcome but complete ends the download.
 Outcome take_directory(HINTERNET connection, const UrlParts& url, DWORD flags, Request& request,
-                       PackageFile& package, const std::string& validator,
+                       std::uint64_t package_size, const std::string& validator,
                        std::uint64_t tail_offset, PackageDirectory& directory,
                        BlockConsumer*& consumer, StepReport& report, std::string& refusal) {
-    const auto taken = [](Body body) {
-        return body == Body::cancelled      ? Outcome::cancelled
-               : body == Body::write_failed ? Outcome::write_failed
-                                            : Outcome::complete;
-    };
-    Body range = transfer_range(request, package, tail_offset,
-                                package.content_length - tail_offset, report);
-    if (range != Body::complete) return taken(range);
+    std::string tail;
+    Body range = read_range(request, package_size - tail_offset, tail, report);
+    if (range == Body::cancelled) return Outcome::cancelled;
+    if (range != Body::complete) return Outcome::complete;
     for (int asks = 0; asks < 2; ++asks) {
         std::uint64_t need_from = 0;
-        switch (directory.read_directory(package.content_length, tail_offset, need_from, refusal)) {
+        switch (directory.read_directory(package_size, tail_offset, tail, need_from, refusal)) {
             case PackageDirectory::Answer::ready:
                 consumer = directory.consumer();
                 return Outcome::complete;
@@ -281,7 +281,10 @@ Outcome take_directory(HINTERNET connection, const UrlParts& url, DWORD flags, R
             case PackageDirectory::Answer::cannot_follow: return Outcome::complete;
             case PackageDirectory::Answer::need_more: break;
         }
-        if (asks > 0 || need_from >= tail_offset) return Outcome::complete;
+        if (asks > 0 || need_from >= tail_offset ||
+            package_size - need_from > directory_bytes_limit) {
+            return Outcome::complete;
+        }
         request.close();
         const std::string headers = "Range: bytes=" + std::to_string(need_from) + "-" +
                                     std::to_string(tail_offset - 1) + "\r\nIf-Range: " +
@@ -290,10 +293,11 @@ Outcome take_directory(HINTERNET connection, const UrlParts& url, DWORD flags, R
         if (sent == Result::cancelled) return Outcome::cancelled;
         std::uint64_t first = 0, last = 0, size = 0;
         if (sent != Result::done || !answered_range(request.handle(), first, last, size) ||
-            first != need_from || last != tail_offset - 1 || size != package.content_length)
+            first != need_from || last != tail_offset - 1 || size != package_size)
             return Outcome::complete;
-        range = transfer_range(request, package, need_from, tail_offset - need_from, report);
-        if (range != Body::complete) return taken(range);
+        range = read_range(request, tail_offset - need_from, tail, report);
+        if (range == Body::cancelled) return Outcome::cancelled;
+        if (range != Body::complete) return Outcome::complete;
         tail_offset = need_from;
     }
     return Outcome::complete;
@@ -412,7 +416,7 @@ Outcome fetch(const std::string& package_url, const std::string& package_path,
     std::uint64_t tail_offset = 0, tail_last = 0, package_size = 0;
     const bool tail = directory &&
                       answered_range(request.handle(), tail_offset, tail_last, package_size) &&
-                      tail_last + 1 == package_size;
+                      tail_last + 1 == package_size && package_size - tail_offset <= tail_bytes;
     if (directory && !tail && status_code_of(request.handle()) != 200) {
         // Neither the tail nor the package: ask plainly, as a setup that
         // knows nothing of ranges would.
@@ -442,9 +446,9 @@ Outcome fetch(const std::string& package_url, const std::string& package_path,
 
     const std::string validator = validator_of(request.handle());
     if (!validator.empty()) {
-        const Outcome read = take_directory(connection.get(), url, flags, request, package,
-                                            validator, tail_offset, *directory, consumer,
-                                            report, refusal);
+        const Outcome read = take_directory(connection.get(), url, flags, request,
+                                            package.content_length, validator, tail_offset,
+                                            *directory, consumer, report, refusal);
         if (read != Outcome::complete) return read;
     }
     // The body from its first byte over the tail. Without a validator the

@@ -25,8 +25,8 @@ bool download_package(const std::string& package_url, const std::string& package
                       std::string& error_message);
 
 // The same, the package's directory first: its tail is asked for with a
-// range and written at its place in package (which must start at the file's
-// start), directory reads it, and the body then goes to directory's consumer.
+// range and held in memory, directory reads it, and the body then goes to
+// directory's consumer.
 // A host without ranges sends the whole package at once; that is the
 // download, and nothing is handed on. A refusal of directory or its consumer
 // ends the download with its message.

@@ -15,11 +15,11 @@ public:
         refused,        // the download stops before the body; error_message stands
     };
 
-    // The package is package_size bytes; the bytes from tail_offset to its end
-    // are in the package file, at their offsets from the file's start (the
-    // bytes before them are not there yet).
+    // The package is package_size bytes; tail holds its bytes from
+    // tail_offset to its end (the package file holds none of them yet).
     virtual Answer read_directory(std::uint64_t package_size, std::uint64_t tail_offset,
-                                  std::uint64_t& need_from, std::string& error_message) = 0;
+                                  const std::string& tail, std::uint64_t& need_from,
+                                  std::string& error_message) = 0;
     // The body's consumer once the directory is ready; null before.
     virtual BlockConsumer* consumer() = 0;
 

@@ -13,7 +13,7 @@
 
 namespace {
 
-// Reads the directory from the tail the download wrote, then hands the body
+// Reads the directory from the tail the download holds, then hands the body
 // to the extraction behind it, and remembers whether a failure was the
 // extraction's.
 class DirectoryThenEntries final : public PackageDirectory, public BlockConsumer {
@@ -24,20 +24,21 @@ public:
           report_(report) {}
 
     Answer read_directory(std::uint64_t package_size, std::uint64_t tail_offset,
-                          std::uint64_t& need_from, std::string& error_message) override {
+                          const std::string& tail, std::uint64_t& need_from,
+                          std::string& error_message) override {
         // A directory that cannot be read from the tail is read from the
         // whole package later, which reports it exactly as before.
+        HeldPackageBytes bytes(tail_offset, tail);
         std::string unread;
         std::uint64_t directory_offset = 0, entry_count = 0;
-        if (!locate_central_directory(package_, package_size, directory_offset, entry_count,
-                                      unread))
+        if (!locate_central_directory(bytes, package_size, directory_offset, entry_count, unread))
             return Answer::cannot_follow;
         if (directory_offset < tail_offset) {
             need_from = directory_offset;
             return Answer::need_more;
         }
         std::vector<ZipEntry> entries;
-        if (!read_central_directory(package_, directory_offset, entry_count, entries, unread) ||
+        if (!read_central_directory(bytes, directory_offset, entry_count, entries, unread) ||
             !convert_utf8_names(entries, unread))
             return Answer::cannot_follow;
         // A drive too small is refused before the body is fetched.

@@ -240,9 +240,8 @@ def setup_run(build, work, prefix, temp_dir, package_size, entry_count):
         # Every entry, the manifest and the uninstaller.
         if installed != entry_count + 2:
             raise SystemExit("%d files installed, %d expected" % (installed, entry_count + 2))
-        # The package file has its full size from the start once the tail is
-        # written ahead of the body; the host's log of bodies says when the
-        # last byte went out.
+        # The host's log of bodies says when the last byte went out; the
+        # package file's size is the fallback.
         body_end = last_body_end_since(work, clicked_epoch)
         downloaded_at = (clicked + body_end - clicked_epoch) if body_end else watch.downloaded_at
         download = (downloaded_at - clicked) if downloaded_at else float("nan")
