@@ -217,8 +217,8 @@ Body transfer_body(Request& request, PackageFile& package, BlockConsumer* consum
     }
 }
 
-// Ends the package file after the bytes received so far: a tail written
-// ahead of the body, or an older package, leaves nothing behind them.
+// Ends the package file after the bytes received so far: an older package
+// leaves nothing behind them.
 bool cut_after_received(PackageFile& package) {
     if (std::fflush(package.file) != 0 ||
         !platform::seek_to(package.file, package.start + package.received))
