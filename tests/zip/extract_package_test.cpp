@@ -259,6 +259,22 @@ TEST(StreamedExtraction, FallsBackWhenEntriesAreOutOfOrder) {
         EXPECT_EQ(outcome.files, (Files{"a.txt", "b.txt"}));
         EXPECT_EQ(test_support::read_file(sandbox.installed("b.txt")), "same");
     }
+    // c.txt's header lies inside b.txt's data: a.txt is written behind the
+    // download, and the file goes on from b.txt.
+    const std::string inner = build_zip({stored("c.txt", "same")});
+    const std::string c_local = inner.substr(0, 30 + 5 + 4);
+    Layout overlap_layout;
+    std::string overlap = build_zip(
+        {stored("a.txt", "same"), stored("b.txt", c_local), stored("c.txt", "same")}, {},
+        &overlap_layout);
+    poke32(overlap, overlap_layout.directory_headers[2] + 42,
+           static_cast<std::uint32_t>(overlap_layout.local_headers[1] + 30 + 5));
+    ExtractionSandbox sandbox;
+    const Outcome outcome = sandbox.extract_streamed(overlap);
+    ASSERT_TRUE(outcome.ok) << outcome.message;
+    EXPECT_FALSE(outcome.streamed);
+    EXPECT_EQ(outcome.files, (Files{"a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(test_support::read_file(sandbox.installed("c.txt")), "same");
 }
 
 // A damaged entry found while the download runs stops it there.
