@@ -29,8 +29,12 @@ const platform::FolderHandle* OpenFolders::open(const std::string& relative,
     const platform::FolderHandle* parent = open(above, error_message);
     if (!parent) return nullptr;
     platform::FolderHandle child;
-    const platform::EntryResult result = platform::open_child_folder(
-        *parent, relative.substr(above.empty() ? 0 : cut + 1), true, child);
+    const std::string name = relative.substr(above.empty() ? 0 : cut + 1);
+    platform::EntryResult result = platform::open_child_folder(*parent, name, false, child);
+    if (result == platform::EntryResult::missing) {
+        result = platform::open_child_folder(*parent, name, true, child);
+        if (result == platform::EntryResult::done) made_.insert(relative);
+    }
     if (result != platform::EntryResult::done) {
         met_link_ = result == platform::EntryResult::is_link;
         error_message = met_link_ ? install_link_message + join_path(install_.path, relative)
@@ -73,7 +77,7 @@ bool OpenFolders::holds(const std::string& name) {
     std::string folder, file_name, unused;
     split_name(name, folder, file_name);
     const platform::FolderHandle* parent = open(folder, unused);
-    if (!parent) return false;
+    if (!parent || made_.count(folder) > 0) return false;
     platform::FolderHandle probe;
     return platform::open_child_folder(*parent, file_name, false, probe) !=
            platform::EntryResult::missing;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "paths/install_folder.h"
 #include "platform/platform.h"
@@ -36,7 +37,8 @@ public:
     platform::File create_file(const std::string& name, std::string& error_message);
 
     // Whether anything (a file, a folder, a link) holds the name now; the
-    // folders on the way are made.
+    // folders on the way are made. In a folder this walk made, nothing can
+    // have been there before it, so nothing is asked.
     bool holds(const std::string& name);
 
     // Deletes the file name through its own handle; a link there is left.
@@ -62,6 +64,7 @@ private:
 
     InstallFolder& install_;
     std::unordered_map<std::string, Held> held_;
+    std::unordered_set<std::string> made_;  // the folders this walk created
     std::uint64_t uses_ = 0;
     bool met_link_ = false;
 };
