@@ -92,8 +92,7 @@ bool StreamedExtraction::start_entries(std::string& error_message) {
             header_fill_ = 0;
             return true;
         }
-        if (!entry.name.empty() &&
-            !make_folder_entry(folders_, entry, error_message)) {
+        if (!entry.name.empty() && !make_folder_entry(folders_, entry, error_message)) {
             return false;
         }
         ++index_;

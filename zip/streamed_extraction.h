@@ -4,7 +4,8 @@
 // package only when every file entry's bytes (local header, name, extra field
 // and data) lie in directory order, one after the other; otherwise, or on
 // anything else it cannot follow, it goes passive and the caller extracts the
-// whole package file afterwards, as before, with the same results.
+// entries not yet written from the package file afterwards, as before, with
+// the same results.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
