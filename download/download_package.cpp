@@ -10,6 +10,7 @@
 #include "download/async_request.h"
 #include "download/content_length.h"
 #include "download/internet_handle.h"
+#include "download/package_directory.h"
 #include "download/progress_position.h"
 #include "paths/disk_space.h"
 #include "platform/platform.h"
@@ -29,6 +30,14 @@ constexpr DWORD network_timeout_milliseconds = 30000;
 // the wait before it. A reconnect that brings new bytes starts the count anew.
 constexpr int reconnects_in_a_row = 5;
 constexpr DWORD first_reconnect_wait_milliseconds = 1000;
+// The first request asks for this much of the package's end: the end record
+// with the longest comment, the Zip64 locator and end record, and most
+// directories. A larger directory is asked for once more.
+constexpr std::uint64_t tail_bytes = 68 * 1024;
+// The tail and the rest of the directory are held in memory until the
+// directory is read; a directory larger than this (the host states its size)
+// is read from the package file after the download instead.
+constexpr std::uint64_t directory_bytes_limit = 32 * 1024 * 1024;
 
 // Always a fresh copy from the host, and nothing left in the cache. No other
 // flag: redirects are followed and certificate errors are not ignored. An
@@ -75,6 +84,27 @@ DWORD status_code_of(HINTERNET request) {
                         nullptr))
         return 0;
     return code;
+}
+
+// "bytes FIRST-LAST/SIZE" of a 206 answer; false for anything else.
+bool parse_content_range(const std::string& text, std::uint64_t& first, std::uint64_t& last,
+                         std::uint64_t& size) {
+    const std::string unit = "bytes ";
+    const std::size_t dash = text.find('-'), slash = text.find('/');
+    if (text.rfind(unit, 0) != 0 || dash == std::string::npos || slash == std::string::npos ||
+        dash > slash)
+        return false;
+    return parse_content_length(text.substr(unit.size(), dash - unit.size()).c_str(), first) &&
+           parse_content_length(text.substr(dash + 1, slash - dash - 1).c_str(), last) &&
+           parse_content_length(text.substr(slash + 1).c_str(), size) && first <= last &&
+           last < size;
+}
+
+// The range and the package size of a 206 answer; false for any other.
+bool answered_range(HINTERNET request, std::uint64_t& first, std::uint64_t& last,
+                    std::uint64_t& size) {
+    return status_code_of(request) == 206 &&
+           parse_content_range(header_text(request, HTTP_QUERY_CONTENT_RANGE), first, last, size);
 }
 
 struct UrlParts {
@@ -131,11 +161,15 @@ struct Resumption {
     std::string validator;  // the first answer's ETag, else its Last-Modified
 };
 
+// What names this version of the package: its ETag, else its Last-Modified.
+std::string validator_of(HINTERNET request) {
+    const std::string etag = header_text(request, HTTP_QUERY_ETAG);
+    return etag.empty() ? header_text(request, HTTP_QUERY_LAST_MODIFIED) : etag;
+}
+
 Resumption resumption_of(HINTERNET request, std::uint64_t content_length) {
     Resumption resumption;
-    resumption.validator = header_text(request, HTTP_QUERY_ETAG);
-    if (resumption.validator.empty())
-        resumption.validator = header_text(request, HTTP_QUERY_LAST_MODIFIED);
+    resumption.validator = validator_of(request);
     resumption.possible = content_length > 0 && !resumption.validator.empty() &&
                           (header_text(request, HTTP_QUERY_ACCEPT_RANGES) == "bytes" ||
                            status_code_of(request) == 206);
@@ -183,15 +217,90 @@ Body transfer_body(Request& request, PackageFile& package, BlockConsumer* consum
     }
 }
 
+// Ends the package file after the bytes received so far: an older package
+// leaves nothing behind them.
+bool cut_after_received(PackageFile& package) {
+    if (std::fflush(package.file) != 0 ||
+        !platform::seek_to(package.file, package.start + package.received))
+        return false;
+    const intptr_t os_handle = _get_osfhandle(_fileno(package.file));
+    return os_handle != -1 && SetEndOfFile(reinterpret_cast<HANDLE>(os_handle));
+}
+
 // Empties the package file back to where the package starts, for a package
 // that the host replaced meanwhile.
 bool restart_package(PackageFile& package) {
-    if (std::fflush(package.file) != 0 || !platform::seek_to(package.file, package.start))
-        return false;
-    const intptr_t os_handle = _get_osfhandle(_fileno(package.file));
-    if (os_handle == -1 || !SetEndOfFile(reinterpret_cast<HANDLE>(os_handle))) return false;
     package.received = 0;
-    return true;
+    return cut_after_received(package);
+}
+
+// Reads the answered range, length bytes, into bytes, ahead of what they
+// hold; the package file, the body's own count and the window's bar are not
+// touched.
+Body read_range(Request& request, std::uint64_t length, std::string& bytes, StepReport& report) {
+    std::string range;
+    for (;;) {
+        DWORD size = 0;
+        const Result read = request.read(size, report);
+        if (read == Result::cancelled) return Body::cancelled;
+        if (read == Result::failed) return Body::broke;
+        if (size == 0) {
+            if (range.size() < length) return Body::broke;
+            bytes.insert(0, range);
+            return Body::complete;
+        }
+        if (range.size() + size > length) return Body::broke;
+        range.append(request.block(), size);
+        report.process_pending_messages();
+        if (report.cancel_requested()) return Body::cancelled;
+    }
+}
+
+// The tail that the first answer brought, then (when the directory reaches
+// further back) the rest of the directory, both held in memory, never written
+// ahead of the body into the package file (which would make the system fill
+// the gap before them), and the directory read from them. consumer is the
+// body's once the directory is ready; it stays null when the directory
+// cannot be read from what came, and the body is then fetched whole for the
+// extraction from the file. Any outcome but complete ends the download.
+Outcome take_directory(HINTERNET connection, const UrlParts& url, DWORD flags, Request& request,
+                       std::uint64_t package_size, const std::string& validator,
+                       std::uint64_t tail_offset, PackageDirectory& directory,
+                       BlockConsumer*& consumer, StepReport& report, std::string& refusal) {
+    std::string tail;
+    Body range = read_range(request, package_size - tail_offset, tail, report);
+    if (range == Body::cancelled) return Outcome::cancelled;
+    if (range != Body::complete) return Outcome::complete;
+    for (int asks = 0; asks < 2; ++asks) {
+        std::uint64_t need_from = 0;
+        switch (directory.read_directory(package_size, tail_offset, tail, need_from, refusal)) {
+            case PackageDirectory::Answer::ready:
+                consumer = directory.consumer();
+                return Outcome::complete;
+            case PackageDirectory::Answer::refused: return Outcome::refused;
+            case PackageDirectory::Answer::cannot_follow: return Outcome::complete;
+            case PackageDirectory::Answer::need_more: break;
+        }
+        if (asks > 0 || need_from >= tail_offset ||
+            package_size - need_from > directory_bytes_limit) {
+            return Outcome::complete;
+        }
+        request.close();
+        const std::string headers = "Range: bytes=" + std::to_string(need_from) + "-" +
+                                    std::to_string(tail_offset - 1) + "\r\nIf-Range: " +
+                                    validator + "\r\n";
+        const Result sent = request.send(connection, url.object, flags, headers, report);
+        if (sent == Result::cancelled) return Outcome::cancelled;
+        std::uint64_t first = 0, last = 0, size = 0;
+        if (sent != Result::done || !answered_range(request.handle(), first, last, size) ||
+            first != need_from || last != tail_offset - 1 || size != package_size)
+            return Outcome::complete;
+        range = read_range(request, tail_offset - need_from, tail, report);
+        if (range == Body::cancelled) return Outcome::cancelled;
+        if (range != Body::complete) return Outcome::complete;
+        tail_offset = need_from;
+    }
+    return Outcome::complete;
 }
 
 // After the body broke off: waits, asks for the rest, and stands request at
@@ -244,39 +353,12 @@ Outcome reconnect(HINTERNET connection, const UrlParts& url, DWORD flags, Reques
 //
 // WinInet runs asynchronously: no call here waits on the network for more
 // than a slice, and the window is served between slices.
-template <typename OpenPackage>
-Outcome fetch(const std::string& package_url, const std::string& package_path,
-              OpenPackage open_package, BlockConsumer* consumer, StepReport& report,
-              std::string& space_message, std::string& refusal) {
-    const InternetHandle internet(async_internet::open_session(user_agent));
-    if (!internet) return Outcome::no_downloader;
-    limit_waits(internet.get());
-    UrlParts url;
-    if (!split_url(package_url, url)) return Outcome::no_url;
-    const InternetHandle connection(InternetConnectA(internet.get(), url.host.c_str(), url.port,
-                                                     nullptr, nullptr, INTERNET_SERVICE_HTTP, 0,
-                                                     0));
-    if (!connection) return Outcome::no_url;
-    const DWORD flags = request_flags | (url.secure ? INTERNET_FLAG_SECURE : 0);
-    Request request(network_timeout_milliseconds);
-    const Result sent = request.send(connection.get(), url.object, flags, "", report);
-    if (sent == Result::cancelled) return Outcome::cancelled;
-    if (sent != Result::done) return Outcome::no_url;
-
-    PackageFile package;
-    package.content_length = content_length_of(request.handle());
+// The body over an open request, picked up again where it broke off while
+// the host answers ranges.
+Outcome fetch_body(HINTERNET connection, const UrlParts& url, DWORD flags, Request& request,
+                   PackageFile& package, BlockConsumer* consumer,
+                   const std::string& package_url, StepReport& report, std::string& refusal) {
     Resumption resumption = resumption_of(request.handle(), package.content_length);
-    space_message = disk_space_shortfall("There is not enough free disk space for the download.",
-                                         package_path, package.content_length);
-    if (!space_message.empty()) return Outcome::no_space;
-    package.file = open_package();
-    if (!package.file) return Outcome::no_file;
-    const std::int64_t start = platform::tell(package.file);
-    package.start = start > 0 ? static_cast<std::uint64_t>(start) : 0;
-
-    report.set_status("Downloading Quellmark...", package_url);
-    report.process_pending_messages();
-    if (report.cancel_requested()) return Outcome::cancelled;
     int failures = 0;
     for (;;) {
         const std::uint64_t received_before = package.received;
@@ -291,10 +373,106 @@ Outcome fetch(const std::string& package_url, const std::string& package_path,
         if (!resumption.possible) return Outcome::read_failed;
         if (package.received > received_before) failures = 0;
         const Outcome reconnected =
-            reconnect(connection.get(), url, flags, request, package, resumption, consumer,
+            reconnect(connection, url, flags, request, package, resumption, consumer,
                       failures, package_url, report, refusal);
         if (reconnected != Outcome::complete) return reconnected;
     }
+}
+
+// The whole download with every Internet handle owned here, closed in
+// reverse opening order on every return. open_package gives the file once the
+// host has answered (null when it cannot); it stays its giver's. A known
+// length that does not fit the volume of package_path ends it before the file
+// is asked for, with space_message set.
+//
+// With directory, the first request asks for the package's tail, and the
+// directory is read from it before the body is asked for, from byte 0 and
+// only if it is still the same package. A host that answers the tail with
+// the whole package (200) answers no ranges: that answer is the download.
+//
+// WinInet runs asynchronously: no call here waits on the network for more
+// than a slice, and the window is served between slices.
+template <typename OpenPackage>
+Outcome fetch(const std::string& package_url, const std::string& package_path,
+              OpenPackage open_package, BlockConsumer* consumer, PackageDirectory* directory,
+              StepReport& report, std::string& space_message, std::string& refusal) {
+    const InternetHandle internet(async_internet::open_session(user_agent));
+    if (!internet) return Outcome::no_downloader;
+    limit_waits(internet.get());
+    UrlParts url;
+    if (!split_url(package_url, url)) return Outcome::no_url;
+    const InternetHandle connection(InternetConnectA(internet.get(), url.host.c_str(), url.port,
+                                                     nullptr, nullptr, INTERNET_SERVICE_HTTP, 0,
+                                                     0));
+    if (!connection) return Outcome::no_url;
+    const DWORD flags = request_flags | (url.secure ? INTERNET_FLAG_SECURE : 0);
+    Request request(network_timeout_milliseconds);
+    const std::string tail_request =
+        directory ? "Range: bytes=-" + std::to_string(tail_bytes) + "\r\n" : "";
+    Result sent = request.send(connection.get(), url.object, flags, tail_request, report);
+    if (sent == Result::cancelled) return Outcome::cancelled;
+    if (sent != Result::done) return Outcome::no_url;
+
+    std::uint64_t tail_offset = 0, tail_last = 0, package_size = 0;
+    const bool tail = directory &&
+                      answered_range(request.handle(), tail_offset, tail_last, package_size) &&
+                      tail_last + 1 == package_size && package_size - tail_offset <= tail_bytes;
+    if (directory && !tail && status_code_of(request.handle()) != 200) {
+        // Neither the tail nor the package: ask plainly, as a setup that
+        // knows nothing of ranges would.
+        request.close();
+        sent = request.send(connection.get(), url.object, flags, "", report);
+        if (sent == Result::cancelled) return Outcome::cancelled;
+        if (sent != Result::done) return Outcome::no_url;
+    }
+
+    PackageFile package;
+    package.content_length = tail ? package_size : content_length_of(request.handle());
+    space_message = disk_space_shortfall("There is not enough free disk space for the download.",
+                                         package_path, package.content_length);
+    if (!space_message.empty()) return Outcome::no_space;
+    package.file = open_package();
+    if (!package.file) return Outcome::no_file;
+    const std::int64_t start = platform::tell(package.file);
+    package.start = start > 0 ? static_cast<std::uint64_t>(start) : 0;
+
+    report.set_status("Downloading Quellmark...", package_url);
+    report.process_pending_messages();
+    if (report.cancel_requested()) return Outcome::cancelled;
+    if (!tail) {
+        return fetch_body(connection.get(), url, flags, request, package, consumer, package_url,
+                          report, refusal);
+    }
+
+    const std::string validator = validator_of(request.handle());
+    if (!validator.empty()) {
+        const Outcome read = take_directory(connection.get(), url, flags, request,
+                                            package.content_length, validator, tail_offset,
+                                            *directory, consumer, report, refusal);
+        if (read != Outcome::complete) return read;
+    }
+    // The body from its first byte over the tail. Without a validator the
+    // host cannot promise the package whose directory was read.
+    request.close();
+    std::string headers = "Range: bytes=0-\r\n";
+    if (!validator.empty()) headers += "If-Range: " + validator + "\r\n";
+    sent = request.send(connection.get(), url.object, flags, headers, report);
+    if (sent == Result::cancelled) return Outcome::cancelled;
+    if (sent != Result::done) return Outcome::no_url;
+    std::uint64_t first = 0, last = 0, size = 0;
+    if (!answered_range(request.handle(), first, last, size) || first != 0 ||
+        size != package.content_length) {
+        // Another package (200): the directory read is not its directory.
+        if (consumer && !consumer->start_over(refusal)) return Outcome::refused;
+        consumer = nullptr;
+    }
+    package.content_length = content_length_of(request.handle());
+    if (!platform::seek_to(package.file, package.start)) return Outcome::write_failed;
+    const Outcome body = fetch_body(connection.get(), url, flags, request, package, consumer,
+                                    package_url, report, refusal);
+    // What stays is what the body brought, as much as it brought.
+    if (!cut_after_received(package) && body == Outcome::complete) return Outcome::write_failed;
+    return body;
 }
 
 const char* message_for(Outcome outcome) {
@@ -332,7 +510,7 @@ bool download_package(const std::string& package_url, const std::string& package
             file.reset(platform::open_file(package_path, "wb"));
             return file.get();
         },
-        nullptr, report, space_message, refusal);
+        nullptr, nullptr, report, space_message, refusal);
     file.reset();
     if (outcome == Outcome::complete) return true;
     if (outcome == Outcome::no_space) {
@@ -357,7 +535,21 @@ bool download_package(const std::string& package_url, const std::string& package
                       std::string& error_message) {
     std::string space_message, refusal;
     const Outcome outcome = fetch(
-        package_url, package_path, [package] { return package; }, consumer, report,
+        package_url, package_path, [package] { return package; }, consumer, nullptr, report,
+        space_message, refusal);
+    if (outcome == Outcome::complete) return true;
+    if (outcome == Outcome::no_space) error_message = space_message;
+    else if (outcome == Outcome::refused) error_message = refusal;
+    else error_message = message_for(cancel_wins(outcome, report));
+    return false;
+}
+
+bool download_package(const std::string& package_url, const std::string& package_path,
+                      std::FILE* package, PackageDirectory& directory, StepReport& report,
+                      std::string& error_message) {
+    std::string space_message, refusal;
+    const Outcome outcome = fetch(
+        package_url, package_path, [package] { return package; }, nullptr, &directory, report,
         space_message, refusal);
     if (outcome == Outcome::complete) return true;
     if (outcome == Outcome::no_space) error_message = space_message;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "download/block_consumer.h"
+#include "download/package_directory.h"
 #include "report/step_report.h"
 
 // Fetches package_url into package_path, moving the progress bar from 0 to 50.
@@ -21,4 +22,14 @@ bool download_package(const std::string& package_url, const std::string& package
 // file. A consumer that refuses a block ends the download with its message.
 bool download_package(const std::string& package_url, const std::string& package_path,
                       std::FILE* package, BlockConsumer* consumer, StepReport& report,
+                      std::string& error_message);
+
+// The same, the package's directory first: its tail is asked for with a
+// range and held in memory, directory reads it, and the body then goes to
+// directory's consumer.
+// A host without ranges sends the whole package at once; that is the
+// download, and nothing is handed on. A refusal of directory or its consumer
+// ends the download with its message.
+bool download_package(const std::string& package_url, const std::string& package_path,
+                      std::FILE* package, PackageDirectory& directory, StepReport& report,
                       std::string& error_message);

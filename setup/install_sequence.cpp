@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "download/download_package.h"
 #include "paths/folder_check.h"
 #include "paths/install_folder.h"
 #include "paths/install_locations.h"
@@ -13,6 +12,7 @@
 #include "records/earlier_install.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
+#include "setup/package_delivery.h"
 #include "setup/temp_package.h"
 #include "ui/setup_window.h"
 #include "zip/extract_package.h"
@@ -54,33 +54,43 @@ int install_into(SetupWindow& window, const std::string& install_path) {
             return 1;
     }
 
+    // An earlier install's list, read before the extraction can replace it
+    // (a package may carry a file of that name), which may begin while the
+    // package arrives: what it installed stays listed, so one uninstall
+    // removes every install's files.
+    std::vector<std::string> earlier_lines;
+    read_manifest(install_path, earlier_lines);
+
     // Open from here to the end of the extraction. One that cannot be made is
     // reported by the download, once the host has answered.
     TempPackage package;
     package.create();
     WindowReport report(window);
     std::string error_message;
-    bool downloaded;
+    std::vector<InstalledFile> installed_files;
+    std::size_t entries_done = 0;
+    Delivery delivery;
     {
         const std::string url = package_url();
-        downloaded = download_package(url, package.path(), package.file(), report, error_message);
+        delivery = deliver_package(url, package.path(), package.file(), install_folder,
+                                   uninstaller_size(), report, error_message, installed_files,
+                                   entries_done);
     }
-    if (!downloaded) {
+    if (delivery == Delivery::download_failed) {
         // A partial package stays for inspection; an empty one is no package.
         if (is_cancellation(error_message) || package.holds_nothing()) package.remove();
         if (!is_cancellation(error_message)) window.finish(error_message, false);
         return 1;
     }
 
-    // An earlier install's list, read before the extraction can replace it
-    // (a package may carry a file of that name): what it installed stays
-    // listed, so one uninstall removes every install's files.
-    std::vector<std::string> earlier_lines;
-    read_manifest(install_path, earlier_lines);
-
-    std::vector<InstalledFile> installed_files;
-    if (!extract_package(package.file(), install_folder, report, error_message,
-                         installed_files, uninstaller_size())) {
+    // What the extraction behind the download could not follow, it does from
+    // the file, from the first entry it had not finished.
+    const bool extracted =
+        delivery == Delivery::extracted ||
+        (delivery == Delivery::downloaded &&
+         extract_package(package.file(), install_folder, report, error_message, installed_files,
+                         uninstaller_size(), entries_done));
+    if (!extracted) {
         if (is_cancellation(error_message)) {
             package.remove();
         } else {

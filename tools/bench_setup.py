@@ -192,6 +192,18 @@ def bytes_served_since(work, since):
     return total
 
 
+def last_body_end_since(work, since):
+    """When the host ended the last body it sent from the epoch time since
+    on (epoch seconds), or None."""
+    last = None
+    with open(os.path.join(work, "host", "bodies.log")) as f:
+        for line in f:
+            fields = line.rstrip("\n").split("\t")
+            if len(fields) == 4 and float(fields[0]) >= since:
+                last = float(fields[0])
+    return last
+
+
 def setup_run(build, work, prefix, temp_dir, package_size, entry_count):
     """One install by clicks: (seconds to the final box, download seconds,
     peak memory in KiB)."""
@@ -228,9 +240,13 @@ def setup_run(build, work, prefix, temp_dir, package_size, entry_count):
         # Every entry, the manifest and the uninstaller.
         if installed != entry_count + 2:
             raise SystemExit("%d files installed, %d expected" % (installed, entry_count + 2))
-        download = (watch.downloaded_at - clicked) if watch.downloaded_at else float("nan")
-        extraction = ((watch.extracted_at - watch.downloaded_at)
-                      if watch.downloaded_at and watch.extracted_at else float("nan"))
+        # The host's log of bodies says when the last byte went out; the
+        # package file's size is the fallback.
+        body_end = last_body_end_since(work, clicked_epoch)
+        downloaded_at = (clicked + body_end - clicked_epoch) if body_end else watch.downloaded_at
+        download = (downloaded_at - clicked) if downloaded_at else float("nan")
+        extraction = ((watch.extracted_at - downloaded_at)
+                      if downloaded_at and watch.extracted_at else float("nan"))
         records = (boxed - watch.extracted_at) if watch.extracted_at else float("nan")
         opened, got = last_request(work, "QuellmarkSetup")
         phases = (opened - clicked_epoch, got - opened) if opened and got else (float("nan"),) * 2

@@ -4,11 +4,13 @@ and for its end-to-end tests: the client bin/client/Qm_client.exe and a few
 hundred data files in nested folders, stored and deflated, the same bytes on
 every run.
 
-    make_sample_package.py OUTPUT.zip [--files N] [--unsafe]
+    make_sample_package.py OUTPUT.zip [--files N] [--unsafe] [--reversed]
 
 --unsafe adds an entry that climbs out of the install folder
 ("../outside-the-install-folder.txt") halfway through the package, which the
-setup must refuse. Standard library only.
+setup must refuse. --reversed lists the entries in the directory in the
+reverse order of their bytes, which an extraction that follows the download
+cannot follow. Standard library only.
 """
 import argparse
 import random
@@ -41,7 +43,7 @@ def data_file(rng, index):
     return name, body, zipfile.ZIP_DEFLATED
 
 
-def write_package(path, files, unsafe):
+def write_package(path, files, unsafe, reversed_directory=False):
     rng = random.Random(1234)
     with zipfile.ZipFile(path, "w") as package:
         def add(name, body, method=zipfile.ZIP_STORED):
@@ -57,6 +59,8 @@ def write_package(path, files, unsafe):
                 add(UNSAFE, b"must never be written\n")
             add(*data_file(rng, index))
         add("README.txt", b"The Annals of Quellmark - sample client package.\n")
+        if reversed_directory:
+            package.filelist.reverse()  # the directory is written from this list
 
 
 def main():
@@ -64,8 +68,9 @@ def main():
     parser.add_argument("output")
     parser.add_argument("--files", type=int, default=300)
     parser.add_argument("--unsafe", action="store_true")
+    parser.add_argument("--reversed", action="store_true")
     args = parser.parse_args()
-    write_package(args.output, args.files, args.unsafe)
+    write_package(args.output, args.files, args.unsafe, args.reversed)
 
 
 if __name__ == "__main__":

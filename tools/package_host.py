@@ -7,9 +7,9 @@ and, when the request asks for a range, its Range and If-Range.
 
 A file is served with an ETag (its size and modification time), a
 Last-Modified date and "Accept-Ranges: bytes". A request with "Range:
-bytes=N-" or "bytes=N-M" gets 206 and those bytes, unless its If-Range names
-another version of the file (an older ETag or date): then it gets the whole
-file with 200, as the file has changed. A range past the end gets 416.
+bytes=N-", "bytes=N-M" or "bytes=-N" (the last N) gets 206 and those bytes,
+unless its If-Range names another version of the file (an older ETag or
+date): then it gets the whole file with 200, as the file has changed. A range past the end gets 416.
 
 Misbehaviour is chosen by the request path, so a test only has to pick a URL.
 Any number of these prefixes may come first, in any order:
@@ -183,12 +183,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def requested_range(self, size, etag, last_modified):
         """(first, last) of a Range request this version of the file answers,
         None for the whole file, or "unsatisfiable"."""
-        match = re.fullmatch(r"bytes=(\d+)-(\d*)", self.headers.get("Range", "").strip())
-        if not match:
+        match = re.fullmatch(r"bytes=(\d*)-(\d*)", self.headers.get("Range", "").strip())
+        if not match or not (match.group(1) or match.group(2)):
             return None
         validator = self.headers.get("If-Range")
         if validator is not None and validator.strip() not in (etag, last_modified):
             return None  # another version: the whole of this one
+        if not match.group(1):  # the last N bytes
+            if int(match.group(2)) == 0:
+                return "unsatisfiable"
+            return max(0, size - int(match.group(2))), size - 1
         first = int(match.group(1))
         last = int(match.group(2)) if match.group(2) else size - 1
         if first >= size or last < first:
@@ -229,7 +233,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         for stop in (behaviour.cut_at, behaviour.stall_at):
             if stop is not None:
                 limit = min(limit, stop)
-        if self.server.take_cut(path, etag, behaviour.cuts):
+        # Only a body longer than a fifth can be cut after a fifth: a short
+        # range (a directory's tail) takes none of the cuts.
+        if length > size // 5 and self.server.take_cut(path, etag, behaviour.cuts):
             limit = min(limit, size // 5)
         sent = 0
         try:

@@ -11,6 +11,28 @@ namespace {
 
 constexpr std::uint64_t search_window = 66000;
 
+// The package file, read where asked; a read that goes on where the last one
+// ended costs no seek, so walking the headers in order reads sequentially.
+class FileBytes final : public PackageBytes {
+public:
+    explicit FileBytes(std::FILE* file) : file_(file) {}
+    bool read_at(std::uint64_t offset, void* buffer, std::size_t count) override {
+        if (offset != position_ && !platform::seek_to(file_, offset)) {
+            position_ = UINT64_MAX;
+            return false;
+        }
+        position_ = offset;
+        if (count == 0) return true;
+        const std::size_t got = std::fread(buffer, 1, count, file_);
+        position_ = got == count ? offset + count : UINT64_MAX;
+        return got == count;
+    }
+
+private:
+    std::FILE* file_;
+    std::uint64_t position_ = UINT64_MAX;
+};
+
 // Index of the end record in the tail, searching from tail - 22 down to 0
 // so the occurrence nearest the end of the file wins; false when none.
 bool find_end_record(const std::vector<unsigned char>& tail, std::size_t& hit) {
@@ -26,18 +48,16 @@ bool find_end_record(const std::vector<unsigned char>& tail, std::size_t& hit) {
 }
 
 // True when exactly count headers fill the directory_size bytes from
-// directory_offset. Read in one sequential pass, skipping names, extra
-// fields and comments, without a seek per header.
-bool holds_exactly(std::FILE* package, std::uint64_t directory_offset,
+// directory_offset, skipping names, extra fields and comments.
+bool holds_exactly(PackageBytes& package, std::uint64_t directory_offset,
                    std::uint64_t directory_size, std::uint64_t count) {
     namespace header = zip_record::directory_header;
-    if (!platform::seek_to(package, directory_offset)) return false;
     std::vector<unsigned char> skipped;
     std::uint64_t used = 0;
     for (std::uint64_t index = 0; index < count; ++index) {
         unsigned char fixed[header::size] = {};
         if (directory_size - used < header::size ||
-            std::fread(fixed, 1, header::size, package) != header::size ||
+            !package.read_at(directory_offset + used, fixed, header::size) ||
             read_le32(fixed, 0) != header::signature) {
             return false;
         }
@@ -47,7 +67,7 @@ bool holds_exactly(std::FILE* package, std::uint64_t directory_offset,
         used += header::size;
         if (directory_size - used < rest) return false;
         skipped.resize(rest);
-        if (std::fread(skipped.data(), 1, rest, package) != rest) return false;
+        if (!package.read_at(directory_offset + used, skipped.data(), rest)) return false;
         used += rest;
     }
     return used == directory_size;
@@ -58,15 +78,14 @@ bool holds_exactly(std::FILE* package, std::uint64_t directory_offset,
 // Without a locator, a count of 0xFFFF with a classic offset may be a plain
 // directory of exactly 65,535 entries (as python's zipfile writes one): it
 // stands when that many headers fill the size the end record states.
-bool read_zip64_location(std::FILE* package, std::uint64_t end_record_position,
+bool read_zip64_location(PackageBytes& package, std::uint64_t end_record_position,
                          std::uint64_t directory_size, std::uint64_t& directory_offset,
                          std::uint64_t& entry_count, std::string& error_message) {
     namespace locator = zip_record::zip64_locator;
     namespace end64 = zip_record::zip64_end_of_directory;
     unsigned char locator_bytes[locator::size] = {};
     if (end_record_position < locator::size ||
-        !read_exact_at(package, end_record_position - locator::size, locator_bytes,
-                       locator::size) ||
+        !package.read_at(end_record_position - locator::size, locator_bytes, locator::size) ||
         read_le32(locator_bytes, 0) != locator::signature) {
         if (directory_offset != zip_record::saturated32 &&
             holds_exactly(package, directory_offset, directory_size, entry_count)) {
@@ -77,7 +96,7 @@ bool read_zip64_location(std::FILE* package, std::uint64_t end_record_position,
     }
     unsigned char record[end64::size] = {};
     const std::uint64_t record_offset = read_le64(locator_bytes, locator::end_record_offset);
-    if (!read_exact_at(package, record_offset, record, end64::size) ||
+    if (!package.read_at(record_offset, record, end64::size) ||
         read_le32(record, 0) != end64::signature) {
         error_message = "Zip64 package has an invalid directory.";
         return false;
@@ -95,14 +114,31 @@ bool read_exact_at(std::FILE* package, std::uint64_t offset, void* buffer, std::
     return std::fread(buffer, 1, count, package) == count;
 }
 
+bool HeldPackageBytes::read_at(std::uint64_t offset, void* buffer, std::size_t count) {
+    if (offset < start_ || offset - start_ > bytes_.size() ||
+        bytes_.size() - (offset - start_) < count) {
+        return false;
+    }
+    if (count > 0) bytes_.copy(static_cast<char*>(buffer), count, offset - start_);
+    return true;
+}
+
 bool locate_central_directory(std::FILE* package, std::uint64_t package_size,
+                              std::uint64_t& directory_offset, std::uint64_t& entry_count,
+                              std::string& error_message) {
+    FileBytes bytes(package);
+    return locate_central_directory(bytes, package_size, directory_offset, entry_count,
+                                    error_message);
+}
+
+bool locate_central_directory(PackageBytes& package, std::uint64_t package_size,
                               std::uint64_t& directory_offset, std::uint64_t& entry_count,
                               std::string& error_message) {
     namespace eocd = zip_record::end_of_directory;
     const std::uint64_t tail_size = std::min(package_size, search_window);
     const std::uint64_t tail_start = package_size - tail_size;
     std::vector<unsigned char> tail(static_cast<std::size_t>(tail_size), 0);
-    if (!read_exact_at(package, tail_start, tail.data(), tail.size())) {
+    if (!package.read_at(tail_start, tail.data(), tail.size())) {
         error_message = "Could not read zip directory.";
         return false;
     }
@@ -125,11 +161,11 @@ namespace {
 
 // Reads the header at position into entry; header_length receives the full
 // length of the header with its name, extra field and comment.
-bool read_directory_header(std::FILE* package, std::uint64_t position, ZipEntry& entry,
+bool read_directory_header(PackageBytes& package, std::uint64_t position, ZipEntry& entry,
                            std::uint64_t& header_length, std::string& error_message) {
     namespace header = zip_record::directory_header;
     unsigned char fixed[header::size] = {};
-    if (!read_exact_at(package, position, fixed, header::size) ||
+    if (!package.read_at(position, fixed, header::size) ||
         read_le32(fixed, 0) != header::signature) {
         error_message = "The zip directory is corrupt.";
         return false;
@@ -146,9 +182,8 @@ bool read_directory_header(std::FILE* package, std::uint64_t position, ZipEntry&
 
     std::string name(name_length, '\0');
     std::vector<unsigned char> extra(extra_length);
-    if (!read_exact_at(package, position + header::size, &name[0], name_length) ||
-        !read_exact_at(package, position + header::size + name_length, extra.data(),
-                       extra_length)) {
+    if (!package.read_at(position + header::size, &name[0], name_length) ||
+        !package.read_at(position + header::size + name_length, extra.data(), extra_length)) {
         error_message = "Could not read a zip entry.";
         return false;
     }
@@ -167,6 +202,13 @@ bool read_directory_header(std::FILE* package, std::uint64_t position, ZipEntry&
 }  // namespace
 
 bool read_central_directory(std::FILE* package, std::uint64_t directory_offset,
+                            std::uint64_t entry_count, std::vector<ZipEntry>& entries,
+                            std::string& error_message) {
+    FileBytes bytes(package);
+    return read_central_directory(bytes, directory_offset, entry_count, entries, error_message);
+}
+
+bool read_central_directory(PackageBytes& package, std::uint64_t directory_offset,
                             std::uint64_t entry_count, std::vector<ZipEntry>& entries,
                             std::string& error_message) {
     // The count comes from the package: the list grows with the headers that

@@ -13,6 +13,30 @@
 // the seek decides.
 bool read_exact_at(std::FILE* package, std::uint64_t offset, void* buffer, std::size_t count);
 
+// Where the directory is read from: the package file, or the package's tail
+// held in memory before the body has arrived.
+class PackageBytes {
+public:
+    // Exactly count bytes from offset (from the package's start); false when
+    // they are not all there.
+    virtual bool read_at(std::uint64_t offset, void* buffer, std::size_t count) = 0;
+
+protected:
+    ~PackageBytes() = default;
+};
+
+// The bytes of a package from start on, held in memory; nothing before start.
+class HeldPackageBytes final : public PackageBytes {
+public:
+    HeldPackageBytes(std::uint64_t start, const std::string& bytes)
+        : start_(start), bytes_(bytes) {}
+    bool read_at(std::uint64_t offset, void* buffer, std::size_t count) override;
+
+private:
+    std::uint64_t start_;
+    const std::string& bytes_;
+};
+
 // Finds the end of central directory record within the last 66000 bytes
 // (following the Zip64 locator and end record when the classic record is
 // saturated) and yields the directory offset and entry count. On failure
@@ -22,10 +46,16 @@ bool read_exact_at(std::FILE* package, std::uint64_t offset, void* buffer, std::
 bool locate_central_directory(std::FILE* package, std::uint64_t package_size,
                               std::uint64_t& directory_offset, std::uint64_t& entry_count,
                               std::string& error_message);
+bool locate_central_directory(PackageBytes& package, std::uint64_t package_size,
+                              std::uint64_t& directory_offset, std::uint64_t& entry_count,
+                              std::string& error_message);
 
 // Walks entry_count headers from directory_offset, appending one ZipEntry per
 // header. On failure error_message is "The zip directory is corrupt." or
 // "Could not read a zip entry."; entries already appended stay.
 bool read_central_directory(std::FILE* package, std::uint64_t directory_offset,
+                            std::uint64_t entry_count, std::vector<ZipEntry>& entries,
+                            std::string& error_message);
+bool read_central_directory(PackageBytes& package, std::uint64_t directory_offset,
                             std::uint64_t entry_count, std::vector<ZipEntry>& entries,
                             std::string& error_message);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <unordered_map>
 
 #include "paths/disk_space.h"
 #include "paths/install_folder.h"
@@ -13,7 +12,9 @@
 #include "zip/central_directory.h"
 #include "zip/copy_stored_entry.h"
 #include "zip/entry_output.h"
+#include "zip/entry_steps.h"
 #include "zip/inflate_entry.h"
+#include "zip/open_folders.h"
 #include "zip/little_endian.h"
 #include "zip/utf8_names.h"
 #include "zip/zip_records.h"
@@ -32,140 +33,20 @@ bool is_safe_entry_name(const std::string& name) {
 bool find_entry_data(std::FILE* package, const ZipEntry& entry, std::uint64_t& data_offset) {
     namespace local = zip_record::local_header;
     unsigned char header[local::size] = {};
-    if (!read_exact_at(package, entry.local_header_offset, header, local::size) ||
-        read_le32(header, 0) != local::signature) {
-        return false;
-    }
-    data_offset = entry.local_header_offset + local::size + read_le16(header, local::name_length) +
-                  read_le16(header, local::extra_length);
-    return true;
+    return read_exact_at(package, entry.local_header_offset, header, local::size) &&
+           local_header_data_offset(header, entry, data_offset);
 }
 
 // Writes the entry's data to a freshly created target: stored entries are
 // copied, deflated ones decoded, other methods refused (the empty file stays).
 bool write_entry_data(std::FILE* package, EntryOutput& output, const ZipEntry& entry,
                       StepReport& report, std::string& error_message) {
-    switch (entry.method) {
-        case 0:
-            return copy_stored_entry(package, output, entry.compressed_size, report,
-                                     error_message);
-        case 8:
-            return inflate_entry(package, output, entry.compressed_size, report, entry.name,
-                                 error_message);
-        default:
-            error_message = "The package uses an unsupported zip compression method.\n\nEntry: " +
-                            entry.name + "\nMethod: " + std::to_string(entry.method);
-            return false;
+    if (!check_method(entry, error_message)) return false;
+    if (entry.method == 0) {
+        return copy_stored_entry(package, output, entry.compressed_size, report, error_message);
     }
-}
-
-constexpr char link_message[] = "The install folder contains a link to another location: ";
-constexpr char folder_failure[] = "Could not create the install folder.";
-
-// The folders of the walk, each open by handle from the moment it was made or
-// found, and every entry named relative to its folder's handle: a folder
-// swapped for a link meanwhile is never written through. Packages with many
-// folders keep only a bounded set open; a folder closed and opened again is
-// checked again, as opening it is the check.
-class OpenFolders {
-public:
-    explicit OpenFolders(InstallFolder& install) : install_(install) {}
-
-    // The open folder relative (backslashes, no trailing one; empty for the
-    // install folder itself), made where missing. Null on failure, with
-    // error_message set.
-    const platform::FolderHandle* open(const std::string& relative, std::string& error_message) {
-        met_link_ = false;
-        if (relative.empty()) return open_install_folder_once(error_message);
-        const auto found = held_.find(relative);
-        if (found != held_.end()) {
-            found->second.last_use = ++uses_;
-            return &found->second.handle;
-        }
-        const size_t cut = relative.find_last_of('\\');
-        const std::string above = cut == std::string::npos ? std::string() : relative.substr(0, cut);
-        const platform::FolderHandle* parent = open(above, error_message);
-        if (!parent) return nullptr;
-        platform::FolderHandle child;
-        const platform::EntryResult result = platform::open_child_folder(
-            *parent, relative.substr(above.empty() ? 0 : cut + 1), true, child);
-        if (result != platform::EntryResult::done) {
-            met_link_ = result == platform::EntryResult::is_link;
-            error_message = met_link_ ? link_message + join_path(install_.path, relative)
-                                      : folder_failure;
-            return nullptr;
-        }
-        if (held_.size() >= limit) close_least_used();
-        Held& held = held_[relative];
-        held.handle = std::move(child);
-        held.last_use = ++uses_;
-        return &held.handle;
-    }
-
-    // Closes every folder below the install folder; they are opened, and
-    // checked, again when next needed.
-    void close_all() { held_.clear(); }
-
-    const std::string& install_path() const { return install_.path; }
-    // Whether the last open failed at a link.
-    bool met_link() const { return met_link_; }
-
-private:
-    static constexpr size_t limit = 64;
-    struct Held {
-        platform::FolderHandle handle;
-        std::uint64_t last_use = 0;
-    };
-
-    const platform::FolderHandle* open_install_folder_once(std::string& error_message) {
-        if (install_.handle.is_open()) return &install_.handle;
-        const platform::EntryResult result = open_install_folder(install_.path, install_);
-        if (result == platform::EntryResult::done) return &install_.handle;
-        met_link_ = result == platform::EntryResult::is_link;
-        error_message = met_link_ ? link_message + install_.path : folder_failure;
-        return nullptr;
-    }
-
-    void close_least_used() {
-        auto oldest = held_.begin();
-        for (auto it = held_.begin(); it != held_.end(); ++it) {
-            if (it->second.last_use < oldest->second.last_use) oldest = it;
-        }
-        held_.erase(oldest);
-    }
-
-    InstallFolder& install_;
-    std::unordered_map<std::string, Held> held_;
-    std::uint64_t uses_ = 0;
-    bool met_link_ = false;
-};
-
-// Creates the entry's target afresh for writing, relative to its folder. A
-// plain file in its name's place (a hard link too) is deleted and replaced,
-// never written through; a link there ends the walk. If the file still
-// cannot be created, a folder may have been removed behind the walk's back,
-// so the folders are opened anew and the file tried once more.
-platform::File create_output(OpenFolders& folders, const std::string& name,
-                             std::string& error_message) {
-    const size_t cut = name.find_last_of('\\');
-    const std::string folder = cut == std::string::npos ? std::string() : name.substr(0, cut);
-    const std::string file_name = cut == std::string::npos ? name : name.substr(cut + 1);
-    const std::string target = join_path(folders.install_path(), name);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (attempt > 0) folders.close_all();
-        const platform::FolderHandle* parent = folders.open(folder, error_message);
-        if (!parent) return nullptr;
-        platform::File output;
-        const platform::EntryResult result = platform::create_file_in(*parent, file_name, output);
-        if (result == platform::EntryResult::done) return output;
-        if (result == platform::EntryResult::is_link) {
-            error_message = link_message + target;
-            return nullptr;
-        }
-        if (result == platform::EntryResult::wrong_kind) break;
-    }
-    error_message = "Could not write: " + target;
-    return nullptr;
+    return inflate_entry(package, output, entry.compressed_size, report, entry.name,
+                         error_message);
 }
 
 // Whether the last component of an entry name could name the package file
@@ -197,41 +78,16 @@ bool extract_file_entry(std::FILE* package, const ZipEntry& entry, OpenFolders& 
                         StepReport& report, std::string& error_message) {
     std::uint64_t data_offset = 0;
     if (!find_entry_data(package, entry, data_offset)) {
-        error_message = "A zip entry has an invalid local header.";
+        error_message = invalid_local_header;
         return false;
     }
-    platform::File output = create_output(folders, entry.name, error_message);
+    platform::File output = folders.create_file(entry.name, error_message);
     if (!output) return false;
     // A data offset past the end shows up as a short read of the data.
     platform::seek_to(package, data_offset);
     EntryOutput checked(output.get(), entry);
     if (!write_entry_data(package, checked, entry, report, error_message)) return false;
-    if (!platform::close_file(output)) {
-        error_message = entry.method == 0 ? stored_copy_failure : inflate_write_failure;
-        return false;
-    }
-    return checked.matches_directory(error_message);
-}
-
-bool is_file_entry(const ZipEntry& entry) {
-    return !entry.name.empty() && entry.name.back() != '\\';
-}
-
-// Empty when the files, their manifest lines (each name with CR LF) and
-// extra_bytes fit the install folder's volume; otherwise the message.
-std::string space_shortfall(const std::vector<ZipEntry>& entries,
-                            const std::string& install_folder, std::uint64_t extra_bytes) {
-    // The sizes come from the package: a sum that would wrap stays at the top.
-    const auto add = [](std::uint64_t a, std::uint64_t b) {
-        return a + b < a ? UINT64_MAX : a + b;
-    };
-    std::uint64_t needed = extra_bytes;
-    for (const ZipEntry& entry : entries) {
-        if (!is_file_entry(entry)) continue;
-        needed = add(add(needed, entry.uncompressed_size), entry.name.size() + 2);
-    }
-    return disk_space_shortfall("There is not enough free disk space to install Quellmark.",
-                                install_folder, needed);
+    return close_entry_output(output, entry, checked, error_message);
 }
 
 int progress_for(std::uint64_t index, std::uint64_t count) {
@@ -254,16 +110,7 @@ bool extract_entry(std::FILE* package, const std::string& package_name, const Zi
         return false;
     }
     const bool is_folder = !entry.name.empty() && entry.name.back() == '\\';
-    if (!entry.name.empty()) {
-        if (!is_safe_entry_name(entry.name)) {
-            error_message = "The package contains an unsafe path: " + entry.name;
-            return false;
-        }
-        if (entry.flags & 0x0001) {
-            error_message = "The package is encrypted, which is not supported.";
-            return false;
-        }
-    }
+    if (!check_entry(entry, error_message)) return false;
     if (entry.name.empty() || is_folder) {
         report.process_pending_messages();
     } else {
@@ -274,23 +121,8 @@ bool extract_entry(std::FILE* package, const std::string& package_name, const Zi
         return false;
     }
     if (entry.name.empty()) return true;
-    if (is_folder) {
-        // A folder that cannot be made shows when a file is written into it;
-        // a link ends the walk here.
-        std::string folder_message;
-        if (folders.open(entry.name.substr(0, entry.name.size() - 1), folder_message) ||
-            !folders.met_link()) {
-            return true;
-        }
-        error_message = folder_message;
-        return false;
-    }
-    // With the temporary folder chosen as the install folder, an entry named
-    // like the package would overwrite the file being read. The file system
-    // tells whether the target is the package, however its path is spelt.
-    if (may_name_package(entry.name, package_name) &&
-        platform::is_same_file(join_path(folders.install_path(), entry.name), package)) {
-        error_message = "The package contains an unsafe path: " + entry.name;
+    if (is_folder) return make_folder_entry(folders, entry, error_message);
+    if (!check_not_package(folders, entry, package_name, package, error_message)) {
         return false;
     }
     report.set_progress(progress_for(index, count));
@@ -301,31 +133,36 @@ bool extract_entry(std::FILE* package, const std::string& package_name, const Zi
     return true;
 }
 
-// The whole walk over package, an open file named package_name.
+bool read_directory(std::FILE* package, std::uint64_t package_size,
+                    std::vector<ZipEntry>& entries, std::string& error_message) {
+    std::uint64_t directory_offset = 0;
+    std::uint64_t entry_count = 0;
+    return locate_central_directory(package, package_size, directory_offset, entry_count,
+                                    error_message) &&
+           read_central_directory(package, directory_offset, entry_count, entries,
+                                  error_message) &&
+           convert_utf8_names(entries, error_message);
+}
+
+// The whole walk over package, an open file named package_name, from the
+// entry at first on.
 bool extract_open_package(std::FILE* package, const std::string& package_name,
                           InstallFolder& install_folder, StepReport& report,
                           std::string& error_message,
-                          std::vector<InstalledFile>& installed_files, std::uint64_t extra_bytes) {
+                          std::vector<InstalledFile>& installed_files, std::uint64_t extra_bytes,
+                          std::size_t first) {
     std::uint64_t package_size = 0;
     if (platform::seek_to_end(package)) {
         const std::int64_t end = platform::tell(package);
         if (end > 0) package_size = static_cast<std::uint64_t>(end);
     }
-    std::uint64_t directory_offset = 0;
-    std::uint64_t entry_count = 0;
     std::vector<ZipEntry> entries;
-    if (!locate_central_directory(package, package_size, directory_offset, entry_count,
-                                  error_message) ||
-        !read_central_directory(package, directory_offset, entry_count, entries,
-                                error_message) ||
-        !convert_utf8_names(entries, error_message)) {
-        return false;
-    }
-    error_message = space_shortfall(entries, install_folder.path, extra_bytes);
+    if (!read_directory(package, package_size, entries, error_message)) return false;
+    error_message = install_space_shortfall(entries, install_folder.path, extra_bytes, first);
     if (!error_message.empty()) return false;
     const std::uint64_t count = entries.size();
     OpenFolders folders(install_folder);
-    for (std::uint64_t index = 0; index < count; ++index) {
+    for (std::uint64_t index = first; index < count; ++index) {
         if (!extract_entry(package, package_name, entries[index], index, count, folders, report,
                            error_message, installed_files)) {
             return false;
@@ -350,12 +187,105 @@ bool extract_package(const std::string& package_path, const std::string& install
     InstallFolder folder;
     folder.path = install_folder;
     return extract_open_package(package.get(), package_name, folder, report, error_message,
-                                installed_files, extra_bytes);
+                                installed_files, extra_bytes, 0);
 }
 
 bool extract_package(std::FILE* package, InstallFolder& install_folder, StepReport& report,
                      std::string& error_message, std::vector<InstalledFile>& installed_files,
-                     std::uint64_t extra_bytes) {
+                     std::uint64_t extra_bytes, std::size_t entries_done) {
     return extract_open_package(package, package_file_name, install_folder, report,
-                                error_message, installed_files, extra_bytes);
+                                error_message, installed_files, extra_bytes, entries_done);
+}
+
+bool read_checked_directory(std::FILE* package, std::uint64_t package_size,
+                            const std::string& install_folder, std::uint64_t extra_bytes,
+                            std::vector<ZipEntry>& entries, std::string& error_message) {
+    if (!read_directory(package, package_size, entries, error_message)) return false;
+    error_message = install_space_shortfall(entries, install_folder, extra_bytes);
+    return error_message.empty();
+}
+
+std::string install_space_shortfall(const std::vector<ZipEntry>& entries,
+                                    const std::string& install_folder, std::uint64_t extra_bytes,
+                                    std::size_t first) {
+    // The sizes come from the package: a sum that would wrap stays at the top.
+    const auto add = [](std::uint64_t a, std::uint64_t b) {
+        return a + b < a ? UINT64_MAX : a + b;
+    };
+    std::uint64_t needed = extra_bytes;
+    for (std::size_t index = first; index < entries.size(); ++index) {
+        const ZipEntry& entry = entries[index];
+        if (!is_file_entry(entry)) continue;
+        needed = add(add(needed, entry.uncompressed_size), entry.name.size() + 2);
+    }
+    return disk_space_shortfall("There is not enough free disk space to install Quellmark.",
+                                install_folder, needed);
+}
+
+bool is_file_entry(const ZipEntry& entry) {
+    return !entry.name.empty() && entry.name.back() != '\\';
+}
+
+bool check_entry(const ZipEntry& entry, std::string& error_message) {
+    if (entry.name.empty()) return true;
+    if (!is_safe_entry_name(entry.name)) {
+        error_message = "The package contains an unsafe path: " + entry.name;
+        return false;
+    }
+    if (entry.flags & 0x0001) {
+        error_message = "The package is encrypted, which is not supported.";
+        return false;
+    }
+    return true;
+}
+
+bool make_folder_entry(OpenFolders& folders, const ZipEntry& entry, std::string& error_message) {
+    // A folder that cannot be made shows when a file is written into it; a
+    // link ends the walk here.
+    std::string folder_message;
+    if (folders.open(entry.name.substr(0, entry.name.size() - 1), folder_message) ||
+        !folders.met_link()) {
+        return true;
+    }
+    error_message = folder_message;
+    return false;
+}
+
+bool check_not_package(const OpenFolders& folders, const ZipEntry& entry,
+                       const std::string& package_name, std::FILE* package,
+                       std::string& error_message) {
+    // With the temporary folder chosen as the install folder, an entry named
+    // like the package would overwrite the file being read. The file system
+    // tells whether the target is the package, however its path is spelt.
+    if (may_name_package(entry.name, package_name) &&
+        platform::is_same_file(join_path(folders.install_path(), entry.name), package)) {
+        error_message = "The package contains an unsafe path: " + entry.name;
+        return false;
+    }
+    return true;
+}
+
+bool local_header_data_offset(const unsigned char* header, const ZipEntry& entry,
+                              std::uint64_t& data_offset) {
+    namespace local = zip_record::local_header;
+    if (read_le32(header, 0) != local::signature) return false;
+    data_offset = entry.local_header_offset + local::size + read_le16(header, local::name_length) +
+                  read_le16(header, local::extra_length);
+    return true;
+}
+
+bool check_method(const ZipEntry& entry, std::string& error_message) {
+    if (entry.method == 0 || entry.method == 8) return true;
+    error_message = "The package uses an unsupported zip compression method.\n\nEntry: " +
+                    entry.name + "\nMethod: " + std::to_string(entry.method);
+    return false;
+}
+
+bool close_entry_output(platform::File& output, const ZipEntry& entry,
+                        const EntryOutput& checked, std::string& error_message) {
+    if (!platform::close_file(output)) {
+        error_message = entry.method == 0 ? stored_copy_failure : inflate_write_failure;
+        return false;
+    }
+    return checked.matches_directory(error_message);
 }

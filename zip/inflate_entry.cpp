@@ -6,31 +6,9 @@
 
 #include <zlib.h>
 
+#include "zip/entry_blocks.h"
 
 namespace {
-
-constexpr std::size_t block_size = 65536;
-
-// One raw-inflate stream; inflateEnd runs once, however the call ends.
-class RawInflater {
-public:
-    RawInflater() {
-        std::memset(&stream_, 0, sizeof stream_);
-        ready_ = inflateInit2_(&stream_, -15, "1.2.1", static_cast<int>(sizeof(z_stream))) == Z_OK;
-    }
-    ~RawInflater() {
-        if (ready_) inflateEnd(&stream_);
-    }
-    RawInflater(const RawInflater&) = delete;
-    RawInflater& operator=(const RawInflater&) = delete;
-
-    bool ready() const { return ready_; }
-    z_stream& stream() { return stream_; }
-
-private:
-    z_stream stream_;
-    bool ready_ = false;
-};
 
 std::string decompress_error(const std::string& name, int result, const z_stream& stream) {
     std::string message =
@@ -76,20 +54,57 @@ bool drain_inflater(z_stream& stream, EntryOutput& output, std::vector<unsigned 
 
 }  // namespace
 
+// One raw-inflate stream; inflateEnd runs once, however the entry ends.
+struct InflateDecoder::State {
+    State() : out_buffer(entry_block_size) {
+        std::memset(&stream, 0, sizeof stream);
+        ready = inflateInit2_(&stream, -15, "1.2.1", static_cast<int>(sizeof(z_stream))) == Z_OK;
+    }
+    ~State() {
+        if (ready) inflateEnd(&stream);
+    }
+    z_stream stream;
+    bool ready = false;
+    int last_result = Z_OK;
+    std::vector<unsigned char> out_buffer;
+};
+
+InflateDecoder::InflateDecoder(EntryOutput& output, const std::string& name)
+    : state_(std::make_unique<State>()), output_(output), name_(name) {}
+
+InflateDecoder::~InflateDecoder() = default;
+
+bool InflateDecoder::ready(std::string& error_message) const {
+    if (state_->ready) return true;
+    error_message = "Could not initialize decompression.";
+    return false;
+}
+
+bool InflateDecoder::take(const unsigned char* bytes, std::size_t size,
+                          std::string& error_message) {
+    z_stream& stream = state_->stream;
+    stream.next_in = const_cast<unsigned char*>(bytes);
+    stream.avail_in = static_cast<uInt>(size);
+    return drain_inflater(stream, output_, state_->out_buffer, name_, state_->last_result,
+                          error_message);
+}
+
+bool InflateDecoder::ended() const { return state_->last_result == Z_STREAM_END; }
+
+bool InflateDecoder::finish(std::string& error_message) const {
+    if (ended()) return true;
+    error_message = "Could not finish decompressing zip entry:\n" + name_ +
+                    "\n\nThe compressed data ended unexpectedly.";
+    return false;
+}
+
 bool inflate_entry(std::FILE* package, EntryOutput& output, std::uint64_t compressed_size,
                    StepReport& report, const std::string& name, std::string& error_message) {
-    RawInflater inflater;
-    if (!inflater.ready()) {
-        error_message = "Could not initialize decompression.";
-        return false;
-    }
-    z_stream& stream = inflater.stream();
-    std::vector<unsigned char> in_buffer(block_size);
-    std::vector<unsigned char> out_buffer(block_size);
+    InflateDecoder decoder(output, name);
+    if (!decoder.ready(error_message)) return false;
+    std::vector<unsigned char> in_buffer(entry_block_size);
     std::uint64_t remaining = compressed_size;
-    int last_result = Z_OK;
-
-    while (remaining > 0 && last_result != Z_STREAM_END) {
+    while (remaining > 0 && !decoder.ended()) {
         // The entry's own start has just drained the queue: input blocks after
         // the first drain before they are read.
         if (remaining != compressed_size) {
@@ -100,20 +115,13 @@ bool inflate_entry(std::FILE* package, EntryOutput& output, std::uint64_t compre
             }
         }
         const std::size_t block =
-            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, block_size));
+            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, entry_block_size));
         if (std::fread(in_buffer.data(), 1, block, package) != block) {
             error_message = "Could not read compressed data.";
             return false;
         }
         remaining -= block;
-        stream.next_in = in_buffer.data();
-        stream.avail_in = static_cast<uInt>(block);
-        if (!drain_inflater(stream, output, out_buffer, name, last_result, error_message)) {
-            return false;
-        }
+        if (!decoder.take(in_buffer.data(), block, error_message)) return false;
     }
-    if (last_result == Z_STREAM_END) return true;
-    error_message = "Could not finish decompressing zip entry:\n" + name +
-                    "\n\nThe compressed data ended unexpectedly.";
-    return false;
+    return decoder.finish(error_message);
 }

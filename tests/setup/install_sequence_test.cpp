@@ -212,6 +212,39 @@ TEST_F(InstallSequence, ExtractionFailureNamesTheKeptPackage) {
     }
 }
 
+// Behind the download, a failure is an extraction failure, a success needs
+// no extraction from the file, and a fallback goes on after what is written.
+TEST_F(InstallSequence, ExtractionBehindTheDownloadEndsAsTheExtractionFromTheFile) {
+    script.extracted_behind = true;
+    script.extraction_succeeds = false;
+    script.extraction_message = "The zip directory is corrupt.";
+    EXPECT_EQ(run_install(), 1);
+    ASSERT_EQ(journal.boxes.size(), 1u);
+    ASSERT_NE(kept_package(), "");
+    EXPECT_EQ(journal.boxes[0].message,
+              "The zip directory is corrupt." + std::string(kept_suffix) + kept_package());
+    EXPECT_EQ(test_support::read_file(kept_package()), package_bytes);
+
+    TearDown();
+    SetUp();
+    script.extracted_behind = true;
+    script.extracted = {"bin\\client\\Qm_client.exe", "data\\a.pak"};
+    EXPECT_EQ(run_install(), 0);
+    EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "extract"), 0);
+    ASSERT_EQ(journal.boxes.size(), 1u);
+    EXPECT_TRUE(journal.boxes[0].success);
+    EXPECT_EQ(journal.manifest, script.extracted);
+
+    TearDown();
+    SetUp();
+    script.extracted_behind_before_fallback = {"bin\\client\\Qm_client.exe"};
+    script.extracted = {"data\\a.pak"};
+    EXPECT_EQ(run_install(), 0);
+    EXPECT_EQ(journal.extract_entries_done, 1u);
+    EXPECT_EQ(journal.manifest,
+              (std::vector<InstalledFile>{"bin\\client\\Qm_client.exe", "data\\a.pak"}));
+}
+
 TEST_F(InstallSequence, CancelledExtractionShowsNoBoxAndRemovesThePackage) {
     script.extraction_succeeds = false;
     script.extraction_message = "Setup was cancelled.";
@@ -230,8 +263,8 @@ TEST_F(InstallSequence, SuccessRunsEveryStepInOrderAndDeletesThePackage) {
     EXPECT_EQ(steps_after_start(),
               (std::vector<std::string>{
                   "enter_install_mode",
-                  "status Preparing install folder... | " + script.typed_folder, "download",
-                  "read_manifest", "extract", "status Preparing uninstaller... | ", "install_uninstaller",
+                  "status Preparing install folder... | " + script.typed_folder,
+                  "read_manifest", "download", "extract", "status Preparing uninstaller... | ", "install_uninstaller",
                   "write_manifest", "status Creating shortcuts... | ", "create_shortcuts",
                   "register_uninstall_entry", "finish", "window released"}));
     ASSERT_EQ(journal.boxes.size(), 1u);

@@ -1,9 +1,9 @@
 #include "tests/setup/scripted_steps.h"
 
-#include "download/download_package.h"
 #include "records/earlier_install.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
+#include "setup/package_delivery.h"
 #include "tests/support/scratch_folder.h"
 #include "ui/setup_window.h"
 #include "zip/extract_package.h"
@@ -69,27 +69,38 @@ void SetupWindow::finish(const std::string& message, bool success) {
     journal.boxes.push_back({message, success});
 }
 
-bool download_package(const std::string& url, const std::string&, std::FILE* package,
-                      StepReport&, std::string& error_message) {
+Delivery deliver_package(const std::string& url, const std::string&, std::FILE* package,
+                         InstallFolder&, std::uint64_t, StepReport&, std::string& error_message,
+                         std::vector<InstalledFile>& installed_files, std::size_t& entries_done) {
     journal.calls.push_back("download");
     journal.download_url = url;
     journal.download_had_file = package != nullptr;
     if (script.download_writes_package && package) std::fputs(package_bytes, package);
-    if (!script.download_succeeds) error_message = script.download_message;
-    return script.download_succeeds;
+    if (!script.download_succeeds) {
+        error_message = script.download_message;
+        return Delivery::download_failed;
+    }
+    installed_files = script.extracted_behind_before_fallback;
+    entries_done = installed_files.size();
+    if (!script.extracted_behind) return Delivery::downloaded;
+    installed_files = script.extracted;
+    if (script.extraction_succeeds) return Delivery::extracted;
+    error_message = script.extraction_message;
+    return Delivery::extraction_failed;
 }
 
 bool extract_package(std::FILE* package, InstallFolder& install_folder, StepReport&,
                      std::string& error_message, std::vector<InstalledFile>& installed_files,
-                     std::uint64_t extra_bytes) {
+                     std::uint64_t extra_bytes, std::size_t entries_done) {
     journal.calls.push_back("extract");
+    journal.extract_entries_done = entries_done;
     std::fseek(package, 0, SEEK_SET);
     char bytes[64] = {};
     journal.extracted_package_bytes.assign(bytes, std::fread(bytes, 1, sizeof bytes, package));
     journal.extract_install_folder = install_folder.path;
     journal.extract_folder_was_open = install_folder.handle.is_open();
     journal.extract_extra_bytes = extra_bytes;
-    installed_files = script.extracted;
+    installed_files.insert(installed_files.end(), script.extracted.begin(), script.extracted.end());
     // A Cancel pressed late, after the last block, must change nothing.
     if (script.cancel_during_extraction) running_window->cancel_requested = true;
     if (!script.extraction_succeeds) error_message = script.extraction_message;

@@ -22,9 +22,15 @@ struct StepScript {
     bool download_succeeds = true;
     bool download_writes_package = true;
     std::string download_message;
+    // The extraction ran behind the download (and failed there, unless
+    // extraction_succeeds); nothing is extracted from the file then.
+    bool extracted_behind = false;
     bool extraction_succeeds = true;
     std::string extraction_message;
     std::vector<InstalledFile> extracted;
+    // Written behind the download before it fell back to the file (each file
+    // one entry), which then adds extracted.
+    std::vector<InstalledFile> extracted_behind_before_fallback;
     bool cancel_during_extraction = false;
     bool uninstaller_fails = false;
     bool manifest_fails = false;
@@ -47,6 +53,7 @@ struct StepJournal {
     std::string extract_install_folder;
     bool extract_folder_was_open = false;
     std::uint64_t extract_extra_bytes = 0;
+    std::size_t extract_entries_done = 0;
     std::vector<std::string> record_folders;
     std::vector<InstalledFile> manifest;
 };

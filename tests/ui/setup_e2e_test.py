@@ -339,7 +339,7 @@ class SetupEndToEnd(unittest.TestCase):
         self.assertEqual(shortcuts(), [])
         self.assertEqual(registry_values(), {})
 
-    def test_a_package_with_an_unsafe_entry_fails_and_is_kept(self):
+    def test_an_unsafe_entry_stops_the_download_and_the_part_received_is_kept(self):
         files = self.make_package("--unsafe")
         self.plant_link_at_the_old_package_path()
         kept_packages = []
@@ -352,8 +352,12 @@ class SetupEndToEnd(unittest.TestCase):
             self.assertEqual(suffix, KEPT_SUFFIX)
             self.assertRegex(kept, "^" + re.escape(self.temp) +
                              r"\\Quellmark-[0-9A-F]{16}\\QuellmarkFull\.zip$")
+            # Found while the package arrives, halfway through: the download
+            # stops there, and what came before stays.
             with open(in_prefix(kept), "rb") as kept_file, open(self.package, "rb") as served:
-                self.assertEqual(kept_file.read(), served.read())
+                received, whole = kept_file.read(), served.read()
+                self.assertTrue(0 < len(received) < len(whole) * 3 // 4, len(received))
+                self.assertEqual(received, whole[:len(received)])
             kept_packages.append(kept)
         self.assertNotEqual(kept_packages[0], kept_packages[1], "two runs, one package folder")
         self.assert_the_old_package_path_was_not_followed()
@@ -562,9 +566,13 @@ class SetupEndToEnd(unittest.TestCase):
         self.assert_installed(files, FOLDER)
         with open(os.path.join(self.state, "host.log")) as log:
             requests = [line.rstrip("\n").split("\t") for line in log]
-        self.assertEqual(len(requests), 2)
-        self.assertTrue(re.fullmatch(r"bytes=[1-9][0-9]*-", requests[1][5]), requests[1])
-        self.assertTrue(requests[1][6].startswith('"'), "the range named no ETag")
+        # The directory's tail, the body, the rest of the body.
+        self.assertEqual(len(requests), 3)
+        self.assertTrue(re.fullmatch(r"bytes=-[1-9][0-9]*", requests[0][5]), requests[0])
+        self.assertEqual(requests[1][5], "bytes=0-")
+        self.assertTrue(re.fullmatch(r"bytes=[1-9][0-9]*-", requests[2][5]), requests[2])
+        for request in requests[1:]:
+            self.assertTrue(request[6].startswith('"'), "the range named no ETag")
         self.assertEqual(self.package_in_temp(), [])
         self.uninstall_by_clicks()
         self.assert_removed(files, FOLDER)
@@ -579,9 +587,10 @@ class SetupEndToEnd(unittest.TestCase):
         bodies = os.path.join(self.state, "bodies.log")
         open(bodies, "w").close()
         setup, started = self.start_stalled_install("/_cuts/1/")
-        # The first body has been cut; the setup notices, waits a second and
-        # asks for the rest of a package that is no longer there.
-        while os.path.getsize(bodies) == 0 and time.time() - started < STALL_LIMIT_SECONDS:
+        # The directory's tail came, then the first body was cut; the setup
+        # notices, waits a second and asks for the rest of a package that is
+        # no longer there.
+        while len(open(bodies).readlines()) < 2 and time.time() - started < STALL_LIMIT_SECONDS:
             time.sleep(0.05)
         with zipfile.ZipFile(self.package) as package:
             older_only = {e.filename for e in package.infolist() if not e.is_dir()} - \
@@ -598,6 +607,45 @@ class SetupEndToEnd(unittest.TestCase):
                              name)
         self.uninstall_by_clicks()
         self.assert_removed(files, FOLDER)
+
+    def test_entries_out_of_offset_order_fall_back_and_install(self):
+        files = self.make_package("--reversed")
+        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
+        self.assert_installed(files, FOLDER)
+        with open(in_prefix(FOLDER + "\\installed-files.txt"), "rb") as lines:
+            self.assertEqual([line for line in lines.read().decode().splitlines() if line],
+                             [name.replace("/", "\\") for name, _ in files])
+        self.uninstall_by_clicks()
+        self.assert_removed(files, FOLDER)
+
+    def test_a_drive_too_small_is_refused_before_the_body(self):
+        drive = os.path.join(os.path.dirname(os.path.abspath(WORK)), "small-drive-d")
+        if not os.path.ismount(drive):
+            self.skipTest("needs the small drive that tools/small-drive.sh mounts (as root)")
+        link = os.path.join(prefix(), "dosdevices", "d:")
+        remove(link)
+        os.symlink(drive, link)
+        self.addCleanup(remove, link)
+        self.addCleanup(remove, os.path.join(drive, "Quellmark"))
+        # Its files need more than the 20 MB drive holds.
+        self.make_package("--files", "4500")
+        open(os.path.join(self.state, "host.log"), "w").close()
+        text, code = self.install_by_clicks("D:\\Quellmark")
+        message, suffix, kept = text.partition(KEPT_SUFFIX)
+        if kept:
+            remove(in_prefix(kept.rpartition("\\")[0]))
+        self.assertEqual(code, 1)
+        self.assertTrue(message.startswith(
+            "There is not enough free disk space to install Quellmark.\n\nNeeded: "), message)
+        self.assertEqual(suffix, KEPT_SUFFIX)
+        with open(os.path.join(self.state, "host.log")) as log:
+            requests = [line.rstrip("\n").split("\t") for line in log]
+        # The tail, then the rest of a directory larger than the tail; no body.
+        self.assertEqual(len(requests), 2, requests)
+        self.assertTrue(re.fullmatch(r"bytes=-[1-9][0-9]*", requests[0][5]), requests[0])
+        self.assertTrue(re.fullmatch(r"bytes=[1-9][0-9]*-[1-9][0-9]*", requests[1][5]), requests[1])
+        self.assertTrue(requests[1][6].startswith('"'), "the range named no ETag")
+        self.assertEqual(registry_values(), {})
 
     @staticmethod
     def window_rect(setup, rect):

@@ -18,18 +18,32 @@ struct Directory {
     std::vector<ZipEntry> entries;
 };
 
-// Locates and reads the directory of bytes the way extraction does. A
-// size_bias makes the reader believe the package is that much longer.
+template <typename Package>
+Directory read_from(Package& package, std::uint64_t size) {
+    Directory directory;
+    directory.ok = locate_central_directory(package, size, directory.offset, directory.count,
+                                            directory.message) &&
+                   read_central_directory(package, directory.offset, directory.count,
+                                          directory.entries, directory.message);
+    return directory;
+}
+
+// Locates and reads the directory of bytes the way extraction does, from the
+// package file; read from the same bytes held in memory, as before the body
+// arrives, it must come out the same. A size_bias makes the reader believe
+// the package is that much longer.
 Directory read_directory(const std::string& bytes, std::uint64_t size_bias = 0) {
     test_support::ScratchFolder scratch;
     const std::string path = scratch.at("pkg.zip");
     test_support::write_file(path, bytes);
     platform::File package(platform::open_file(path, "rb"));
-    Directory directory;
-    directory.ok = locate_central_directory(package.get(), bytes.size() + size_bias,
-                                            directory.offset, directory.count, directory.message) &&
-                   read_central_directory(package.get(), directory.offset, directory.count,
-                                          directory.entries, directory.message);
+    std::FILE* file = package.get();
+    const Directory directory = read_from(file, bytes.size() + size_bias);
+    HeldPackageBytes held(0, bytes);
+    const Directory from_memory = read_from(held, bytes.size() + size_bias);
+    EXPECT_EQ(from_memory.message, directory.message);
+    EXPECT_EQ(from_memory.offset, directory.offset);
+    EXPECT_EQ(from_memory.entries.size(), directory.entries.size());
     return directory;
 }
 

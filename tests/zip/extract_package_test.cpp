@@ -241,6 +241,79 @@ TEST(ExtractPackage, RefusesEntriesThatDoNotMatchTheirDirectory) {
     }
 }
 
+// Entries whose bytes do not follow one another in directory order cannot be
+// written as they arrive: the package file is extracted after the download.
+TEST(StreamedExtraction, FallsBackWhenEntriesAreOutOfOrder) {
+    Layout layout;
+    const std::string ascending = build_zip({stored("a.txt", "same"), stored("b.txt", "same")}, {}, &layout);
+    std::string out_of_order = ascending;
+    poke32(out_of_order, layout.directory_headers[0] + 42, static_cast<std::uint32_t>(layout.local_headers[1]));
+    poke32(out_of_order, layout.directory_headers[1] + 42, static_cast<std::uint32_t>(layout.local_headers[0]));
+    std::string shared = ascending;
+    poke32(shared, layout.directory_headers[1] + 42, static_cast<std::uint32_t>(layout.local_headers[0]));
+    for (const std::string* bytes : std::initializer_list<const std::string*>{&ascending, &out_of_order, &shared}) {
+        ExtractionSandbox sandbox;
+        const Outcome outcome = sandbox.extract_streamed(*bytes);
+        ASSERT_TRUE(outcome.ok) << outcome.message;
+        EXPECT_EQ(outcome.streamed, bytes == &ascending);
+        EXPECT_EQ(outcome.files, (Files{"a.txt", "b.txt"}));
+        EXPECT_EQ(test_support::read_file(sandbox.installed("b.txt")), "same");
+    }
+    // c.txt's header lies inside b.txt's data: a.txt is written behind the
+    // download, and the file goes on from b.txt.
+    const std::string inner = build_zip({stored("c.txt", "same")});
+    const std::string c_local = inner.substr(0, 30 + 5 + 4);
+    Layout overlap_layout;
+    std::string overlap = build_zip(
+        {stored("a.txt", "same"), stored("b.txt", c_local), stored("c.txt", "same")}, {},
+        &overlap_layout);
+    poke32(overlap, overlap_layout.directory_headers[2] + 42,
+           static_cast<std::uint32_t>(overlap_layout.local_headers[1] + 30 + 5));
+    ExtractionSandbox sandbox;
+    const Outcome outcome = sandbox.extract_streamed(overlap);
+    ASSERT_TRUE(outcome.ok) << outcome.message;
+    EXPECT_FALSE(outcome.streamed);
+    EXPECT_EQ(outcome.files, (Files{"a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(test_support::read_file(sandbox.installed("c.txt")), "same");
+}
+
+// A damaged entry found while the download runs stops it there.
+TEST(StreamedExtraction, AFailureStopsTheDownloadAtOnce) {
+    ExtractionSandbox sandbox;
+    Entry damaged = deflated("damaged.bin", noise(100000, 31));
+    damaged.override_crc = true;
+    damaged.crc = 7;
+    Layout layout;
+    const std::string package = build_zip(
+        {stored("first.txt", "first"), damaged, stored("after.bin", noise(300000, 32))}, {}, &layout);
+    const Outcome outcome = sandbox.extract_streamed(package);
+    EXPECT_EQ(outcome.message, checksum_message("damaged.bin"));
+    EXPECT_EQ(outcome.files, Files{"first.txt"});
+    EXPECT_LT(outcome.handed_over, layout.local_headers[2] + 65536);
+    EXPECT_FALSE(test_support::file_exists(sandbox.installed("after.bin")));
+}
+
+// The host serves another package part-way: the files this run created from
+// the older one go, those that were there before stay, and the newer one is
+// extracted from the file.
+TEST(StreamedExtraction, StartingOverRemovesWhatTheOlderPackageCreated) {
+    ExtractionSandbox sandbox;
+    test_support::write_file(sandbox.installed("old.txt"), "before");
+    Layout layout;
+    const std::string older = build_zip(
+        {stored("old.txt", "older"), deflated("gone/a.txt", "a"), stored("big.bin", noise(200000, 33))},
+        {}, &layout);
+    const std::string newer = build_zip({stored("kept.txt", "kept")});
+    const Outcome outcome =
+        sandbox.extract_streamed(newer, &older, static_cast<std::size_t>(layout.local_headers[2] + 1000));
+    ASSERT_TRUE(outcome.ok) << outcome.message;
+    EXPECT_FALSE(outcome.streamed);
+    EXPECT_EQ(outcome.files, Files{"kept.txt"});
+    EXPECT_EQ(test_support::read_file(sandbox.installed("old.txt")), "older");
+    EXPECT_FALSE(test_support::file_exists(sandbox.installed("gone\\a.txt")));
+    EXPECT_FALSE(test_support::file_exists(sandbox.installed("big.bin")));
+}
+
 // The folded CRC-32 against zlib's, at every length around its 16- and
 // 64-byte steps, from every alignment, whole and in two pieces.
 TEST(Crc32, GivesZlibsValueForEveryLengthAndAlignment) {
@@ -420,8 +493,11 @@ TEST(ExtractPackage, NothingIsWrittenThroughAFolderSwappedForALinkBetweenEntries
         test_support::plant_link(outside, sandbox.installed("bin"));
         test_support::plant_link(outside, sandbox.installed("data"));
     });
+    // The first file spans blocks, so that behind a download the swap comes
+    // while it is written.
     const Outcome outcome = sandbox.extract(
-        build_zip({stored("bin/1", "1"), stored("bin/2", "2"), stored("data/3", "3")}), window);
+        build_zip({stored("bin/1", noise(70000, 5)), stored("bin/2", "2"), stored("data/3", "3")}),
+        window);
     platform::set_message_pump(nullptr);
     EXPECT_EQ(outcome.message, "The install folder contains a link to another location: " +
                                    sandbox.install() + "\\data");
@@ -439,6 +515,19 @@ TEST(ExtractPackage, CancelTakesEffectBetweenBlocksOfAStoredEntry) {
     EXPECT_EQ(outcome.message, "Setup was cancelled.");
     EXPECT_TRUE(outcome.files.empty());
     EXPECT_EQ(test_support::read_file(sandbox.installed("big.bin")), data.substr(0, 2 * 65536));
+}
+
+// Behind the download, which serves the window, the extraction reads the
+// Cancel flag before each 64 KiB block of an entry's data after the first.
+TEST(StreamedExtraction, CancelTakesEffectBetweenBlocksOfAnEntry) {
+    ExtractionSandbox sandbox;
+    SetupWindow window;
+    CancelAtDrain cancel(window, 3);  // the entry's first 64 KiB not yet complete
+    const std::string data = noise(300000, 34);
+    const Outcome outcome = sandbox.extract_streamed(build_zip({stored("big.bin", data)}), nullptr, 0, &window);
+    EXPECT_EQ(outcome.message, "Setup was cancelled.");
+    EXPECT_TRUE(outcome.files.empty());
+    EXPECT_EQ(test_support::read_file(sandbox.installed("big.bin")), data.substr(0, 65536));
 }
 
 TEST(ExtractPackage, CancelTakesEffectBetweenInputBlocksOfADeflatedEntry) {

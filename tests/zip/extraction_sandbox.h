@@ -16,7 +16,26 @@ struct Outcome {
     bool ok = false;
     std::string message;
     std::vector<InstalledFile> files;
+    // Behind a download: every entry was written as its bytes arrived (no
+    // fallback to the package file), and how many bytes were handed over
+    // before the download ended or was stopped.
+    bool streamed = false;
+    std::uint64_t handed_over = 0;
 };
+
+// True when this test program runs its extractions behind a download (the
+// environment sets QM_STREAMED_EXTRACTION): each one is then fed the package
+// in odd-sized blocks as the download would, falling back to the package
+// file as the setup does, and must give what the extraction from the file
+// gives.
+bool streamed_extraction();
+
+// Extracts bytes, the package at package_path, into install_folder the way
+// this test program runs extractions. older, when given, is a package the
+// host served first and replaced after older_cut of its bytes.
+Outcome run_extraction(const std::string& package_path, const std::string& install_folder,
+                       const std::string& bytes, SetupWindow& window,
+                       const std::string* older = nullptr, std::size_t older_cut = 0);
 
 class ExtractionSandbox {
 public:
@@ -29,6 +48,9 @@ public:
 
     Outcome extract(const std::string& package_bytes);
     Outcome extract(const std::string& package_bytes, SetupWindow& window);
+    // Behind a download whichever way the program runs; see run_extraction.
+    Outcome extract_streamed(const std::string& package_bytes, const std::string* older = nullptr,
+                             std::size_t older_cut = 0, SetupWindow* window = nullptr);
 
     // Every path below the scratch folder that is neither the package nor
     // inside the install folder (the install folder's own parents excluded).
