@@ -164,19 +164,25 @@ def file_floor(build, infos, scratch):
     return float(fields["seconds"])
 
 
-def last_request(work, agent):
+def last_request(work, agent, since=None):
     """(tunnel opened, GET received) in epoch seconds for the newest request
-    of this agent, from the proxy's and the host's logs."""
+    of this agent, or with since its first request from then on, from the
+    proxy's and the host's logs."""
     with open(os.path.join(work, "host", "host.log")) as f:
-        gets = [line.split("\t") for line in f if line.rstrip("\n").endswith("\t" + agent)]
+        gets = [line.rstrip("\n").split("\t") for line in f]
+        gets = [get for get in gets if get[4:5] == [agent]]
+    if since is not None:
+        gets = [get for get in gets if float(get[0]) >= since][:1]
     if not gets:
         return None, None
     got, client = float(gets[-1][0]), gets[-1][1]
+    # Ports come round again: the tunnel is the last one from that port
+    # opened before the request.
     opened = None
     with open(os.path.join(work, "host", "proxy.log")) as f:
         for line in f:
             fields = line.split("\t")
-            if len(fields) > 4 and fields[4] == client:
+            if len(fields) > 4 and fields[4] == client and float(fields[0]) <= got:
                 opened = float(fields[0])
     return opened, got
 
@@ -248,7 +254,7 @@ def setup_run(build, work, prefix, temp_dir, package_size, entry_count):
         extraction = ((watch.extracted_at - downloaded_at)
                       if downloaded_at and watch.extracted_at else float("nan"))
         records = (boxed - watch.extracted_at) if watch.extracted_at else float("nan")
-        opened, got = last_request(work, "QuellmarkSetup")
+        opened, got = last_request(work, "QuellmarkSetup", clicked_epoch)
         phases = (opened - clicked_epoch, got - opened) if opened and got else (float("nan"),) * 2
         return boxed - clicked, download, extraction, records, watch.peak_kib, phases
     finally:

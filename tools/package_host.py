@@ -237,11 +237,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         # range (a directory's tail) takes none of the cuts.
         if length > size // 5 and self.server.take_cut(path, etag, behaviour.cuts):
             limit = min(limit, size // 5)
-        sent = 0
+        # What went out before a client hung up counts as served too.
+        self.body_sent = 0
         try:
-            sent = self.send_bytes(path, first, limit, behaviour)
+            self.send_bytes(path, first, limit, behaviour)
         finally:
-            self.server.log(self.server.body_log_path, self.client_address[1], self.path, sent)
+            self.server.log(self.server.body_log_path, self.client_address[1], self.path,
+                            self.body_sent)
         if limit < length and behaviour.stall_at is not None:
             self.hold_open()
         elif limit < length:
@@ -260,6 +262,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     break
                 self.wfile.write(chunk)
                 sent += len(chunk)
+                self.body_sent = sent
                 if behaviour.slow_ms and sent < limit:
                     self.wfile.flush()
                     time.sleep(behaviour.slow_ms / 1000.0)
