@@ -37,6 +37,9 @@ def capture_installing_page(setup, path, timeout=600):
 def main():
     setup_exe, probe_exe, out_dir = sys.argv[1:4]
     os.makedirs(out_dir, exist_ok=True)
+    for name in ("ready-page.png", "installing-page.png", "final-state.png"):
+        if os.path.exists(os.path.join(out_dir, name)):
+            os.remove(os.path.join(out_dir, name))
     setup = gui.Setup(setup_exe, probe_exe, os.path.join(HERE, "wine-run.sh"))
     try:
         if not setup.wait_for_window():
@@ -56,9 +59,10 @@ def main():
         print("Install folder: %s" % folder)
         if text is not None:
             print("Final message: %s" % text.replace("\n", " / "))
-        print("Screenshots: %s" % ", ".join(
-            os.path.join(out_dir, n) for n in ("ready-page.png", "installing-page.png",
-                                               "final-state.png")))
+        # An install quicker than a screenshot leaves no installing page.
+        shots = [os.path.join(out_dir, n) for n in ("ready-page.png", "installing-page.png",
+                                                    "final-state.png")]
+        print("Screenshots: %s" % ", ".join(p for p in shots if os.path.exists(p)))
         return 1 if code is None else code
     finally:
         setup.kill()
