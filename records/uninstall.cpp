@@ -59,7 +59,7 @@ public:
     void close_all() { open_.clear(); }
 
 private:
-    static constexpr std::size_t held_at_most = 64;
+    static constexpr std::size_t held_at_most = 256;
     const platform::FolderHandle& root_;
     std::map<std::string, platform::FolderHandle> open_;
 };

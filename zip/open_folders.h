@@ -53,7 +53,10 @@ public:
     bool met_link() const { return met_link_; }
 
 private:
-    static constexpr std::size_t limit = 64;
+    // Enough for a package that spreads its files over a few hundred folders
+    // in turn: each folder closed and opened again is checked again, which
+    // under Wine costs about as much as writing a small file.
+    static constexpr std::size_t limit = 256;
     struct Held {
         platform::FolderHandle handle;
         std::uint64_t last_use = 0;

@@ -407,6 +407,25 @@ TEST(ExtractPackage, APackageLargerThanItsDriveWritesNothingThere) {
 }
 #endif
 
+// More folders in turn than the walk keeps open: each is closed, opened and
+// checked again, and every file still lands in its own folder.
+TEST(ExtractPackage, FilesSpreadOverMoreFoldersThanStayOpenEachLandInTheirOwn) {
+    ExtractionSandbox sandbox;
+    SetupWindow window;
+    std::vector<Entry> entries;
+    for (int round = 0; round < 2; ++round) {
+        for (int f = 0; f < 300; ++f) {
+            entries.push_back(stored("d" + std::to_string(f) + "/" + std::to_string(round),
+                                     std::to_string(f * 2 + round)));
+        }
+    }
+    const Outcome outcome = sandbox.extract(build_zip(entries), window);
+    ASSERT_TRUE(outcome.ok) << outcome.message;
+    EXPECT_EQ(outcome.files.size(), 600u);
+    EXPECT_EQ(test_support::read_file(sandbox.installed("d0\\1")), "1");
+    EXPECT_EQ(test_support::read_file(sandbox.installed("d299\\0")), "598");
+}
+
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
