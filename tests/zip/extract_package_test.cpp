@@ -383,6 +383,10 @@ TEST(ExtractPackage, RefusesAPackageThatCannotFitBeforeWritingAnything) {
 }
 
 #ifdef _WIN32
+#include <windows.h>
+
+#include <functional>
+
 #include "tests/support/small_drive.h"
 
 // 40 MB for a 20 MB drive: refused with the figures, and nothing lands there.
@@ -404,6 +408,46 @@ TEST(ExtractPackage, APackageLargerThanItsDriveWritesNothingThere) {
               "There is not enough free disk space to install Quellmark.\n\nNeeded: 42 MB\nFree: 20 MB");
     EXPECT_TRUE(files.empty());
     EXPECT_TRUE(test_support::small_drive_empty());
+}
+
+// The same swap as another program would make it under Wine, from the Unix
+// side (a held folder cannot be renamed through Wine): a timer that the
+// window's queue drain dispatches while the large first file is written.
+namespace swap_under_wine {
+std::function<void()> action;
+void CALLBACK on_timer(HWND, UINT, UINT_PTR, DWORD) { action(); }
+}  // namespace swap_under_wine
+
+TEST(ExtractPackage, NothingIsWrittenThroughAFolderSwappedUnderWineBetweenEntries) {
+    ExtractionSandbox sandbox;
+    SetupWindow window;
+    const std::string outside = parent_folder(sandbox.install()) + "\\outside";
+    test_support::make_folders(outside);
+    bool swapped = false;
+    swap_under_wine::action = [&] {
+        if (swapped || !test_support::file_exists(sandbox.installed("bin\\1"))) return;
+        swapped = true;
+        test_support::rename_from_outside(sandbox.installed("bin"), sandbox.installed("bin.moved"));
+        test_support::plant_link(outside, sandbox.installed("bin"));
+        test_support::plant_link(outside, sandbox.installed("data"));
+    };
+    const UINT_PTR timer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, swap_under_wine::on_timer);
+    const std::string first(16u << 20, 'q');
+    const Outcome outcome = sandbox.extract(
+        build_zip({stored("bin/1", first), stored("bin/2", "2"), stored("data/3", "3")}), window);
+    KillTimer(nullptr, timer);
+    ASSERT_TRUE(swapped) << "the extraction ended before the timer came";
+    EXPECT_EQ(outcome.message, "The install folder contains a link to another location: " +
+                                   sandbox.install() + "\\data");
+    EXPECT_EQ(outcome.files, (Files{"bin\\1", "bin\\2"}));
+    EXPECT_EQ(test_support::read_file(sandbox.installed("bin.moved\\2")), "2");
+    EXPECT_TRUE(std::filesystem::is_empty(test_support::native(outside)));
+    // The scratch folder's cleanup would walk into the planted links and
+    // never end under Wine: they go first.
+    for (const char* link : {"bin", "data"}) {
+        std::error_code ignored;
+        std::filesystem::remove_all(test_support::native(sandbox.installed(link)), ignored);
+    }
 }
 #endif
 
