@@ -122,8 +122,17 @@ EOF
 
   if [ -n "$tool" ]; then
     echo "$tool" >"$state/prefix-tool"
-    "$here/wine-run.sh" "$tool" trust "$(windows_path "$certs/ca.der")" \
-      proxy "127.0.0.1:$proxy_port"
+    # Both steps may run twice. A Wine program started just after the
+    # prefix's server was ended can fail before it runs; one failed once in
+    # a whole test run, so a failure is tried again before the servers go.
+    local try
+    for try in 1 2 3; do
+      "$here/wine-run.sh" "$tool" trust "$(windows_path "$certs/ca.der")" \
+        proxy "127.0.0.1:$proxy_port" && break
+      echo "package-host: setting up the prefix failed (try $try of 3)" >&2
+      [ "$try" -lt 3 ] || { stop_servers; return 1; }
+      sleep 1
+    done
   fi
   echo "package host for $host: https on 127.0.0.1:$https_port, proxy $(grep ^PROXY= "$state/host.env" | cut -d= -f2)"
 }

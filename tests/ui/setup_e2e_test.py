@@ -141,8 +141,11 @@ class SetupEndToEnd(unittest.TestCase):
         path = urllib.parse.urlsplit(BASE_URL).path.strip("/")
         cls.package = os.path.join(cls.state, "root", *path.split("/"), "QuellmarkFull.zip")
         os.makedirs(os.path.dirname(cls.package), exist_ok=True)
-        package_host("start", cls.state, "--base-url", BASE_URL, "--prefix-tool", PREFIX_TOOL,
-                     "--max-seconds", "1200").check_returncode()
+        started = package_host("start", cls.state, "--base-url", BASE_URL,
+                               "--prefix-tool", PREFIX_TOOL, "--max-seconds", "1200")
+        if started.returncode != 0:
+            with open(os.path.join(WORK, "package-host.out"), errors="replace") as log:
+                raise RuntimeError("the package host did not start:\n" + log.read()[-3000:])
         code, out = wine("cmd", "/c", "echo", "%TEMP%")
         cls.temp = out.strip()
         assert code == 0 and re.match(r"^C:\\", cls.temp), cls.temp
