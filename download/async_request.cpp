@@ -19,7 +19,9 @@ struct Request::Shared {
     volatile LONG call_pending = 0;
     HANDLE completed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     DWORD error = ERROR_SUCCESS;
+    BOOL succeeded = TRUE;
     DWORD bytes_read = 0;
+    DWORD available = 0;
     std::string headers;
     char block[block_bytes];
 
@@ -38,7 +40,9 @@ void CALLBACK on_status(HINTERNET, DWORD_PTR context, DWORD status, LPVOID infor
     if (status != INTERNET_STATUS_REQUEST_COMPLETE || context == 0 || !information) return;
     auto* const shared = reinterpret_cast<Request::Shared*>(context);
     if (InterlockedExchange(&shared->call_pending, 0) != 1) return;
-    shared->error = static_cast<const INTERNET_ASYNC_RESULT*>(information)->dwError;
+    const auto* const result = static_cast<const INTERNET_ASYNC_RESULT*>(information);
+    shared->succeeded = static_cast<BOOL>(result->dwResult);
+    shared->error = result->dwError;
     SetEvent(shared->completed);
     shared->release();
 }
@@ -79,7 +83,7 @@ Result wait_responsively(HANDLE event, DWORD milliseconds, StepReport& report, b
 }
 
 template <typename Call>
-Result Request::run(Call call, StepReport& report) {
+Result Request::run(Call call, StepReport& report, Completion completion) {
     InterlockedIncrement(&shared_->references);
     InterlockedExchange(&shared_->call_pending, 1);
     const BOOL finished = call();
@@ -94,6 +98,13 @@ Result Request::run(Call call, StepReport& report) {
     const Result waited = wait_responsively(shared_->completed, limit_, report, &timed_out);
     if (waited == Result::cancelled) return waited;
     if (timed_out) return Result::failed;
+    if (completion == Completion::counts_bytes) {
+        // A query that waited tells its count in the completion; some
+        // versions leave the caller's variable alone.
+        if (!shared_->succeeded) return Result::failed;
+        if (shared_->available == 0) shared_->available = shared_->error;
+        return Result::done;
+    }
     return shared_->error == ERROR_SUCCESS ? Result::done : Result::failed;
 }
 
@@ -123,16 +134,36 @@ Result Request::send(HINTERNET connection, const std::string& object, DWORD flag
         report);
 }
 
+// Wine's WinInet, asked for a whole block that has not arrived yet, reads
+// it on a worker thread; while the host paces its bytes, such a read now and
+// then completes with nothing, and the bytes after it are not the stream's
+// next ones. So a block is gathered from what has already arrived: ask how
+// much is there (the one call that may wait), then read just that, which the
+// call serves from what it holds.
 Result Request::read(DWORD& size, StepReport& report) {
-    shared_->bytes_read = 0;
+    size = 0;
     Shared* const shared = shared_;
-    const Result result = run(
-        [&] {
-            return InternetReadFile(request_, shared->block, block_bytes, &shared->bytes_read);
-        },
-        report);
-    size = result == Result::done ? shared_->bytes_read : 0;
-    return result;
+    while (size < block_bytes) {
+        shared->available = 0;
+        const Result asked = run(
+            [&] { return InternetQueryDataAvailable(request_, &shared->available, 0, 0); },
+            report, Completion::counts_bytes);
+        if (asked != Result::done) return asked;
+        if (shared->available == 0) break;  // the end of the body
+        const DWORD wanted = shared->available < block_bytes - size ? shared->available
+                                                                    : block_bytes - size;
+        shared->bytes_read = 0;
+        const Result read = run(
+            [&] {
+                return InternetReadFile(request_, shared->block + size, wanted,
+                                        &shared->bytes_read);
+            },
+            report);
+        if (read != Result::done) return read;
+        if (shared->bytes_read == 0) break;
+        size += shared->bytes_read;
+    }
+    return Result::done;
 }
 
 const char* Request::block() const { return shared_->block; }

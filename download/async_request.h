@@ -53,8 +53,12 @@ public:
     struct Shared;
 
 private:
+    // How a completion tells success: by its error (ERROR_SUCCESS), or, for
+    // a query of the bytes available, by its result, its error then holding
+    // the count.
+    enum class Completion { by_error, counts_bytes };
     template <typename Call>
-    Result run(Call call, StepReport& report);
+    Result run(Call call, StepReport& report, Completion completion = Completion::by_error);
 
     DWORD limit_;
     HINTERNET request_ = nullptr;

@@ -76,13 +76,18 @@ class Watch:
         self.temp_dir, self.package_size = temp_dir, package_size
         self.downloaded_at = None
         self.extracted_at = None
+        self.seen = False
+        self.earlier = set()
+        self.earlier = set(self.package_files())
         self.peak_kib = 0
         self.stop = False
         self.thread = threading.Thread(target=self.run, daemon=True)
 
     def package_files(self):
-        return (glob.glob(os.path.join(self.temp_dir, "QuellmarkFull.zip")) +
-                glob.glob(os.path.join(self.temp_dir, "Quellmark-*", "QuellmarkFull.zip")))
+        """This run's package: one that an earlier run kept is not it."""
+        found = (glob.glob(os.path.join(self.temp_dir, "QuellmarkFull.zip")) +
+                 glob.glob(os.path.join(self.temp_dir, "Quellmark-*", "QuellmarkFull.zip")))
+        return [path for path in found if path not in self.earlier]
 
     def run(self):
         pid = setup_pid()
@@ -91,15 +96,21 @@ class Watch:
                 pid = setup_pid()
             else:
                 self.peak_kib = max(self.peak_kib, peak_rss_kib(pid))
+            files = self.package_files()
+            if files:
+                self.seen = True
             if self.downloaded_at is None:
-                for path in self.package_files():
+                for path in files:
                     try:
                         if os.path.getsize(path) >= self.package_size:
                             self.downloaded_at = time.monotonic()
                     except OSError:
                         pass
-            elif self.extracted_at is None and not self.package_files():
+            # An extraction that ends with the last block can delete the
+            # package before a sample saw it whole.
+            if self.extracted_at is None and self.seen and not files:
                 self.extracted_at = time.monotonic()
+                self.downloaded_at = self.downloaded_at or self.extracted_at
             time.sleep(0.005)
 
 
@@ -309,7 +320,8 @@ def main():
               (served_to_setup / 1e6, served_to_setup / size, cuts))
         print("  curl + unzip -q -o:         %7.2f s   (curl %.2f s, unzip %.2f s)" %
               (curl + unzip, curl, unzip))
-        print("  ratio setup / native:       %7.2f" % (total / (curl + unzip)))
+        print("  ratio setup / native:       %7.2f   (setup / curl's transfer alone: %.2f)" %
+              (total / (curl + unzip), total / curl))
         print("  bare WinInet loop:          %7.2f s   download speed vs loop: %.2f" %
               (loop, loop / download))
         print("  download phases: click to proxy tunnel %.2f s, tunnel to GET (TLS) %.2f s; "
