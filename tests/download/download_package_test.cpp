@@ -117,6 +117,19 @@ TEST_F(DownloadPackage, WithContentLengthFillsHalfTheBarAndStoresTheBodyExactly)
     EXPECT_TRUE(host.came_through_proxy(requests[0]));
 }
 
+// A body that trickles in: every read waits for bytes still on their way.
+// Such a read must never end empty mid-body (which costs a reconnect) nor
+// bring bytes out of their order.
+TEST_F(DownloadPackage, ABodyThatTricklesInArrivesWholeInOneRequest) {
+    const std::string body = package_bytes(16 * one_million, 16);
+    host.publish(case_path(), body);
+
+    ASSERT_TRUE(download(host.url("/_slow/1" + case_path())));
+
+    EXPECT_TRUE(read_file(package_path) == body);
+    EXPECT_EQ(host.requests_for("/_slow/1" + case_path()).size(), 1u);
+}
+
 TEST_F(DownloadPackage, WithoutContentLengthLeavesTheBarAtZero) {
     const std::string body = package_bytes(one_million, 3);
     host.publish(case_path(), body);
