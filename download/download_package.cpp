@@ -178,33 +178,36 @@ Resumption resumption_of(HINTERNET request, std::uint64_t content_length) {
 
 enum class Body { complete, broke, write_failed, cancelled, refused };
 
-// The block loop over an open request: each block goes to the file, then to
-// the consumer, then the window is served. Stops at the first block boundary
-// after a cancel. A read that fails or waits past the limit, and a body that
-// ends short of its announced length, break it off.
-Body transfer_body(Request& request, PackageFile& package, BlockConsumer* consumer,
-                   StepReport& report, std::string& refusal) {
+// The block loop over an open request: take is given each block and end
+// the body's end; each answers complete to go on, or how the body ends. The
+// window is served between blocks, and a cancel stops the loop at the next
+// block boundary. A read that fails or waits past the limit breaks the body
+// off; it takes the bytes it had gathered with it, so the rest is asked for
+// from the end of the last whole block.
+template <typename Take, typename End>
+Body read_blocks(Request& request, StepReport& report, Take take, End end) {
     for (;;) {
         DWORD size = 0;
         const Result read = request.read(size, report);
         if (read == Result::cancelled) return Body::cancelled;
-        // A read that fails takes the bytes it had gathered with it: the
-        // rest is asked for from the end of the last whole block.
         if (read == Result::failed) return Body::broke;
-        // WinInet reports a connection that drops mid-body as the end of the
-        // body. A body shorter than its announced length is a failed transfer,
-        // not a complete package.
-        if (size == 0) {
-            if (package.received < package.content_length) return Body::broke;
-            // The last bytes may still sit in the stream's buffer; a disk that
-            // fills up now must not pass for a complete package.
-            return std::fflush(package.file) == 0 ? Body::complete : Body::write_failed;
-        }
-        if (std::fwrite(request.block(), 1, size, package.file) < size) return Body::write_failed;
+        if (size == 0) return end();
+        const Body taken = take(request.block(), size);
+        if (taken != Body::complete) return taken;
+        report.process_pending_messages();
+        if (report.cancel_requested()) return Body::cancelled;
+    }
+}
+
+// The body: each block goes to the file, then to the consumer.
+Body transfer_body(Request& request, PackageFile& package, BlockConsumer* consumer,
+                   StepReport& report, std::string& refusal) {
+    const auto take = [&](const char* block, DWORD size) {
+        if (std::fwrite(block, 1, size, package.file) < size) return Body::write_failed;
         if (consumer) {
             // The consumer may read the file: the block is there first.
             if (std::fflush(package.file) != 0) return Body::write_failed;
-            if (!consumer->take_block(package.received, request.block(), size, refusal))
+            if (!consumer->take_block(package.received, block, size, refusal))
                 return Body::refused;
         }
         package.received += size;
@@ -212,9 +215,18 @@ Body transfer_body(Request& request, PackageFile& package, BlockConsumer* consum
         if (package.content_length > 0)
             report.set_progress(static_cast<int>(
                 download_progress_position(package.received, package.content_length)));
-        report.process_pending_messages();
-        if (report.cancel_requested()) return Body::cancelled;
-    }
+        return Body::complete;
+    };
+    // WinInet reports a connection that drops mid-body as the end of the
+    // body. A body shorter than its announced length is a failed transfer,
+    // not a complete package.
+    const auto end = [&] {
+        if (package.received < package.content_length) return Body::broke;
+        // The last bytes may still sit in the stream's buffer; a disk that
+        // fills up now must not pass for a complete package.
+        return std::fflush(package.file) == 0 ? Body::complete : Body::write_failed;
+    };
+    return read_blocks(request, report, take, end);
 }
 
 // Ends the package file after the bytes received so far: an older package
@@ -239,21 +251,17 @@ bool restart_package(PackageFile& package) {
 // touched.
 Body read_range(Request& request, std::uint64_t length, std::string& bytes, StepReport& report) {
     std::string range;
-    for (;;) {
-        DWORD size = 0;
-        const Result read = request.read(size, report);
-        if (read == Result::cancelled) return Body::cancelled;
-        if (read == Result::failed) return Body::broke;
-        if (size == 0) {
-            if (range.size() < length) return Body::broke;
-            bytes.insert(0, range);
-            return Body::complete;
-        }
+    const auto take = [&](const char* block, DWORD size) {
         if (range.size() + size > length) return Body::broke;
-        range.append(request.block(), size);
-        report.process_pending_messages();
-        if (report.cancel_requested()) return Body::cancelled;
-    }
+        range.append(block, size);
+        return Body::complete;
+    };
+    const auto end = [&] {
+        if (range.size() < length) return Body::broke;
+        bytes.insert(0, range);
+        return Body::complete;
+    };
+    return read_blocks(request, report, take, end);
 }
 
 // The tail that the first answer brought, then (when the directory reaches
