@@ -193,40 +193,39 @@ TEST_F(InstallSequence, OnlyTheExactCancelTextIsACancellation) {
     }
 }
 
+// From the file or behind the download, a failure names the kept package.
 TEST_F(InstallSequence, ExtractionFailureNamesTheKeptPackage) {
-    script.extraction_succeeds = false;
-    script.extraction_message = "The zip directory is corrupt.";
-    EXPECT_EQ(run_install(), 1);
-    ASSERT_EQ(journal.boxes.size(), 1u);
-    ASSERT_NE(kept_package(), "");
-    EXPECT_EQ(journal.boxes[0].message,
-              "The zip directory is corrupt." + std::string(kept_suffix) + kept_package());
-    EXPECT_FALSE(journal.boxes[0].success);
-    EXPECT_EQ(test_support::read_file(kept_package()), package_bytes);
-    // The extraction read the very file the download wrote.
-    EXPECT_EQ(journal.extracted_package_bytes, package_bytes);
-    EXPECT_EQ(journal.extract_install_folder, script.typed_folder);
-    for (const char* record : {"install_uninstaller", "write_manifest", "create_shortcuts",
-                               "register_uninstall_entry"}) {
-        EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), record), 0) << record;
+    for (const bool behind : {false, true}) {
+        if (behind) {
+            TearDown();
+            SetUp();
+        }
+        script.extracted_behind = behind;
+        script.extraction_succeeds = false;
+        script.extraction_message = "The zip directory is corrupt.";
+        EXPECT_EQ(run_install(), 1);
+        ASSERT_EQ(journal.boxes.size(), 1u);
+        ASSERT_NE(kept_package(), "");
+        EXPECT_EQ(journal.boxes[0].message,
+                  "The zip directory is corrupt." + std::string(kept_suffix) + kept_package());
+        EXPECT_FALSE(journal.boxes[0].success);
+        EXPECT_EQ(test_support::read_file(kept_package()), package_bytes);
+        for (const char* record : {"install_uninstaller", "write_manifest", "create_shortcuts",
+                                   "register_uninstall_entry"}) {
+            EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), record), 0)
+                << record;
+        }
+        if (!behind) {
+            // The extraction read the very file the download wrote.
+            EXPECT_EQ(journal.extracted_package_bytes, package_bytes);
+            EXPECT_EQ(journal.extract_install_folder, script.typed_folder);
+        }
     }
 }
 
-// Behind the download, a failure is an extraction failure, a success needs
-// no extraction from the file, and a fallback goes on after what is written.
+// Behind the download, a success needs no extraction from the file, and a
+// fallback goes on after what is written.
 TEST_F(InstallSequence, ExtractionBehindTheDownloadEndsAsTheExtractionFromTheFile) {
-    script.extracted_behind = true;
-    script.extraction_succeeds = false;
-    script.extraction_message = "The zip directory is corrupt.";
-    EXPECT_EQ(run_install(), 1);
-    ASSERT_EQ(journal.boxes.size(), 1u);
-    ASSERT_NE(kept_package(), "");
-    EXPECT_EQ(journal.boxes[0].message,
-              "The zip directory is corrupt." + std::string(kept_suffix) + kept_package());
-    EXPECT_EQ(test_support::read_file(kept_package()), package_bytes);
-
-    TearDown();
-    SetUp();
     script.extracted_behind = true;
     script.extracted = {"bin\\client\\Qm_client.exe", "data\\a.pak"};
     EXPECT_EQ(run_install(), 0);
