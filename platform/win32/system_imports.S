@@ -179,6 +179,7 @@ import .Lwininet, InternetCloseHandle, 4
 import .Lwininet, InternetConnectA, 32
 import .Lwininet, InternetCrackUrlA, 16
 import .Lwininet, InternetOpenA, 20
+import .Lwininet, InternetQueryDataAvailable, 16
 import .Lwininet, InternetReadFile, 16
 import .Lwininet, InternetSetOptionA, 16
 import .Lwininet, InternetSetStatusCallbackA, 8, 0, -1
