@@ -538,12 +538,16 @@ bool download_package(const std::string& package_url, const std::string& package
     return download_package(package_url, package_path, package, nullptr, report, error_message);
 }
 
-bool download_package(const std::string& package_url, const std::string& package_path,
-                      std::FILE* package, BlockConsumer* consumer, StepReport& report,
-                      std::string& error_message) {
+namespace {
+
+// The download into the caller's open package file, with the outcome put
+// into words.
+bool fetch_into(const std::string& package_url, const std::string& package_path,
+                std::FILE* package, BlockConsumer* consumer, PackageDirectory* directory,
+                StepReport& report, std::string& error_message) {
     std::string space_message, refusal;
     const Outcome outcome = fetch(
-        package_url, package_path, [package] { return package; }, consumer, nullptr, report,
+        package_url, package_path, [package] { return package; }, consumer, directory, report,
         space_message, refusal);
     if (outcome == Outcome::complete) return true;
     if (outcome == Outcome::no_space) error_message = space_message;
@@ -552,16 +556,18 @@ bool download_package(const std::string& package_url, const std::string& package
     return false;
 }
 
+}  // namespace
+
+bool download_package(const std::string& package_url, const std::string& package_path,
+                      std::FILE* package, BlockConsumer* consumer, StepReport& report,
+                      std::string& error_message) {
+    return fetch_into(package_url, package_path, package, consumer, nullptr, report,
+                      error_message);
+}
+
 bool download_package(const std::string& package_url, const std::string& package_path,
                       std::FILE* package, PackageDirectory& directory, StepReport& report,
                       std::string& error_message) {
-    std::string space_message, refusal;
-    const Outcome outcome = fetch(
-        package_url, package_path, [package] { return package; }, nullptr, &directory, report,
-        space_message, refusal);
-    if (outcome == Outcome::complete) return true;
-    if (outcome == Outcome::no_space) error_message = space_message;
-    else if (outcome == Outcome::refused) error_message = refusal;
-    else error_message = message_for(cancel_wins(outcome, report));
-    return false;
+    return fetch_into(package_url, package_path, package, nullptr, &directory, report,
+                      error_message);
 }
