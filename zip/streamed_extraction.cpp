@@ -100,6 +100,21 @@ bool StreamedExtraction::start_entries(std::string& error_message) {
     return true;
 }
 
+void StreamedExtraction::advance(const unsigned char*& bytes, std::size_t& size,
+                                 std::size_t count) {
+    bytes += count;
+    size -= count;
+    position_ += count;
+}
+
+bool StreamedExtraction::skip_to(std::uint64_t offset, const unsigned char*& bytes,
+                                 std::size_t& size) {
+    if (position_ >= offset) return false;
+    advance(bytes, size,
+            static_cast<std::size_t>(std::min<std::uint64_t>(size, offset - position_)));
+    return true;
+}
+
 bool StreamedExtraction::take_header(const unsigned char*& bytes, std::size_t& size,
                                      std::string& error_message) {
     const ZipEntry& entry = entries_[index_];
@@ -108,20 +123,11 @@ bool StreamedExtraction::take_header(const unsigned char*& bytes, std::size_t& s
         stop_following();
         return true;
     }
-    if (position_ < header_at) {
-        const std::size_t skip =
-            static_cast<std::size_t>(std::min<std::uint64_t>(size, header_at - position_));
-        bytes += skip;
-        size -= skip;
-        position_ += skip;
-        return true;
-    }
+    if (skip_to(header_at, bytes, size)) return true;
     const std::size_t count = std::min(size, sizeof header_ - header_fill_);
     std::copy(bytes, bytes + count, header_ + header_fill_);
     header_fill_ += count;
-    bytes += count;
-    size -= count;
-    position_ += count;
+    advance(bytes, size, count);
     if (header_fill_ < sizeof header_) return true;
     if (!local_header_data_offset(header_, entry, data_offset_)) {
         error_message = invalid_local_header;
@@ -159,20 +165,11 @@ bool StreamedExtraction::open_entry(std::string& error_message) {
 
 bool StreamedExtraction::take_data(const unsigned char*& bytes, std::size_t& size,
                                    std::string& error_message) {
-    if (position_ < data_offset_) {
-        const std::size_t skip =
-            static_cast<std::size_t>(std::min<std::uint64_t>(size, data_offset_ - position_));
-        bytes += skip;
-        size -= skip;
-        position_ += skip;
-        return true;
-    }
+    if (skip_to(data_offset_, bytes, size)) return true;
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(
         std::min<std::uint64_t>(size, data_end_ - position_), entry_block_size - block_.size()));
     block_.insert(block_.end(), bytes, bytes + count);
-    bytes += count;
-    size -= count;
-    position_ += count;
+    advance(bytes, size, count);
     if (block_.size() < entry_block_size && position_ < data_end_) return true;
     return feed_block(error_message);
 }

@@ -63,6 +63,11 @@ public:
 
 private:
     bool start_entries(std::string& error_message);
+    // Moves past count of the block's bytes.
+    void advance(const unsigned char*& bytes, std::size_t& size, std::size_t count);
+    // Passes over the block's bytes that lie before offset: true when there
+    // were any, so the caller looks again at what is left.
+    bool skip_to(std::uint64_t offset, const unsigned char*& bytes, std::size_t& size);
     bool take_header(const unsigned char*& bytes, std::size_t& size, std::string& error_message);
     bool take_data(const unsigned char*& bytes, std::size_t& size, std::string& error_message);
     bool feed_block(std::string& error_message);
