@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -10,8 +11,11 @@
 #include "download/async_request.h"
 #include "download/content_length.h"
 #include "download/internet_handle.h"
+#include "download/package_check.h"
 #include "download/package_directory.h"
+#include "download/package_statement.h"
 #include "download/progress_position.h"
+#include "download/signature_check.h"
 #include "paths/disk_space.h"
 #include "platform/platform.h"
 
@@ -54,7 +58,8 @@ enum class Outcome {
     read_failed,
     write_failed,
     cancelled,
-    refused,  // the consumer stopped the download; its message stands
+    refused,     // the consumer stopped the download; its message stands
+    unverified,  // the publisher's signature or a chunk it covers does not hold
 };
 
 // One header's text; empty when the response has none.
@@ -110,7 +115,9 @@ bool answered_range(HINTERNET request, std::uint64_t& first, std::uint64_t& last
 struct UrlParts {
     std::string host;
     INTERNET_PORT port = 0;
-    std::string object;  // path and query
+    std::string object;            // path and query
+    std::string signature_object;  // the path with ".sig", and the query
+    std::string file_name;         // the path's last part
     bool secure = false;
 };
 
@@ -130,8 +137,10 @@ bool split_url(const std::string& url, UrlParts& parts) {
         return false;
     parts.host = host.data();
     parts.port = components.nPort;
-    parts.object = std::string(path.data()) + extra.data();
-    if (parts.object.empty()) parts.object = "/";
+    const std::string object_path = path.data()[0] ? path.data() : "/";
+    parts.object = object_path + extra.data();
+    parts.signature_object = object_path + ".sig" + extra.data();
+    parts.file_name = object_path.substr(object_path.rfind('/') + 1);
     parts.secure = components.nScheme == INTERNET_SCHEME_HTTPS;
     return !parts.host.empty();
 }
@@ -152,6 +161,7 @@ struct PackageFile {
     std::uint64_t start = 0;
     std::uint64_t received = 0;
     std::uint64_t content_length = 0;  // 0: unknown
+    PackageCheck* check = nullptr;     // what the publisher signed: received bytes go here
 };
 
 // What a body that broke off needs to be asked for again: the host answers
@@ -176,7 +186,7 @@ Resumption resumption_of(HINTERNET request, std::uint64_t content_length) {
     return resumption;
 }
 
-enum class Body { complete, broke, write_failed, cancelled, refused };
+enum class Body { complete, broke, write_failed, cancelled, refused, unverified };
 
 // The block loop over an open request: take is given each block and end
 // the body's end; each answers complete to go on, or how the body ends. The
@@ -199,16 +209,41 @@ Body read_blocks(Request& request, StepReport& report, Take take, End end) {
     }
 }
 
-// The body: each block goes to the file, then to the consumer.
+// A chunk that matched its statement, to the consumer in blocks, so that a
+// Cancel still stops the extraction within one block.
+bool hand_on(BlockConsumer& consumer, std::uint64_t offset, const char* bytes, std::size_t size,
+             StepReport& report, std::string& refusal) {
+    for (std::size_t done = 0; done < size; done += async_internet::block_bytes) {
+        if (report.cancel_requested()) return false;
+        const std::size_t part =
+            std::min<std::size_t>(size - done, async_internet::block_bytes);
+        if (!consumer.take_block(offset + done, bytes + done, part, refusal)) return false;
+    }
+    return true;
+}
+
+// The body: each block goes to the file and to the check, and each chunk
+// that the check passes goes on to the consumer.
 Body transfer_body(Request& request, PackageFile& package, BlockConsumer* consumer,
                    StepReport& report, std::string& refusal) {
+    bool flush_failed = false;
+    const auto checked = [&](std::uint64_t offset, const char* bytes, std::size_t size) {
+        if (!consumer) return true;
+        // The consumer may read the file: the chunk is there first.
+        if (std::fflush(package.file) != 0) {
+            flush_failed = true;
+            return false;
+        }
+        return hand_on(*consumer, offset, bytes, size, report, refusal);
+    };
     const auto take = [&](const char* block, DWORD size) {
         if (std::fwrite(block, 1, size, package.file) < size) return Body::write_failed;
-        if (consumer) {
-            // The consumer may read the file: the block is there first.
-            if (std::fflush(package.file) != 0) return Body::write_failed;
-            if (!consumer->take_block(package.received, block, size, refusal))
-                return Body::refused;
+        switch (package.check->add(block, size, checked)) {
+            case PackageCheck::Step::taken: break;
+            case PackageCheck::Step::mismatch: return Body::unverified;
+            case PackageCheck::Step::refused:
+                if (flush_failed) return Body::write_failed;
+                return report.cancel_requested() ? Body::cancelled : Body::refused;
         }
         package.received += size;
         report.show_transfer(package.received, package.content_length);
@@ -218,10 +253,10 @@ Body transfer_body(Request& request, PackageFile& package, BlockConsumer* consum
         return Body::complete;
     };
     // WinInet reports a connection that drops mid-body as the end of the
-    // body. A body shorter than its announced length is a failed transfer,
-    // not a complete package.
+    // body. A body shorter than the package the publisher signed is a failed
+    // transfer, not a complete package.
     const auto end = [&] {
-        if (package.received < package.content_length) return Body::broke;
+        if (!package.check->stream_complete()) return Body::broke;
         // The last bytes may still sit in the stream's buffer; a disk that
         // fills up now must not pass for a complete package.
         return std::fflush(package.file) == 0 ? Body::complete : Body::write_failed;
@@ -243,6 +278,7 @@ bool cut_after_received(PackageFile& package) {
 // that the host replaced meanwhile.
 bool restart_package(PackageFile& package) {
     package.received = 0;
+    package.check->stream_from(0);
     return cut_after_received(package);
 }
 
@@ -264,6 +300,38 @@ Body read_range(Request& request, std::uint64_t length, std::string& bytes, Step
     return read_blocks(request, report, take, end);
 }
 
+// The publisher's statement of the package, fetched from beside it with the
+// package's agent, flags and proxy, its signature checked, into check.
+Outcome fetch_statement(HINTERNET connection, const UrlParts& url, DWORD flags,
+                        StepReport& report, PackageCheck& check) {
+    Request request(network_timeout_milliseconds);
+    const Result sent = request.send(connection, url.signature_object, flags, "", report);
+    if (sent == Result::cancelled) return Outcome::cancelled;
+    if (sent != Result::done) return Outcome::no_url;
+    std::string text;
+    const auto take = [&](const char* block, DWORD size) {
+        if (text.size() + size > signature_file_limit) return Body::unverified;
+        text.append(block, size);
+        return Body::complete;
+    };
+    const Body body = read_blocks(request, report, take, [] { return Body::complete; });
+    if (body == Body::cancelled) return Outcome::cancelled;
+    if (body == Body::unverified) return Outcome::unverified;
+    if (body != Body::complete) return Outcome::read_failed;
+    SignedStatement signed_statement;
+    if (!parse_signed_statement(text, signed_statement) ||
+        signed_statement.statement.file_name != url.file_name ||
+        !publisher_signed(signed_statement.digest, signed_statement.signature))
+        return Outcome::unverified;
+    check = PackageCheck(std::move(signed_statement.statement));
+    return Outcome::complete;
+}
+
+// A length the host announces is the one the publisher signed.
+bool length_is_signed(const PackageFile& package) {
+    return package.content_length == 0 || package.content_length == package.check->size();
+}
+
 // The tail that the first answer brought, then (when the directory reaches
 // further back) the rest of the directory, both held in memory, never written
 // ahead of the body into the package file (which would make the system fill
@@ -273,12 +341,15 @@ Body read_range(Request& request, std::uint64_t length, std::string& bytes, Step
 // extraction from the file. Any outcome but complete ends the download.
 Outcome take_directory(HINTERNET connection, const UrlParts& url, DWORD flags, Request& request,
                        std::uint64_t package_size, const std::string& validator,
-                       std::uint64_t tail_offset, PackageDirectory& directory,
-                       BlockConsumer*& consumer, StepReport& report, std::string& refusal) {
+                       std::uint64_t tail_offset, const PackageCheck& check,
+                       PackageDirectory& directory, BlockConsumer*& consumer, StepReport& report,
+                       std::string& refusal) {
     std::string tail;
     Body range = read_range(request, package_size - tail_offset, tail, report);
     if (range == Body::cancelled) return Outcome::cancelled;
     if (range != Body::complete) return Outcome::complete;
+    // Nothing of the tail is read before each of its chunks has matched.
+    if (!check.holds(tail_offset, tail.data(), tail.size())) return Outcome::unverified;
     for (int asks = 0; asks < 2; ++asks) {
         std::uint64_t need_from = 0;
         switch (directory.read_directory(package_size, tail_offset, tail, need_from, refusal)) {
@@ -287,7 +358,7 @@ Outcome take_directory(HINTERNET connection, const UrlParts& url, DWORD flags, R
                 return Outcome::complete;
             case PackageDirectory::Answer::refused: return Outcome::refused;
             case PackageDirectory::Answer::cannot_follow: return Outcome::complete;
-            case PackageDirectory::Answer::need_more: break;
+            case PackageDirectory::Answer::need_more: need_from = check.chunk_start(need_from); break;
         }
         if (asks > 0 || need_from >= tail_offset ||
             package_size - need_from > directory_bytes_limit) {
@@ -306,6 +377,8 @@ Outcome take_directory(HINTERNET connection, const UrlParts& url, DWORD flags, R
         range = read_range(request, tail_offset - need_from, tail, report);
         if (range == Body::cancelled) return Outcome::cancelled;
         if (range != Body::complete) return Outcome::complete;
+        if (!check.holds(need_from, tail.data(), tail_offset - need_from))
+            return Outcome::unverified;
         tail_offset = need_from;
     }
     return Outcome::complete;
@@ -339,10 +412,15 @@ Outcome reconnect(HINTERNET connection, const UrlParts& url, DWORD flags, Reques
         }
         if (code == 200) {
             ++failures;
-            // Another package: the old bytes are worth nothing.
+            // Another package: the old bytes are worth nothing, and the
+            // publisher signed it in a statement of its own.
+            const Outcome signed_anew =
+                fetch_statement(connection, url, flags, report, *package.check);
+            if (signed_anew != Outcome::complete) return signed_anew;
             if (!restart_package(package)) return Outcome::write_failed;
             if (consumer && !consumer->start_over(refusal)) return Outcome::refused;
             package.content_length = content_length_of(request.handle());
+            if (!length_is_signed(package)) return Outcome::unverified;
             resumption = resumption_of(request.handle(), package.content_length);
             report.set_status("Downloading Quellmark...", package_url);
             report.show_transfer(0, package.content_length);
@@ -376,6 +454,7 @@ Outcome fetch_body(HINTERNET connection, const UrlParts& url, DWORD flags, Reque
             case Body::write_failed: return Outcome::write_failed;
             case Body::cancelled: return Outcome::cancelled;
             case Body::refused: return Outcome::refused;
+            case Body::unverified: return Outcome::unverified;
             case Body::broke: break;
         }
         if (!resumption.possible) return Outcome::read_failed;
@@ -414,17 +493,30 @@ Outcome fetch(const std::string& package_url, const std::string& package_path,
                                                      0));
     if (!connection) return Outcome::no_url;
     const DWORD flags = request_flags | (url.secure ? INTERNET_FLAG_SECURE : 0);
-    Request request(network_timeout_milliseconds);
+    // What the publisher signed comes first: no byte of the package is used
+    // before it is checked against it.
+    PackageCheck check;
+    const Outcome signed_statement = fetch_statement(connection.get(), url, flags, report, check);
+    if (signed_statement != Outcome::complete) return signed_statement;
+
+    // The tail from the first byte of a chunk, so that each of its chunks
+    // can be checked whole.
+    const std::uint64_t signed_size = check.size();
+    const bool ask_tail = directory && signed_size > 0;
+    const std::uint64_t tail_from =
+        check.chunk_start(signed_size > tail_bytes ? signed_size - tail_bytes : 0);
     const std::string tail_request =
-        directory ? "Range: bytes=-" + std::to_string(tail_bytes) + "\r\n" : "";
+        ask_tail ? "Range: bytes=" + std::to_string(tail_from) + "-\r\n" : "";
+    Request request(network_timeout_milliseconds);
     Result sent = request.send(connection.get(), url.object, flags, tail_request, report);
     if (sent == Result::cancelled) return Outcome::cancelled;
     if (sent != Result::done) return Outcome::no_url;
 
     std::uint64_t tail_offset = 0, tail_last = 0, package_size = 0;
-    const bool tail = directory &&
+    const bool tail = ask_tail &&
                       answered_range(request.handle(), tail_offset, tail_last, package_size) &&
-                      tail_last + 1 == package_size && package_size - tail_offset <= tail_bytes;
+                      tail_offset == tail_from && tail_last + 1 == package_size &&
+                      package_size == signed_size;
     if (directory && !tail && status_code_of(request.handle()) != 200) {
         // Neither the tail nor the package: ask plainly, as a setup that
         // knows nothing of ranges would.
@@ -435,7 +527,9 @@ Outcome fetch(const std::string& package_url, const std::string& package_path,
     }
 
     PackageFile package;
+    package.check = &check;
     package.content_length = tail ? package_size : content_length_of(request.handle());
+    if (!length_is_signed(package)) return Outcome::unverified;
     space_message = disk_space_shortfall("There is not enough free disk space for the download.",
                                          package_path, package.content_length);
     if (!space_message.empty()) return Outcome::no_space;
@@ -456,7 +550,7 @@ Outcome fetch(const std::string& package_url, const std::string& package_path,
     if (!validator.empty()) {
         const Outcome read = take_directory(connection.get(), url, flags, request,
                                             package.content_length, validator, tail_offset,
-                                            *directory, consumer, report, refusal);
+                                            check, *directory, consumer, report, refusal);
         if (read != Outcome::complete) return read;
     }
     // The body from its first byte over the tail. Without a validator the
@@ -470,11 +564,15 @@ Outcome fetch(const std::string& package_url, const std::string& package_path,
     std::uint64_t first = 0, last = 0, size = 0;
     if (!answered_range(request.handle(), first, last, size) || first != 0 ||
         size != package.content_length) {
-        // Another package (200): the directory read is not its directory.
+        // Another package (200): the directory read is not its directory,
+        // and the publisher signed it in a statement of its own.
         if (consumer && !consumer->start_over(refusal)) return Outcome::refused;
         consumer = nullptr;
+        const Outcome signed_anew = fetch_statement(connection.get(), url, flags, report, check);
+        if (signed_anew != Outcome::complete) return signed_anew;
     }
     package.content_length = content_length_of(request.handle());
+    if (!length_is_signed(package)) return Outcome::unverified;
     if (!platform::seek_to(package.file, package.start)) return Outcome::write_failed;
     const Outcome body = fetch_body(connection.get(), url, flags, request, package, consumer,
                                     package_url, report, refusal);
@@ -492,6 +590,7 @@ const char* message_for(Outcome outcome) {
         case Outcome::read_failed: return "The download failed.";
         case Outcome::write_failed: return "Could not write the downloaded data.";
         case Outcome::cancelled: return cancelled_message;
+        case Outcome::unverified: return package_unverified_message;
         case Outcome::refused: break;
         case Outcome::complete: break;
     }

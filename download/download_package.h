@@ -6,6 +6,11 @@
 #include "download/package_directory.h"
 #include "report/step_report.h"
 
+// Whatever keeps the package from matching what its publisher signed: no
+// signature, one that does not hold, or a byte that differs.
+constexpr char package_unverified_message[] =
+    "The package could not be verified as the publisher's.";
+
 // Fetches package_url into package_path, moving the progress bar from 0 to 50.
 // True when the whole body is in the file; false with error_message set.
 bool download_package(const std::string& package_url, const std::string& package_path,

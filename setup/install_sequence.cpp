@@ -76,7 +76,11 @@ int install_into(SetupWindow& window, const std::string& install_path) {
                                    uninstaller_size(), report, error_message, installed_files,
                                    entries_done);
     }
-    if (delivery == Delivery::download_failed) {
+    // A package that is not its publisher's is kept, as a damaged one is,
+    // once some of it arrived.
+    if (delivery == Delivery::unverified && !package.holds_nothing())
+        delivery = Delivery::extraction_failed;
+    if (delivery == Delivery::download_failed || delivery == Delivery::unverified) {
         // A partial package stays for inspection; an empty one is no package.
         if (is_cancellation(error_message) || package.holds_nothing()) package.remove();
         if (!is_cancellation(error_message)) window.finish(error_message, false);

@@ -84,8 +84,11 @@ Delivery deliver_package(const std::string& package_url, const std::string& pack
                          std::size_t& entries_done) {
     entries_done = 0;
     DirectoryThenEntries directory(package, install_folder, extra_bytes, report);
-    if (!download_package(package_url, package_path, package, directory, report, error_message))
-        return directory.refused() ? Delivery::extraction_failed : Delivery::download_failed;
+    if (!download_package(package_url, package_path, package, directory, report, error_message)) {
+        if (directory.refused()) return Delivery::extraction_failed;
+        return error_message == package_unverified_message ? Delivery::unverified
+                                                           : Delivery::download_failed;
+    }
     StreamedExtraction* extraction = directory.extraction();
     if (!extraction) return Delivery::downloaded;
     const bool finished = extraction->finish();

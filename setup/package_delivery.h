@@ -14,6 +14,7 @@ enum class Delivery {
     extracted,          // every entry is written: installed_files lists them
     downloaded,         // the whole package is in the file: extract the rest from there
     download_failed,    // error_message is the download's
+    unverified,         // the package is not what its publisher signed; the part received stays
     extraction_failed,  // error_message is the extraction's; the part received stays
 };
 

@@ -19,6 +19,8 @@
 # While STATE_DIR/prefix exists, the trusted server puts the control prefixes
 # it holds (such as /_silent/, see package_host.py) before every request path:
 # that is how a test makes the setup's fixed URL meet a misbehaving host.
+# A package's signature (NAME.sig) is served from its file, or made by the
+# trusted server with the repository's development key when there is none.
 # Names the proxy knows: HOST (the trusted server) and untrusted.HOST (the
 # server whose certificate comes from a CA that nobody trusts).
 #
@@ -85,6 +87,9 @@ start() {
     bash "$here/make-test-certs.sh" "$state/certs" "$host"
     echo "$host" >"$state/certs/host"
   }
+  # The key of another publisher, for packages that the setup must refuse.
+  [ -s "$state/certs/other-package.pem" ] ||
+    openssl ecparam -name prime256v1 -genkey -noout -out "$state/certs/other-package.pem"
   rm -f "$state"/*.port "$state/prefix"
   : >"$state/host.log"
   : >"$state/proxy.log"
@@ -94,7 +99,8 @@ start() {
   launch host "$here/package_host.py" --root "$state/root" --cert "$certs/server.pem" \
     --key "$certs/server.key" --port-file "$state/https.port" --log "$state/host.log" \
     --max-seconds "$max_seconds" --prefix-file "$state/prefix" --rate "$rate" --cuts "$cuts" \
-    --body-log "$state/bodies.log"
+    --body-log "$state/bodies.log" --sign-key "$here/keys/dev-package.pem" \
+    --other-key "$state/certs/other-package.pem"
   launch untrusted "$here/package_host.py" --root "$state/root" --cert "$certs/untrusted.pem" \
     --key "$certs/untrusted.key" --port-file "$state/untrusted.port" --log "$state/host.log" \
     --max-seconds "$max_seconds"

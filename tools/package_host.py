@@ -28,6 +28,19 @@ Any number of these prefixes may come first, in any order:
   /_silent/            read the request and never answer it
   /_stall/<bytes>/     announce the whole length, send <bytes> of the body, then
                        send nothing more
+  /_tamper/<offset>/   the byte at <offset> of the file is flipped in every body
+                       that holds it; its signature is of the file as it is
+
+A request for NAME.sig takes none of the prefixes above. It is served from
+the file NAME.sig where there is one; otherwise, with --sign-key, the host
+signs NAME as tools/sign-package.sh would (once for each version of it) and
+serves that. These prefixes change the signature it makes:
+
+  /_unsigned/          404: there is none
+  /_otherkey/          signed with --other-key instead
+  /_sigsize/           the statement claims one byte more than the file holds
+  /_sigcut/<bytes>/    only the first <bytes> of it are sent
+
 A silent or stalled connection stays open until the client closes it (or for
 at most five minutes). /_nolength/, /_cut/ and /_stall/ play a host that
 answers no ranges: a client has to give up when their bodies break.
@@ -47,11 +60,12 @@ small HTML page; so does a path that tries to leave the root.
 Usage: package_host.py --root DIR --cert PEM --key PEM [--port N]
                        [--port-file FILE] [--log FILE] [--max-seconds S]
                        [--prefix-file FILE] [--rate MBPS] [--cuts N]
-                       [--body-log FILE]
+                       [--body-log FILE] [--sign-key PEM] [--other-key PEM]
 The port (0 = any free one) is written to --port-file once the socket listens.
 """
 import argparse
 import email.utils
+import hashlib
 import re
 import http.server
 import os
@@ -59,6 +73,7 @@ import select
 import socket
 import ssl
 import struct
+import subprocess
 import sys
 import threading
 import time
@@ -66,6 +81,7 @@ import urllib.parse
 
 from server_lifetime import stop_after
 
+SIGNATURE_CHUNK = 1048576
 PIECE = 16 * 1024
 BLOCK = 256 * 1024
 CUT_GRACE_SECONDS = 1.0
@@ -84,6 +100,11 @@ class Behaviour:
         self.stall_at = None
         self.cuts = 0
         self.ranges = True
+        self.tamper_at = None
+        self.unsigned = False
+        self.other_key = False
+        self.claims_more = False
+        self.signature_cut = None
         self.rest = "/"
 
 
@@ -109,6 +130,21 @@ def parse_behaviour(raw_path):
         elif head == "_cut" and len(parts) > 1 and parts[1].isdigit():
             behaviour.cut_at = int(parts[1])
             behaviour.ranges = False
+            parts = parts[2:]
+        elif head == "_tamper" and len(parts) > 1 and parts[1].isdigit():
+            behaviour.tamper_at = int(parts[1])
+            parts = parts[2:]
+        elif head == "_unsigned":
+            behaviour.unsigned = True
+            parts = parts[1:]
+        elif head == "_otherkey":
+            behaviour.other_key = True
+            parts = parts[1:]
+        elif head == "_sigsize":
+            behaviour.claims_more = True
+            parts = parts[1:]
+        elif head == "_sigcut" and len(parts) > 1 and parts[1].isdigit():
+            behaviour.signature_cut = int(parts[1])
             parts = parts[2:]
         elif head == "_silent":
             behaviour.silent = True
@@ -150,6 +186,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def handle_get(self, send_body):
         self.log_request_line()
         behaviour = parse_behaviour(self.server.forced_prefix() + self.path)
+        if behaviour.rest.endswith(".sig"):
+            self.send_signature(behaviour, send_body)
+            return
         if behaviour.silent:
             self.hold_open()
             return
@@ -171,6 +210,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if os.path.commonpath([root, candidate]) != root or not os.path.isfile(candidate):
             return None
         return candidate
+
+    def send_signature(self, behaviour, send_body):
+        signature_file = self.file_path(behaviour.rest)
+        package = self.file_path(behaviour.rest[:-len(".sig")])
+        body = None
+        if signature_file:
+            with open(signature_file, "rb") as f:
+                body = f.read()
+        elif package and not behaviour.unsigned:
+            body = self.server.signature_of(package, behaviour.other_key, behaviour.claims_more)
+        if body is None:
+            self.send_page(404, NOT_FOUND_PAGE, send_body)
+            return
+        if behaviour.signature_cut is not None:
+            body = body[:behaviour.signature_cut]
+        self.send_response(200)
+        self.send_header("Content-Type", "text/plain")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if send_body:
+            self.wfile.write(body)
 
     def send_page(self, code, body, send_body):
         self.send_response(code)
@@ -260,6 +320,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 chunk = source.read(min(piece, limit - sent))
                 if not chunk:
                     break
+                at = behaviour.tamper_at
+                if at is not None and first + sent <= at < first + sent + len(chunk):
+                    flipped = bytearray(chunk)
+                    flipped[at - first - sent] ^= 0xFF
+                    chunk = bytes(flipped)
                 self.wfile.write(chunk)
                 sent += len(chunk)
                 self.body_sent = sent
@@ -303,11 +368,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.connection.close()
 
 
+def der_to_r_s(der):
+    """r then s, 32 bytes each, of an ECDSA signature in DER."""
+    assert der[0] == 0x30 and der[2] == 0x02
+    r_length = der[3]
+    r = der[4:4 + r_length]
+    assert der[4 + r_length] == 0x02
+    s = der[6 + r_length:6 + r_length + der[5 + r_length]]
+    return int.from_bytes(r, "big").to_bytes(32, "big") + int.from_bytes(s, "big").to_bytes(32, "big")
+
+
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
     def __init__(self, address, root, log_path, context, prefix_file=None, rate=0, cuts=0,
-                 body_log_path=os.devnull):
+                 body_log_path=os.devnull, sign_key=None, other_key=None):
         super().__init__(address, Handler)
         self.root = root
         self.prefix_file = prefix_file
@@ -318,6 +393,8 @@ class Server(http.server.ThreadingHTTPServer):
         self.rate = rate * 1000000
         self.cuts_left = cuts
         self.cuts_taken = {}  # (path, ETag): bodies of /_cuts/ cut so far
+        self.keys = (sign_key, other_key)
+        self.signatures = {}  # (path, size, mtime, key, claims more): its .sig
 
     def log(self, path, *fields):
         line = "%.3f\t%s\n" % (time.time(), "\t".join(str(f) for f in fields))
@@ -337,6 +414,42 @@ class Server(http.server.ThreadingHTTPServer):
                 self.cuts_taken[(path, etag)] = taken + 1
                 return True
         return False
+
+    def signature_of(self, path, other_key, claims_more):
+        """The .sig that tools/sign-package.sh would write for the file at
+        path, or None without the key it needs."""
+        key = self.keys[1 if other_key else 0]
+        if not key:
+            return None
+        status = os.stat(path)
+        cache_key = (path, status.st_size, status.st_mtime_ns, key, claims_more)
+        with self.log_lock:
+            if cache_key in self.signatures:
+                return self.signatures[cache_key]
+        hashes, size, last = [], 0, b""
+        with open(path, "rb") as f:
+            while True:
+                chunk = f.read(SIGNATURE_CHUNK)
+                if not chunk:
+                    break
+                hashes.append(hashlib.sha256(chunk).hexdigest())
+                size += len(chunk)
+                last = chunk
+        if claims_more:
+            if last and len(last) < SIGNATURE_CHUNK:
+                hashes[-1] = hashlib.sha256(last + b"\0").hexdigest()
+            else:
+                hashes.append(hashlib.sha256(b"\0").hexdigest())
+            size += 1
+        statement = ("quellmark-package 1\nfile %s\nsize %d\nchunk %d\n%s" % (
+            os.path.basename(path), size, SIGNATURE_CHUNK,
+            "".join(h + "\n" for h in hashes))).encode()
+        der = subprocess.run(["openssl", "dgst", "-sha256", "-sign", key], input=statement,
+                             capture_output=True, check=True).stdout
+        body = statement + b"signature " + der_to_r_s(der).hex().encode() + b"\n"
+        with self.log_lock:
+            self.signatures[cache_key] = body
+        return body
 
     def forced_prefix(self):
         """The prefixes of --prefix-file without their trailing "/", or ""."""
@@ -384,13 +497,16 @@ def main():
                         help="cut the first N bodies after a fifth of the file each")
     parser.add_argument("--body-log", default=os.devnull,
                         help="log each body sent, with its length, here")
+    parser.add_argument("--sign-key",
+                        help="EC P-256 key (PEM) that signs a file whose .sig is asked for")
+    parser.add_argument("--other-key", help="the key that signs for /_otherkey/")
     args = parser.parse_args()
 
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(args.cert, args.key)
     stop_after(args.max_seconds)
     server = Server(("127.0.0.1", args.port), args.root, args.log, context, args.prefix_file,
-                    args.rate, args.cuts, args.body_log)
+                    args.rate, args.cuts, args.body_log, args.sign_key, args.other_key)
     port = server.server_address[1]
     if args.port_file:
         with open(args.port_file + ".tmp", "w") as out:

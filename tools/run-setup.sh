@@ -42,6 +42,7 @@ trap cleanup EXIT
 package_dir=$run/host/root$(python3 -c 'import sys, urllib.parse; print(urllib.parse.urlsplit(sys.argv[1]).path.rstrip("/"))' "$base_url")
 mkdir -p "$package_dir"
 python3 tools/make_sample_package.py "$package_dir/QuellmarkFull.zip"
+bash tools/sign-package.sh "$package_dir/QuellmarkFull.zip"
 
 unattended=""
 if [ -z "${DISPLAY:-}" ]; then

@@ -60,6 +60,7 @@ __imp__\name\()@\bytes:
 .endm
 
 dll .Ladvapi32, "advapi32.dll"
+dll .Lbcrypt, "bcrypt.dll"
 dll .Lcomctl32, "comctl32.dll"
 dll .Lgdi32, "gdi32.dll"
 dll .Lntdll, "ntdll.dll"
@@ -87,6 +88,11 @@ import .Ladvapi32, SetSecurityInfo, 28, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, SystemFunction036, 8
 
 /* The common controls' initialisation is exported by ordinal 17 only. */
+import .Lbcrypt, BCryptCloseAlgorithmProvider, 8, 0, NTSTATUS_PROC_NOT_FOUND
+import .Lbcrypt, BCryptDestroyKey, 4, 0, NTSTATUS_PROC_NOT_FOUND
+import .Lbcrypt, BCryptImportKeyPair, 28, 0, NTSTATUS_PROC_NOT_FOUND
+import .Lbcrypt, BCryptOpenAlgorithmProvider, 16, 0, NTSTATUS_PROC_NOT_FOUND
+import .Lbcrypt, BCryptVerifySignature, 28, 0, NTSTATUS_PROC_NOT_FOUND
 import .Lcomctl32, InitCommonControls, 0, 17
 
 import .Lgdi32, BitBlt, 36

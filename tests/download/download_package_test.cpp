@@ -163,12 +163,14 @@ TEST_F(DownloadPackage, EmptyBodyGivesAnEmptyPackage) {
     EXPECT_TRUE(bar.positions().empty());
 }
 
-TEST_F(DownloadPackage, ErrorPageIsStoredAsThePackage) {
-    // Nothing published: the host answers 404 with a small page.
-    ASSERT_TRUE(download(host.url(case_path())));
+TEST_F(DownloadPackage, AMissingPackageHasNoSignatureAndNothingIsStored) {
+    // Nothing published: the host answers 404 with a small page, to the
+    // signature first.
+    EXPECT_FALSE(download(host.url(case_path())));
 
-    EXPECT_EQ(message, "untouched");
-    EXPECT_NE(read_file(package_path).find("Not Found"), std::string::npos);
+    EXPECT_EQ(message, package_unverified_message);
+    EXPECT_FALSE(file_exists(package_path));
+    EXPECT_TRUE(host.requests_for(case_path()).empty());
 }
 
 TEST_F(DownloadPackage, RedirectsAreFollowed) {
@@ -300,7 +302,8 @@ TEST_F(DownloadPackage, APackageReplacedAfterABreakIsFetchedAnew) {
 }
 
 // A consumer that finds the package damaged stops the download at once with
-// its own message; what arrived stays in the file.
+// its own message; what arrived stays in the file. The consumer is handed a
+// chunk only once all of it has arrived and matched.
 TEST_F(DownloadPackage, AConsumerThatRefusesABlockStopsTheDownload) {
     const std::string body = package_bytes(one_million, 14);
     host.publish(case_path(), body);
@@ -314,9 +317,68 @@ TEST_F(DownloadPackage, AConsumerThatRefusesABlockStopsTheDownload) {
     file.reset();
     EXPECT_EQ(message, "The package is damaged.");
     const std::string partial = read_file(package_path);
-    EXPECT_EQ(partial.size(), consumer.package.size());
+    EXPECT_GE(partial.size(), consumer.package.size());
     EXPECT_TRUE(body.compare(0, partial.size(), partial) == 0);
-    EXPECT_LT(partial.size(), body.size());
+    EXPECT_LT(consumer.package.size(), body.size());
+}
+
+// Reads no directory, and hands the body to its consumer.
+class RecordingDirectory : public PackageDirectory {
+public:
+    Answer read_directory(std::uint64_t, std::uint64_t tail_offset, const std::string& tail,
+                          std::uint64_t&, std::string&) override {
+        tails.push_back(tail_offset);
+        tail_bytes = tail;
+        return Answer::ready;
+    }
+    BlockConsumer* consumer() override { return &body; }
+    std::vector<std::uint64_t> tails;
+    std::string tail_bytes;
+    RecordingConsumer body;
+};
+
+// Whatever does not hold of the publisher's statement stops the download
+// before the bytes it covers are handed on: the tail before the directory
+// is read from it, a chunk of the body before its consumer sees any of it,
+// a resumed range alike.
+TEST_F(DownloadPackage, APackageThatIsNotWhatThePublisherSignedIsRefusedBeforeItsBytesAreUsed) {
+    constexpr std::size_t size = 2500000, chunk = 1048576;
+    const std::string body = package_bytes(size, 17);
+    host.publish(case_path(), body);
+    const struct {
+        const char* misbehaviour;
+        bool tail_read;
+        std::size_t handed_on;
+    } cases[] = {
+        {"/_unsigned", false, 0},           // no signature
+        {"/_otherkey", false, 0},           // another publisher's
+        {"/_sigsize", false, 0},            // a statement of another size
+        {"/_sigcut/200", false, 0},         // a statement cut short
+        {"/_tamper/2400000", false, 0},     // a byte of the tail
+        {"/_tamper/1500000", true, chunk},  // a byte of the second chunk
+        {"/_cuts/1/_tamper/1500000", true, chunk},  // the same in a resumed range
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.misbehaviour);
+        platform::File file(platform::create_new_file(package_path));
+        RecordingDirectory directory;
+
+        EXPECT_FALSE(download_package(host.url(test.misbehaviour + case_path()), package_path,
+                                      file.get(), directory, report, message));
+
+        file.reset();
+        EXPECT_EQ(message, package_unverified_message);
+        EXPECT_EQ(directory.tails.size(), test.tail_read ? 1u : 0u);
+        if (test.tail_read) EXPECT_TRUE(directory.tail_bytes == body.substr(2 * chunk));
+        EXPECT_EQ(directory.body.package.size(), test.handed_on);
+        EXPECT_TRUE(directory.body.package == body.substr(0, test.handed_on));
+        const std::string kept = read_file(package_path);
+        EXPECT_TRUE(kept.size() >= test.handed_on && kept.size() < size);
+        DeleteFileA(package_path.c_str());
+    }
+    const auto resumed = host.requests_for("/_cuts/1/_tamper/1500000" + case_path());
+    ASSERT_EQ(resumed.size(), 3u);  // the tail, the body, the rest of the body
+    EXPECT_NE(resumed[2].range, "bytes=0-");
 }
 
 TEST_F(DownloadPackage, CertificateFromAnUntrustedAuthorityIsRefused) {

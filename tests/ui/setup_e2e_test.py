@@ -29,6 +29,7 @@ import time
 import unittest
 import urllib.parse
 import zipfile
+import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 TOOLS = os.path.join(ROOT, "tools")
@@ -120,6 +121,36 @@ def shortcuts():
     for top, _, files in os.walk(os.path.join(prefix(), "drive_c")):
         found += [os.path.join(top, f) for f in files if f == SHORTCUT]
     return found
+
+
+def change_entry_keeping_its_crcs_right(package, name):
+    """Flips a byte inside the entry's data, as one who can replace the file
+    on the host would, and writes the CRC-32 of what it then holds into both
+    of its headers, so only a check of the publisher's signature finds it."""
+    with zipfile.ZipFile(package) as archive:
+        info = archive.getinfo(name)
+    with open(package, "r+b") as f:
+        data = bytearray(f.read())
+    header = info.header_offset
+    start = header + 30 + int.from_bytes(data[header + 26:header + 28], "little") + \
+        int.from_bytes(data[header + 28:header + 30], "little")
+    data[start + info.compress_size - 10] ^= 0x5A  # in a deflated entry: a stored block's bytes
+    raw = bytes(data[start:start + info.compress_size])
+    content = raw if info.compress_type == zipfile.ZIP_STORED else zlib.decompress(raw, -15)
+    crc = zlib.crc32(content).to_bytes(4, "little")
+    data[header + 14:header + 18] = crc
+    directory = data.find(b"PK\x01\x02", start + info.compress_size)
+    while int.from_bytes(data[directory + 42:directory + 46], "little") != header:
+        directory = data.find(b"PK\x01\x02", directory + 4)
+        assert directory > 0, name
+    data[directory + 16:directory + 20] = crc
+    with open(package, "wb") as f:
+        f.write(data)
+
+
+def write_file(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
 
 
 def split_command(command):
@@ -214,6 +245,14 @@ class SetupEndToEnd(unittest.TestCase):
                        + list(options), check=True)
         with zipfile.ZipFile(self.package) as package:
             return [(e.filename, package.read(e)) for e in package.infolist() if not e.is_dir()]
+
+    def package_requests(self):
+        """The host's log of requests for the package, after the one for its
+        signature, which comes first."""
+        with open(os.path.join(self.state, "host.log")) as log:
+            requests = [line.rstrip("\n").split("\t") for line in log]
+        self.assertTrue(requests and requests[0][3].endswith(".zip.sig"), requests[:1])
+        return [r for r in requests if not r[3].endswith(".sig")]
 
     def start(self, exe, *args):
         run = gui.Setup(exe, PROBE_EXE, os.path.join(TOOLS, "wine-run.sh"), args)
@@ -356,10 +395,10 @@ class SetupEndToEnd(unittest.TestCase):
             self.assertRegex(kept, "^" + re.escape(self.temp) +
                              r"\\Quellmark-[0-9A-F]{16}\\QuellmarkFull\.zip$")
             # Found while the package arrives, halfway through: the download
-            # stops there, and what came before stays.
+            # stops within a checked chunk of it, and what came before stays.
             with open(in_prefix(kept), "rb") as kept_file, open(self.package, "rb") as served:
                 received, whole = kept_file.read(), served.read()
-                self.assertTrue(0 < len(received) < len(whole) * 3 // 4, len(received))
+                self.assertTrue(0 < len(received) < len(whole), len(received))
                 self.assertEqual(received, whole[:len(received)])
             kept_packages.append(kept)
         self.assertNotEqual(kept_packages[0], kept_packages[1], "two runs, one package folder")
@@ -567,11 +606,10 @@ class SetupEndToEnd(unittest.TestCase):
         open(os.path.join(self.state, "host.log"), "w").close()
         self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
         self.assert_installed(files, FOLDER)
-        with open(os.path.join(self.state, "host.log")) as log:
-            requests = [line.rstrip("\n").split("\t") for line in log]
+        requests = self.package_requests()
         # The directory's tail, the body, the rest of the body.
         self.assertEqual(len(requests), 3)
-        self.assertTrue(re.fullmatch(r"bytes=-[1-9][0-9]*", requests[0][5]), requests[0])
+        self.assertTrue(re.fullmatch(r"bytes=[0-9]+-", requests[0][5]), requests[0])
         self.assertEqual(requests[1][5], "bytes=0-")
         self.assertTrue(re.fullmatch(r"bytes=[1-9][0-9]*-", requests[2][5]), requests[2])
         for request in requests[1:]:
@@ -611,6 +649,43 @@ class SetupEndToEnd(unittest.TestCase):
         self.uninstall_by_clicks()
         self.assert_removed(files, FOLDER)
 
+    def test_a_package_that_is_not_the_publishers_is_refused_before_its_bytes_are_used(self):
+        signature = self.package + ".sig"
+        self.addCleanup(remove, signature)
+        client, stored, last = "bin/client/Qm_client.exe", "data/maps/ashfen/tile_000.map", \
+            "README.txt"
+        # (what, entry changed after signing or None, signature text or None,
+        # whether a part of the package arrives before the refusal)
+        cases = [("a deflated entry", client, None, True),
+                 ("a stored entry", stored, None, True),
+                 ("an entry in the directory's tail", last, None, False),
+                 ("no signature", None, b"", False),
+                 ("another publisher's", None, "other", False)]
+        for what, entry, sig, received in cases:
+            with self.subTest(what):
+                files = self.make_package()
+                subprocess.run([os.path.join(TOOLS, "sign-package.sh"), self.package] +
+                               ([os.path.join(self.state, "certs", "other-package.pem")]
+                                if sig == "other" else []),
+                               check=True, stderr=subprocess.DEVNULL)
+                if entry:
+                    change_entry_keeping_its_crcs_right(self.package, entry)
+                if sig == b"":
+                    write_file(signature, b"")
+                text, code = self.install_by_clicks()
+                message, suffix, kept = text.partition(KEPT_SUFFIX)
+                self.assertEqual((message, code),
+                                 ("The package could not be verified as the publisher's.", 1))
+                self.assertEqual(bool(kept), received)
+                if kept:
+                    remove(in_prefix(kept.rpartition("\\")[0]))
+                # Nothing of a chunk that did not match was written.
+                for name, _ in files:
+                    self.assertFalse(os.path.exists(in_prefix(FOLDER + "\\" +
+                                                              name.replace("/", "\\"))), name)
+                self.assertEqual(registry_values(), {})
+                self.assertEqual(self.package_folders(), self.package_folders_before)
+
     def test_entries_out_of_offset_order_fall_back_and_install(self):
         files = self.make_package("--reversed")
         self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
@@ -641,12 +716,11 @@ class SetupEndToEnd(unittest.TestCase):
         self.assertTrue(message.startswith(
             "There is not enough free disk space to install Quellmark.\n\nNeeded: "), message)
         self.assertEqual(suffix, KEPT_SUFFIX)
-        with open(os.path.join(self.state, "host.log")) as log:
-            requests = [line.rstrip("\n").split("\t") for line in log]
+        requests = self.package_requests()
         # The tail, then the rest of a directory larger than the tail; no body.
         self.assertEqual(len(requests), 2, requests)
-        self.assertTrue(re.fullmatch(r"bytes=-[1-9][0-9]*", requests[0][5]), requests[0])
-        self.assertTrue(re.fullmatch(r"bytes=[1-9][0-9]*-[1-9][0-9]*", requests[1][5]), requests[1])
+        self.assertTrue(re.fullmatch(r"bytes=[0-9]+-", requests[0][5]), requests[0])
+        self.assertTrue(re.fullmatch(r"bytes=[0-9]+-[1-9][0-9]*", requests[1][5]), requests[1])
         self.assertTrue(requests[1][6].startswith('"'), "the range named no ETag")
         self.assertEqual(registry_values(), {})
 
