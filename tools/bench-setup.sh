@@ -4,7 +4,7 @@
 # proxy; beside it, in the same run, curl through the same proxy plus
 # `unzip -q -o`, and a bare WinInet loop for the download alone.
 #
-#   bash tools/bench-setup.sh [--keep] [--rate MBPS] [--cuts N] [a] [b]
+#   bash tools/bench-setup.sh [--keep] [--rate MBPS] [--cuts N] [--against BUILD] [a] [b]
 #                                                   (both packages when none is named)
 #
 # --rate MBPS: the package host sends every body, to the setup and to curl
@@ -12,6 +12,9 @@
 # would. --cuts N: the host breaks the first N bodies that the setup fetches,
 # each after a fifth of the package; the setup must pick them up again, and the
 # bytes the host served to it are printed beside the package's size.
+# --against BUILD: the QuellmarkSetup.exe of another build folder (of an
+# earlier commit, say) installs the same package in the same run, and the two
+# times are printed side by side.
 #
 # Packages (made once in build/bench-setup/packages, removed unless --keep):
 #   a  about 400 MB out of 2,000 files, half random (stored), half text (deflated)
@@ -23,13 +26,15 @@ cd "$root"
 keep=""
 rate=0
 cuts=0
+against=""
 names=()
-usage() { echo "usage: bench-setup.sh [--keep] [--rate MBPS] [--cuts N] [a] [b]" >&2; exit 2; }
+usage() { echo "usage: bench-setup.sh [--keep] [--rate MBPS] [--cuts N] [--against BUILD] [a] [b]" >&2; exit 2; }
 while [ $# -gt 0 ]; do
   case $1 in
     --keep) keep=1; shift ;;
     --rate) [ $# -gt 1 ] || usage; rate=$2; shift 2 ;;
     --cuts) [ $# -gt 1 ] || usage; cuts=$2; shift 2 ;;
+    --against) [ $# -gt 1 ] || usage; against=$(cd "$2" && pwd); shift 2 ;;
     a|b) names+=("$1"); shift ;;
     *) usage ;;
   esac
@@ -78,5 +83,5 @@ bash tools/package-host.sh start "$state" --base-url "$base_url" \
 
 packages=()
 for name in "${names[@]}"; do packages+=("$name=$work/packages/$name.zip"); done
-QUELLMARK_BENCH_CUTS=$cuts \
+QUELLMARK_BENCH_CUTS=$cuts QUELLMARK_BENCH_AGAINST=$against \
   python3 tools/bench_setup.py "$root/$build" "$work" "$state/host.env" "$url_path" "${packages[@]}"

@@ -223,11 +223,11 @@ def last_body_end_since(work, since):
     return last
 
 
-def setup_run(build, work, prefix, temp_dir, package_size, entry_count):
-    """One install by clicks: (seconds to the final box, download seconds,
-    peak memory in KiB)."""
+def setup_run(build, work, prefix, temp_dir, package_size, entry_count, setup_build=None):
+    """One install by clicks, of setup_build's setup if given: (seconds to
+    the final box, download seconds, peak memory in KiB)."""
     shutil.rmtree(os.path.join(prefix, "drive_c", INSTALL_FOLDER), ignore_errors=True)
-    setup = gui.Setup(os.path.join(build, "QuellmarkSetup.exe"),
+    setup = gui.Setup(os.path.join(setup_build or build, "QuellmarkSetup.exe"),
                       os.path.join(build, "tools", "window_probe.exe"),
                       os.path.join(HERE, "wine-run.sh"))
     try:
@@ -314,6 +314,9 @@ def main():
             if os.path.exists(forced_prefix):
                 os.remove(forced_prefix)
         served_to_setup = bytes_served_since(work, started)
+        against = os.environ.get("QUELLMARK_BENCH_AGAINST")
+        if against:
+            against_total = setup_run(build, work, prefix, temp_dir, size, entries, against)[0]
         print("package %s: %d files, %.0f MB zipped, %.0f MB out" %
               (name, entries, size / 1e6, out_bytes / 1e6))
         print("  setup, click to final box:  %7.2f s   (download %.2f s, extraction %.2f s, "
@@ -321,6 +324,9 @@ def main():
               (total, download, extraction, records, peak / 1024))
         print("  bytes served to the setup:  %7.1f MB  (%.3f x the package; %d bodies cut)" %
               (served_to_setup / 1e6, served_to_setup / size, cuts))
+        if against:
+            print("  the setup of %s: %7.2f s   (this setup / that one: %.3f)" %
+                  (against, against_total, total / against_total))
         print("  curl + unzip -q -o:         %7.2f s   (curl %.2f s, unzip %.2f s)" %
               (curl + unzip, curl, unzip))
         print("  ratio setup / native:       %7.2f   (setup / curl's transfer alone: %.2f)" %

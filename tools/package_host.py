@@ -18,9 +18,10 @@ Any number of these prefixes may come first, in any order:
   /_slow/<ms>/         the body in 16 KiB pieces, <ms> milliseconds apart
   /_cut/<bytes>/       announce the whole length, send <bytes> of the body, then
                        (a second later) reset the connection
-  /_cuts/<n>/          the first <n> bodies of this version of the file are cut
-                       like /_cut/ after a fifth of the file each; ranges are
-                       answered, so a client can pick up where it stopped
+  /_cuts/<n>/          the first <n> bodies of this version of the file that
+                       hold more than half of it are cut like /_cut/ after a
+                       fifth of the file each; ranges are answered, so a
+                       client can pick up where it stopped
   /_noranges/          no Accept-Ranges, and a Range header is ignored: 200 and
                        the whole file
   /_redirect/<code>/   answer <code> (301, 302, 303, 307, 308) with a Location of
@@ -293,9 +294,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         for stop in (behaviour.cut_at, behaviour.stall_at):
             if stop is not None:
                 limit = min(limit, stop)
-        # Only a body longer than a fifth can be cut after a fifth: a short
-        # range (a directory's tail) takes none of the cuts.
-        if length > size // 5 and self.server.take_cut(path, etag, behaviour.cuts):
+        # Only a body of more than half the file is cut: a directory's tail
+        # (which may reach back a whole chunk of the signature), or the last
+        # part of a body resumed after cuts, takes none of them.
+        if length > size // 2 and self.server.take_cut(path, etag, behaviour.cuts):
             limit = min(limit, size // 5)
         # What went out before a client hung up counts as served too.
         self.body_sent = 0

@@ -654,15 +654,19 @@ class SetupEndToEnd(unittest.TestCase):
         self.addCleanup(remove, signature)
         client, stored, last = "bin/client/Qm_client.exe", "data/maps/ashfen/tile_000.map", \
             "README.txt"
-        # (what, entry changed after signing or None, signature text or None,
-        # whether a part of the package arrives before the refusal)
-        cases = [("a deflated entry", client, None, True),
-                 ("a stored entry", stored, None, True),
-                 ("an entry in the directory's tail", last, None, False),
-                 ("no signature", None, b"", False),
-                 ("another publisher's", None, "other", False)]
-        for what, entry, sig, received in cases:
+        # (what, entry changed after signing or None, signature text or
+        # None, host misbehaviour, whether a part of the package arrives
+        # before the refusal). A changed entry's CRC-32 is in the directory,
+        # which the tail holds: its chunk is refused before the body.
+        cases = [("a deflated entry", client, None, "", False),
+                 ("a stored entry", stored, None, "", False),
+                 ("an entry in the directory's tail", last, None, "", False),
+                 ("no signature", None, b"", "", False),
+                 ("another publisher's", None, "other", "", False),
+                 ("a byte changed on the way", None, None, "/_tamper/500000/", True)]
+        for what, entry, sig, prefixes, received in cases:
             with self.subTest(what):
+                self.misbehave(prefixes)
                 files = self.make_package()
                 subprocess.run([os.path.join(TOOLS, "sign-package.sh"), self.package] +
                                ([os.path.join(self.state, "certs", "other-package.pem")]
