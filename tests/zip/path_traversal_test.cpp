@@ -31,6 +31,9 @@ const char* const unsafe_names[] = {
     "C:qm-evil-drive-folder\\", "//127.0.0.1/share/", "a//b/", "./", "a/./",
     // Opened as devices, not files.
     "data/COM1.bin", "NUL", "aux.txt", "lpt9/", "a/Con .log/b.txt", "CONOUT$",
+    // The setup's own records, at the root, as files or folders.
+    "QuellmarkUninstall.exe", "installed-files.txt", "INSTALLED-FILES.TXT. ",
+    "quellmarkuninstall.EXE/", "Installed-Files.txt/x.txt",
 };
 
 std::string turned(std::string name) {
@@ -82,7 +85,9 @@ TEST(PathTraversal, NamesWithANulByteAreRefused) {
 
 TEST(PathTraversal, NamesThatOnlyLookOddStayInside) {
     ExtractionSandbox sandbox;
-    std::vector<Entry> entries{stored(".config/y.txt", "2"), stored("a..b", "3")};
+    std::vector<Entry> entries{stored(".config/y.txt", "2"), stored("a..b", "3"),
+                               stored("docs/installed-files.txt", "4"),
+                               stored("QuellmarkUninstall.exe.bak", "5")};
 #ifndef _WIN32
     // Windows drops the trailing dots of a folder name it creates, so a
     // folder named "..." cannot hold files there.
