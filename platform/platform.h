@@ -87,8 +87,9 @@ std::size_t next_character(const std::string& text, std::size_t position);
 // folders above grant.
 //   install_folder: SYSTEM and Administrators full control; Users read and
 //     execute on it and below; Authenticated Users may add files and folders
-//     to it and modify what they make below it, but neither delete, rename
-//     nor change the folder itself.
+//     to it and to every folder below it, and whoever makes an entry below
+//     it has full control of that entry alone (CREATOR OWNER), so nobody but
+//     Administrators may change, rename or delete what the setup made.
 //   uninstaller: SYSTEM and Administrators full control, Users read and execute.
 //   manifest: SYSTEM and Administrators full control, Users read.
 enum class AccessList { install_folder, uninstaller, manifest };
@@ -224,8 +225,9 @@ EntryResult delete_file_in(const FolderHandle& parent, const std::string& name);
 bool remove_open_folder(FolderHandle& folder, const std::string& path);
 
 // Gives the folder, open with protectable, the install folder's owner and
-// protected access list (AccessList::install_folder); what is below it
-// inherits from that list. Off Windows nothing is done and the answer is true.
+// protected access list (AccessList::install_folder), on that folder alone:
+// what exists below it keeps its lists, and what is made below it later
+// inherits. Off Windows nothing is done and the answer is true.
 bool protect_install_folder(const FolderHandle& folder);
 
 constexpr int show_hide = 0;

@@ -81,8 +81,7 @@ import .Ladvapi32, RegQueryValueExA, 24, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, RegQueryValueExW, 24, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, RegSetValueExA, 24, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, RegSetValueExW, 24, 0, LSTATUS_PROC_NOT_FOUND
-/* Returns a Win32 error code: 0 is success. */
-import .Ladvapi32, SetSecurityInfo, 28, 0, LSTATUS_PROC_NOT_FOUND
+import .Ladvapi32, SetKernelObjectSecurity, 12
 /* The system's random source, RtlGenRandom by its export name. */
 import .Ladvapi32, SystemFunction036, 8
 
