@@ -9,8 +9,9 @@
 #include "records/install_names.h"
 
 namespace {
-// One read takes at most 1039 bytes of a line; a longer line arrives in pieces.
-constexpr int line_buffer_bytes = 1040;
+// One read takes the longest path the install writes with its line end and
+// a few bytes more; a line that does not end within it is skipped whole.
+constexpr int line_buffer_bytes = static_cast<int>(longest_relative_path) + 16;
 
 std::string manifest_path(const std::string& install_folder) {
     return join_path(install_folder, manifest_file_name);
@@ -66,17 +67,25 @@ bool write_manifest(const InstallFolder& install_folder, const std::vector<Insta
     return write_lines(file, files);
 }
 
-// Reads the manifest in fgets-sized pieces, strips the line ends, and keeps
-// each piece that passes is_safe_relative_path exactly as stored. False only
-// when the file cannot be opened; paths is then untouched.
+// Reads the manifest line by line, strips the line ends, and keeps each line
+// that passes is_safe_relative_path exactly as stored. A line naming a
+// record is left out: the uninstaller removes those itself, and its own
+// running image would otherwise fail every run. False only when the file
+// cannot be opened; paths is then untouched.
 bool read_manifest(const std::string& install_folder, std::vector<std::string>& paths) {
     platform::File file(platform::open_file(manifest_path(install_folder), "rb"));
     if (!file) return false;
     char buffer[line_buffer_bytes];
+    bool in_long_line = false;
     while (std::fgets(buffer, sizeof buffer, file.get())) {
         std::string line(buffer, std::strlen(buffer));
+        const bool ends_line = !line.empty() && line.back() == '\n';
+        // The pieces of a line too long for the buffer are none of them a path.
+        const bool piece_of_long_line = in_long_line || (!ends_line && !std::feof(file.get()));
+        in_long_line = !ends_line && piece_of_long_line;
+        if (piece_of_long_line) continue;
         strip_line_end(line);
-        if (is_safe_relative_path(line)) paths.push_back(line);
+        if (is_safe_relative_path(line) && !names_a_record(line)) paths.push_back(line);
     }
     return true;
 }

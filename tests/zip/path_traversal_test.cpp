@@ -69,11 +69,14 @@ TEST(PathTraversal, EveryUnsafeNameIsRefusedAndNothingLandsOutside) {
     expect_no_stray_named_evil();
 }
 
-// A NUL byte would cut the path short at the file system: the file written
-// would not be the one listed.
+// A NUL byte would cut the path short at the file system, and a manifest
+// line longer than the longest path is skipped: the file written would not
+// be the one listed.
 TEST(PathTraversal, NamesWithANulByteAreRefused) {
     for (const std::string& name : {std::string("..\0/x.txt", 9), std::string("a\0b.txt", 7),
-                                   std::string("..\0/", 4)}) {
+                                   std::string("..\0/", 4),
+                                   // Longer than any manifest line is read.
+                                   "a/" + std::string(1023, 'x')}) {
         ExtractionSandbox sandbox;
         const Outcome outcome = sandbox.extract(build_zip({stored(name, "x")}));
         EXPECT_EQ(outcome.message, "The package contains an unsafe path: " + turned(name));
