@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/platform.h"
@@ -231,4 +232,38 @@ TEST(PathTraversal, AnEntryThatIsThePackageItselfIsRefused) {
         const std::string left = test_support::read_file(package);
         EXPECT_TRUE(left.size() >= outcome.handed_over && bytes.compare(0, left.size(), left) == 0);
     }
+}
+
+// In code page 932, 0x95 0x5C is one character whose trail byte is the
+// backslash: it splits no entry name into a folder and a file. The test runs
+// once more with a Japanese locale, which sets QM_EXPECT_DOUBLE_BYTE.
+TEST(DoubleByteCodePage, ATrailByteThatIsABackslashSplitsNoEntryName) {
+    const std::string kanji = "\x95\\";
+    if (platform::next_character(kanji, 0) != 2) {
+        if (std::getenv("QM_EXPECT_DOUBLE_BYTE")) FAIL() << "the ANSI code page is not 932";
+        GTEST_SKIP() << "needs a double-byte ANSI code page";
+    }
+    ExtractionSandbox sandbox;
+    const Outcome outcome =
+        sandbox.extract(build_zip({stored(kanji + "/x.txt", "1"), stored(kanji + ".bin", "2")}));
+    ASSERT_TRUE(outcome.ok) << outcome.message;
+    EXPECT_EQ(outcome.files, (std::vector<InstalledFile>{kanji + "\\x.txt", kanji + ".bin"}));
+    // Asked through the ANSI functions: the test helpers read paths otherwise.
+    EXPECT_TRUE(platform::file_exists(sandbox.installed(kanji + "\\x.txt")));
+    EXPECT_TRUE(platform::file_exists(sandbox.installed(kanji + ".bin")));
+#ifdef _WIN32
+    // Nothing else landed there, such as a folder named by the lead byte alone.
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA(sandbox.installed("*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    do {
+        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..") {
+            names.push_back(found.cFileName);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{kanji, kanji + ".bin"}));
+#endif
 }
