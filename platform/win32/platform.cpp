@@ -528,14 +528,23 @@ bool window_text_in_code_page(WindowHandle window, int buffer_characters, std::s
     std::vector<wchar_t> wide(static_cast<size_t>(buffer_characters), L'\0');
     const int length = GetWindowTextW(window, wide.data(), buffer_characters);
     if (length <= 0) return true;
-    // No look-alikes: a best-fit letter would name some other folder.
+    // No look-alikes: a best-fit letter would name some other folder. A
+    // system set to UTF-8 stores every character but a lone surrogate, and
+    // that code page refuses both the best-fit flag and the default-character
+    // report: it is asked to fail on what it cannot store instead.
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL lost = FALSE;
-    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length,
-                                          nullptr, 0, nullptr, &lost);
+    BOOL* const report = utf8 ? nullptr : &lost;
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, flags, wide.data(), length, nullptr, 0, nullptr, report);
     if (bytes <= 0) return false;
     text.resize(static_cast<size_t>(bytes));
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, &text[0], bytes,
-                        nullptr, &lost);
+    if (WideCharToMultiByte(CP_ACP, flags, wide.data(), length, &text[0], bytes, nullptr,
+                            report) != bytes) {
+        text.clear();
+        return false;
+    }
     return !lost;
 }
 
