@@ -76,9 +76,6 @@ void hold_running_program() { running_program(); }
 bool install_uninstaller(const InstallFolder& install_folder) {
     std::FILE* program = running_program();
     if (!program) return false;
-    // An uninstall since the last restart left its own file to be deleted
-    // then; that would take the new copy with it.
-    cancel_pending_deletion(join_path(install_folder.path, uninstaller_file_name));
     // Started elevated from the Programs list: only administrators may change it.
     const platform::AccessDescriptor access(platform::AccessList::uninstaller);
     platform::File copy;
@@ -86,6 +83,9 @@ bool install_uninstaller(const InstallFolder& install_folder) {
         platform::EntryResult::done) {
         return false;
     }
+    // An uninstall since the last restart left its own file to be deleted
+    // then, by a path that now leads to the new copy, however it is spelt.
+    cancel_pending_deletion(copy.get());
     const bool copied = copy_file(program, copy.get());
     if (platform::close_file(copy) && copied) return true;
     platform::delete_file_in(install_folder.handle, uninstaller_file_name);

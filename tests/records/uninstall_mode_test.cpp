@@ -356,7 +356,8 @@ TEST_F(UninstallMode, RecordsOfAnInstallElsewhereStay) {
 }
 
 // Installing again before the restart takes back the deletion the uninstall
-// left for the uninstaller's path, and no other entry.
+// left for the uninstaller's file, however its path is spelt, and no other
+// entry.
 TEST_F(UninstallMode, ReinstallTakesBackOnlyThePendingDeletionOfItsUninstaller) {
     install(game_files);
     // Other programs' entries: deletions (one of a file of the same name) and
@@ -374,6 +375,18 @@ TEST_F(UninstallMode, ReinstallTakesBackOnlyThePendingDeletionOfItsUninstaller) 
     const UninstallRun run = uninstall({IDYES, IDOK});
     ASSERT_TRUE(run.finished);
     ASSERT_TRUE(deletion_pending());
+    // The same deletion spelt otherwise, in capitals and by the short name
+    // the file system gives it: each still reaches the file.
+    const std::wstring wide(uninstaller.begin(), uninstaller.end());
+    std::wstring capitals = wide;
+    for (wchar_t& c : capitals) c = static_cast<wchar_t>(towupper(c));
+    wchar_t short_name[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameW(wide.c_str(), short_name, MAX_PATH), 0u);
+    std::wstring spelt;
+    for (const std::wstring& spelling : {capitals, std::wstring(short_name)}) {
+        spelt += L"\\??\\" + spelling + L'\0' + L'\0';
+    }
+    set_pending_operations(spelt + pending_operations());
 
     EXPECT_TRUE(install_uninstaller(opened(install_folder)));
     EXPECT_FALSE(deletion_pending());
