@@ -39,6 +39,10 @@ std::FILE* open_file(const std::string& path, const char* mode);
 bool seek_to(std::FILE* file, std::uint64_t offset);
 bool seek_to_end(std::FILE* file);
 std::int64_t tell(std::FILE* file);
+// Flushes the file and cuts it at the current position: what an earlier,
+// longer write left beyond it goes. False when a byte did not reach the
+// system or the size could not be set.
+bool cut_file_here(std::FILE* file);
 
 // Removes a file; callers never act on the outcome.
 void delete_file(const std::string& path);
@@ -257,11 +261,17 @@ inline bool close_file(File& file) {
 // Creates the file name in parent, open for reading and writing ("w+b"),
 // nobody else writing, deleting or renaming it while it is open (Windows).
 // What already holds the name is examined through its own handle first: a
-// plain file is deleted and the name made anew; a link is never followed or
+// plain file, read-only or not, is deleted and the name made anew; a link is never followed or
 // deleted (is_link), a folder is wrong_kind. With access, the new file gets
 // that owner and access list or is not made at all (failed).
 EntryResult create_file_in(const FolderHandle& parent, const std::string& name, File& file,
                            const AccessDescriptor* access = nullptr);
+
+// Opens the existing plain file name in parent for reading ("rb"), nobody
+// else writing, deleting or renaming it while it is open (Windows). A link in
+// its place is never followed (is_link), a folder is wrong_kind, an empty
+// name is missing.
+EntryResult open_file_in(const FolderHandle& parent, const std::string& name, File& file);
 
 // Deletes file, open from create_file_in as name in folder, through its own
 // handle: it is gone once closed. False when it stays.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "paths/install_folder.h"
+#include "records/held_records.h"
 
 // Opens the running program's own file, sharing it for reading only, and
 // keeps it open to the end of the run: nobody can change, rename or replace
@@ -17,6 +18,9 @@ void hold_running_program();
 // Writes the uninstaller, a copy of the running program, into the install
 // folder through its handle.
 bool install_uninstaller(const InstallFolder& install_folder);
+// Closes the uninstaller take_records wrote; true when it holds every byte
+// of the running program. One that does not is deleted.
+bool install_uninstaller(const InstallFolder& install_folder, HeldRecords& records);
 // The bytes install_uninstaller will write; 0 when the program's own file
 // cannot be opened.
 std::uint64_t uninstaller_size();

@@ -56,25 +56,57 @@ bool write_manifest(const std::string& install_folder, const std::vector<Install
     return write_lines(file, files);
 }
 
-bool write_manifest(const InstallFolder& install_folder, const std::vector<InstalledFile>& files) {
-    // It steers the elevated uninstaller's deletions: only administrators may change it.
+namespace {
+// It steers the elevated uninstaller's deletions: only administrators may change it.
+bool create_manifest(const InstallFolder& install_folder, platform::File& file) {
     const platform::AccessDescriptor access(platform::AccessList::manifest);
-    platform::File file;
-    if (platform::create_file_in(install_folder.handle, manifest_file_name, file, &access) !=
-        platform::EntryResult::done) {
-        return false;
+    return platform::create_file_in(install_folder.handle, manifest_file_name, file, &access) ==
+           platform::EntryResult::done;
+}
+
+// Writes the lines from the file's start and cuts off what a longer list
+// wrote before; the file stays open.
+bool rewrite_lines(std::FILE* file, const std::vector<std::string>& lines) {
+    if (!platform::seek_to(file, 0)) return false;
+    bool written = true;
+    for (const std::string& line : lines) {
+        if (std::fprintf(file, "%s\r\n", line.c_str()) < 0) written = false;
     }
+    return platform::cut_file_here(file) && written;
+}
+}  // namespace
+
+bool write_manifest(const InstallFolder& install_folder, const std::vector<InstalledFile>& files) {
+    platform::File file;
+    if (!create_manifest(install_folder, file)) return false;
     return write_lines(file, files);
+}
+
+bool take_manifest(const InstallFolder& install_folder,
+                   const std::vector<std::string>& earlier_lines, HeldRecords& records) {
+    if (!create_manifest(install_folder, records.manifest)) return false;
+    // Not written is no reason to stop: the final list is written again.
+    rewrite_lines(records.manifest.get(), earlier_lines);
+    return true;
+}
+
+bool write_manifest(HeldRecords& records, const std::vector<InstalledFile>& files) {
+    if (!records.manifest) return false;
+    const bool written = rewrite_lines(records.manifest.get(), files);
+    return platform::close_file(records.manifest) && written;
 }
 
 // Reads the manifest line by line, strips the line ends, and keeps each line
 // that passes is_safe_relative_path exactly as stored. A line naming a
 // record is left out: the uninstaller removes those itself, and its own
-// running image would otherwise fail every run. False only when the file
-// cannot be opened; paths is then untouched.
-bool read_manifest(const std::string& install_folder, std::vector<std::string>& paths) {
-    platform::File file(platform::open_file(manifest_path(install_folder), "rb"));
-    if (!file) return false;
+// running image would otherwise fail every run.
+bool read_manifest(const platform::FolderHandle& install_folder,
+                   std::vector<std::string>& paths) {
+    platform::File file;
+    if (platform::open_file_in(install_folder, manifest_file_name, file) !=
+        platform::EntryResult::done) {
+        return false;
+    }
     char buffer[line_buffer_bytes];
     bool in_long_line = false;
     while (std::fgets(buffer, sizeof buffer, file.get())) {
@@ -88,6 +120,12 @@ bool read_manifest(const std::string& install_folder, std::vector<std::string>& 
         if (is_safe_relative_path(line) && !names_a_record(line)) paths.push_back(line);
     }
     return true;
+}
+
+bool read_manifest(const std::string& install_folder, std::vector<std::string>& paths) {
+    platform::FolderHandle folder;
+    return platform::open_folder(install_folder, folder) == platform::EntryResult::done &&
+           read_manifest(folder, paths);
 }
 
 // Only lines not named already are looked for on disk: a reinstall of the

@@ -153,7 +153,7 @@ int run_uninstall() {
     std::vector<std::string> manifest_paths;
     if (platform::open_folder(install_folder, root, platform::FolderUse::removable) !=
             platform::EntryResult::done ||
-        !read_manifest(install_folder, manifest_paths)) {
+        !read_manifest(root, manifest_paths)) {
         // Without its list the uninstaller cannot tell the game's files from
         // anything else; removing the records would leave them unfindable.
         MessageBoxA(nullptr, (unreadable_list_text + install_folder).c_str(),

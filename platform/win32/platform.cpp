@@ -75,6 +75,12 @@ std::int64_t tell(std::FILE* file) { return _ftelli64(file); }
 
 void delete_file(const std::string& path) { DeleteFileA(path.c_str()); }
 
+bool cut_file_here(std::FILE* file) {
+    if (std::fflush(file) != 0) return false;
+    const __int64 position = _ftelli64(file);
+    return position >= 0 && _chsize_s(_fileno(file), position) == 0;
+}
+
 std::FILE* create_new_file(const std::string& path) {
     // Others may read (a virus scanner, say) but neither write nor delete nor
     // rename; the reparse-point flag opens a link in the name's place itself,
@@ -219,7 +225,7 @@ EntryResult check_entry(HANDLE folder, const std::wstring& name, HANDLE entry, b
 EntryResult open_existing(HANDLE folder, const std::wstring& name, bool want_folder,
                           HANDLE& opened) {
     const LONG result = open_relative(
-        folder, name, DELETE | FILE_READ_ATTRIBUTES,
+        folder, name, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition::open, 0, opened);
     if (result != status::success) return result_of(result);
     const EntryResult checked = check_entry(folder, name, opened, want_folder);
@@ -235,6 +241,21 @@ bool mark_for_deletion(HANDLE entry) {
     FILE_DISPOSITION_INFO disposition = {TRUE};
     return SetFileInformationByHandle(entry, FileDispositionInfo, &disposition,
                                       sizeof disposition) != FALSE;
+}
+
+// The same for a file the read-only attribute keeps from deletion: the
+// administrator may take that attribute off, so it stops no replacement.
+bool mark_for_replacement(HANDLE entry) {
+    if (mark_for_deletion(entry)) return true;
+    FILE_BASIC_INFO basic = {};
+    if (!GetFileInformationByHandleEx(entry, FileBasicInfo, &basic, sizeof basic) ||
+        !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        return false;
+    }
+    basic.FileAttributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(entry, FileBasicInfo, &basic, sizeof basic) &&
+           mark_for_deletion(entry);
 }
 
 // Opens name in folder, or makes it, as a folder, with the access given.
@@ -401,10 +422,34 @@ EntryResult create_file_in(const FolderHandle& parent, const std::string& name, 
         const EntryResult found = open_existing(handle_of(parent), wide, false, existing);
         if (found == EntryResult::missing) continue;
         if (found != EntryResult::done) return found;
-        const bool marked = mark_for_deletion(existing);
+        const bool marked = mark_for_replacement(existing);
         CloseHandle(existing);
         if (!marked) return EntryResult::failed;
     }
+    return EntryResult::failed;
+}
+
+EntryResult open_file_in(const FolderHandle& parent, const std::string& name, File& file) {
+    file.reset();
+    const std::wstring wide = component_name(name);
+    if (!parent.is_open() || wide.empty()) return EntryResult::failed;
+    HANDLE opened = nullptr;
+    const LONG result = open_relative(handle_of(parent), wide, GENERIC_READ, FILE_SHARE_READ,
+                                      disposition::open, option::non_directory_file, opened);
+    if (result != status::success) return result_of(result);
+    const EntryResult checked = check_entry(handle_of(parent), wide, opened, false);
+    if (checked != EntryResult::done) {
+        CloseHandle(opened);
+        return checked;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(opened), _O_RDONLY | _O_BINARY);
+    if (descriptor == -1) {
+        CloseHandle(opened);
+        return EntryResult::failed;
+    }
+    file.reset(_fdopen(descriptor, "rb"));
+    if (file) return EntryResult::done;
+    _close(descriptor);
     return EntryResult::failed;
 }
 

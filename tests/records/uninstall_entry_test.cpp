@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "records/held_records.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
 #include "tests/records/probes.h"
@@ -91,6 +92,59 @@ TEST(InstallUninstaller, FailsWhenTheFolderIsMissing) {
     EXPECT_FALSE(install_uninstaller(opened(folder.at("missing"))));
     EXPECT_FALSE(test_support::file_exists(folder.at("missing\\QuellmarkUninstall.exe")));
     EXPECT_EQ(uninstaller_size(), test_support::read_file(running_program()).size());
+}
+
+// Before the download the records' names become the setup's: a plain file
+// in their place, read-only too, is replaced; a folder, or a file open
+// elsewhere, stops the install with its path.
+TEST(TakeRecords, ReplacesAPlainFileAndRefusesWhatCannotBeReplaced) {
+    for (const std::string name : {"QuellmarkUninstall.exe", "installed-files.txt"}) {
+        SCOPED_TRACE(name);
+        {
+            test_support::ScratchFolder folder;
+            test_support::write_file(folder.at(name), "planted");
+            ASSERT_TRUE(SetFileAttributesA(folder.at(name).c_str(), FILE_ATTRIBUTE_READONLY));
+            const InstallFolder held = opened(folder.path());
+            HeldRecords records;
+            std::string message;
+            ASSERT_TRUE(take_records(held, {"earlier-and-longer.txt"}, records, message)) << message;
+            // Held: nobody else may write them meanwhile.
+            const HANDLE other = CreateFileA(folder.at(name).c_str(), GENERIC_WRITE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, 0, nullptr);
+            EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+            if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+            // A run that ends here leaves the earlier list.
+            char held_lines[64] = {};
+            ASSERT_TRUE(platform::seek_to(records.manifest.get(), 0));
+            EXPECT_EQ(std::string(held_lines, std::fread(held_lines, 1, sizeof held_lines,
+                                                         records.manifest.get())),
+                      "earlier-and-longer.txt\r\n");
+            EXPECT_TRUE(install_uninstaller(held, records));
+            EXPECT_TRUE(write_manifest(records, {"a.txt"}));
+            EXPECT_EQ(test_support::read_file(folder.at("QuellmarkUninstall.exe")),
+                      test_support::read_file(running_program()));
+            EXPECT_EQ(test_support::read_file(folder.at("installed-files.txt")), "a.txt\r\n");
+        }
+        for (const bool open_elsewhere : {false, true}) {
+            test_support::ScratchFolder folder;
+            HANDLE holder = INVALID_HANDLE_VALUE;
+            if (open_elsewhere) {
+                test_support::write_file(folder.at(name), "held");
+                holder = CreateFileA(folder.at(name).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                     nullptr, OPEN_EXISTING, 0, nullptr);
+                ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+            } else {
+                test_support::make_folders(folder.at(name));
+            }
+            HeldRecords records;
+            std::string message;
+            EXPECT_FALSE(take_records(opened(folder.path()), {}, records, message));
+            EXPECT_EQ(message, "The install folder holds a file that the setup cannot replace: " +
+                                   folder.at(name));
+            if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+        }
+    }
 }
 
 // On a full disk neither record passes for complete: the manifest's lines

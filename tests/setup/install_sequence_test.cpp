@@ -263,7 +263,7 @@ TEST_F(InstallSequence, SuccessRunsEveryStepInOrderAndDeletesThePackage) {
               (std::vector<std::string>{
                   "enter_install_mode",
                   "status Preparing install folder... | " + script.typed_folder,
-                  "read_manifest", "download", "extract", "status Preparing uninstaller... | ", "install_uninstaller",
+                  "read_manifest", "take_records", "download", "extract", "status Preparing uninstaller... | ", "install_uninstaller",
                   "write_manifest", "status Creating shortcuts... | ", "create_shortcuts",
                   "register_uninstall_entry", "finish", "window released"}));
     ASSERT_EQ(journal.boxes.size(), 1u);
@@ -272,6 +272,10 @@ TEST_F(InstallSequence, SuccessRunsEveryStepInOrderAndDeletesThePackage) {
     EXPECT_EQ(journal.manifest, (std::vector<InstalledFile>{"bin\\client\\Qm_client.exe",
                                                             "data\\a.pak", "data\\old.pak"}));
     EXPECT_EQ(journal.extract_extra_bytes, script.uninstaller_bytes);
+    // The earlier list, read through the held folder, is what the taken
+    // manifest holds until the new one is written.
+    EXPECT_TRUE(journal.read_manifest_through_handle);
+    EXPECT_EQ(journal.taken_earlier_lines, script.earlier_manifest);
     for (const std::string& folder : journal.record_folders) EXPECT_EQ(folder, script.typed_folder);
     EXPECT_EQ(journal.extracted_package_bytes, package_bytes);
     EXPECT_EQ(new_package_folders(), std::vector<std::string>{});
@@ -299,10 +303,27 @@ TEST_F(InstallSequence, IncompleteUninstallRecordsAreNotedInTheSuccessBox) {
         ASSERT_EQ(journal.boxes.size(), 1u);
         EXPECT_EQ(journal.boxes[0].message, noted);
         EXPECT_TRUE(journal.boxes[0].success);
-        // Both are attempted whichever fails.
+        // Both are attempted whichever fails; the entry names only an
+        // uninstaller this run wrote whole.
         EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "write_manifest"), 1);
-        EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "register_uninstall_entry"), 1);
+        EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "register_uninstall_entry"),
+                  script.uninstaller_fails ? 0 : 1);
     }
+}
+
+// A record's name held by something the setup cannot replace ends the run
+// before anything is downloaded.
+TEST_F(InstallSequence, ARecordNameThatCannotBeTakenStopsTheRunBeforeTheDownload) {
+    script.records_taken = false;
+    EXPECT_EQ(run_install(), 1);
+    ASSERT_EQ(journal.boxes.size(), 1u);
+    EXPECT_EQ(journal.boxes[0].message,
+              "The install folder holds a file that the setup cannot replace: " +
+                  script.typed_folder + "\\QuellmarkUninstall.exe");
+    EXPECT_FALSE(journal.boxes[0].success);
+    EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "download"), 0);
+    EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "register_uninstall_entry"), 0);
+    EXPECT_EQ(new_package_folders(), std::vector<std::string>{});
 }
 
 TEST_F(InstallSequence, FolderTextIsUsedExactlyAsTyped) {
