@@ -28,3 +28,9 @@ inline constexpr char unreplaceable_record_message[] =
 // open in records.
 bool take_records(const InstallFolder& folder, const std::vector<std::string>& earlier_lines,
                   HeldRecords& records, std::string& error_message);
+
+// Ends a run that failed after take_records. Without an earlier install's
+// list there, both records go again through their own handles, so a failed
+// first install leaves no records; with one, they stay as take_records wrote
+// them and the earlier install stays removable.
+void drop_records(const InstallFolder& folder, HeldRecords& records, bool earlier_install);

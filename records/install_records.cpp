@@ -124,6 +124,20 @@ bool take_records(const InstallFolder& folder, const std::vector<std::string>& e
     return true;
 }
 
+void drop_records(const InstallFolder& folder, HeldRecords& records, bool earlier_install) {
+    if (!earlier_install) {
+        if (records.uninstaller) {
+            platform::delete_open_file(records.uninstaller.get(), folder.handle,
+                                       uninstaller_file_name);
+        }
+        if (records.manifest) {
+            platform::delete_open_file(records.manifest.get(), folder.handle, manifest_file_name);
+        }
+    }
+    records.uninstaller.reset();
+    records.manifest.reset();
+}
+
 std::uint64_t uninstaller_size() {
     std::FILE* program = running_program();
     if (!program || !platform::seek_to_end(program)) return 0;

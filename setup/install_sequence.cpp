@@ -59,7 +59,7 @@ int install_into(SetupWindow& window, const std::string& install_path) {
     // it installed stays listed, so one uninstall removes every install's
     // files.
     std::vector<std::string> earlier_lines;
-    read_manifest(install_folder.handle, earlier_lines);
+    const bool earlier_install = read_manifest(install_folder.handle, earlier_lines);
 
     // The records' names are the setup's from here to their writing: nobody
     // can squat them during the download, and a name something else holds
@@ -67,6 +67,7 @@ int install_into(SetupWindow& window, const std::string& install_path) {
     std::string error_message;
     HeldRecords records;
     if (!take_records(install_folder, earlier_lines, records, error_message)) {
+        drop_records(install_folder, records, earlier_install);
         window.finish(error_message, false);
         return 1;
     }
@@ -86,6 +87,7 @@ int install_into(SetupWindow& window, const std::string& install_path) {
                                    entries_done);
     }
     if (delivery == Delivery::download_failed) {
+        drop_records(install_folder, records, earlier_install);
         // A partial package stays for inspection; an empty one is no package.
         if (is_cancellation(error_message) || package.holds_nothing()) package.remove();
         if (!is_cancellation(error_message)) window.finish(error_message, false);
@@ -100,6 +102,7 @@ int install_into(SetupWindow& window, const std::string& install_path) {
          extract_package(package.file(), install_folder, report, error_message, installed_files,
                          uninstaller_size(), entries_done));
     if (!extracted) {
+        drop_records(install_folder, records, earlier_install);
         if (is_cancellation(error_message)) {
             package.remove();
         } else {

@@ -152,9 +152,13 @@ TEST_F(InstallSequence, DownloadFailureShowsItsMessageUnchanged) {
     script.download_succeeds = false;
     script.download_message = "Could not open the download URL.";
     script.download_writes_package = false;
+    script.earlier_manifest = {"data\\old.pak"};
     EXPECT_EQ(run_install(), 1);
     ASSERT_EQ(journal.boxes.size(), 1u);
     EXPECT_EQ(journal.boxes[0].message, "Could not open the download URL.");
+    // The earlier install keeps the records taken for this run.
+    EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(),
+                         "drop_records after an earlier install"), 1);
     EXPECT_EQ(journal.download_url, package_url());
     EXPECT_TRUE(journal.download_had_file);
     // Nothing was written to it: no package stays behind.
@@ -215,6 +219,8 @@ TEST_F(InstallSequence, ExtractionFailureNamesTheKeptPackage) {
             EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), record), 0)
                 << record;
         }
+        // With no earlier install, the records taken for the run go again.
+        EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "drop_records"), 1);
         if (!behind) {
             // The extraction read the very file the download wrote.
             EXPECT_EQ(journal.extracted_package_bytes, package_bytes);

@@ -117,6 +117,11 @@ bool take_records(const InstallFolder& install_folder, const std::vector<std::st
     return false;
 }
 
+void drop_records(const InstallFolder&, HeldRecords&, bool earlier_install) {
+    journal.calls.push_back(earlier_install ? "drop_records after an earlier install"
+                                            : "drop_records");
+}
+
 bool install_uninstaller(const InstallFolder& install_folder, HeldRecords&) {
     journal.calls.push_back("install_uninstaller");
     journal.record_folders.push_back(install_folder.path);
