@@ -273,6 +273,13 @@ EntryResult create_file_in(const FolderHandle& parent, const std::string& name, 
 // name is missing.
 EntryResult open_file_in(const FolderHandle& parent, const std::string& name, File& file);
 
+// Renames file, open from create_file_in as file_name in folder, to name in
+// the same folder, relative to the folder's handle, replacing what holds
+// name when that is a plain file nobody else has open. False when it keeps
+// its name.
+bool rename_open_file(std::FILE* file, const FolderHandle& folder, const std::string& file_name,
+                      const std::string& name);
+
 // Deletes file, open from create_file_in as name in folder, through its own
 // handle: it is gone once closed. False when it stays.
 bool delete_open_file(std::FILE* file, const FolderHandle& folder, const std::string& name);

@@ -82,6 +82,30 @@ bool write_manifest(const InstallFolder& install_folder, const std::vector<Insta
     return write_lines(file, files);
 }
 
+bool replace_manifest(const InstallFolder& install_folder, const std::vector<std::string>& lines) {
+    // A name of this run's own beside the list: no one can have made it before.
+    unsigned char bytes[8];
+    if (!platform::random_bytes(bytes, sizeof bytes)) return false;
+    std::string name = "installed-files-";
+    for (unsigned char byte : bytes) {
+        name += "0123456789ABCDEF"[byte >> 4];
+        name += "0123456789ABCDEF"[byte & 15];
+    }
+    name += ".new";
+    const platform::AccessDescriptor access(platform::AccessList::manifest);
+    platform::File file;
+    if (platform::create_file_in(install_folder.handle, name, file, &access) !=
+        platform::EntryResult::done) {
+        return false;
+    }
+    if (rewrite_lines(file.get(), lines) &&
+        platform::rename_open_file(file.get(), install_folder.handle, name, manifest_file_name)) {
+        return platform::close_file(file);
+    }
+    platform::delete_open_file(file.get(), install_folder.handle, name);
+    return false;
+}
+
 bool take_manifest(const InstallFolder& install_folder,
                    const std::vector<std::string>& earlier_lines, HeldRecords& records) {
     if (!create_manifest(install_folder, records.manifest)) return false;

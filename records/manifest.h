@@ -14,6 +14,11 @@ bool write_manifest(const std::string& install_folder, const std::vector<Install
 // the manifest's place is never written through.
 bool write_manifest(const InstallFolder& install_folder, const std::vector<InstalledFile>& files);
 
+// Replaces the manifest in the open install folder by lines, as a new file
+// beside it renamed over it, so the list is always either the old one or the
+// new one whole. False when the manifest stays as it was.
+bool replace_manifest(const InstallFolder& install_folder, const std::vector<std::string>& lines);
+
 // Takes the manifest's name through the install folder's handle into
 // records, holding earlier_lines, as take_records describes; false when the
 // name cannot be taken.

@@ -204,6 +204,14 @@ EntryResult open_file_in(const FolderHandle& parent, const std::string& name, Fi
     return EntryResult::failed;
 }
 
+bool rename_open_file(std::FILE* file, const FolderHandle& folder, const std::string& file_name,
+                      const std::string& name) {
+    if (!file || !folder.is_open() || !is_one_component(name) || std::fflush(file) != 0) {
+        return false;
+    }
+    return ::renameat(descriptor(folder), file_name.c_str(), descriptor(folder), name.c_str()) == 0;
+}
+
 bool delete_open_file(std::FILE*, const FolderHandle& folder, const std::string& name) {
     return delete_file_in(folder, name) == EntryResult::done;
 }

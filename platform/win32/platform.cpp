@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <vector>
 
 // RtlGenRandom by its export name. Declared here to be reached through its
@@ -35,6 +36,18 @@ struct IoStatus {
     ULONG_PTR information;
 };
 }  // namespace native
+namespace native {
+// FILE_RENAME_INFORMATION, one name unit given.
+struct RenameInformation {
+    BOOLEAN replace_if_exists;
+    HANDLE root_directory;
+    ULONG name_length;
+    WCHAR name[1];
+};
+constexpr int file_rename_information = 10;
+}  // namespace native
+extern "C" __declspec(dllimport) LONG NTAPI NtSetInformationFile(
+    HANDLE file, native::IoStatus* status, PVOID information, ULONG length, int information_class);
 extern "C" __declspec(dllimport) LONG NTAPI NtCreateFile(
     HANDLE* file, ACCESS_MASK access, native::ObjectAttributes* attributes,
     native::IoStatus* status, LARGE_INTEGER* allocation_size, ULONG file_attributes, ULONG share,
@@ -451,6 +464,25 @@ EntryResult open_file_in(const FolderHandle& parent, const std::string& name, Fi
     if (file) return EntryResult::done;
     _close(descriptor);
     return EntryResult::failed;
+}
+
+// The new name is given relative to the folder's handle, so the rename goes
+// nowhere but into that folder, whatever became of its path.
+bool rename_open_file(std::FILE* file, const FolderHandle& folder, const std::string&,
+                      const std::string& name) {
+    const std::wstring wide = component_name(name);
+    if (!file || !folder.is_open() || wide.empty() || std::fflush(file) != 0) return false;
+    std::vector<unsigned char> buffer(sizeof(native::RenameInformation) +
+                                      wide.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<native::RenameInformation*>(buffer.data());
+    rename->replace_if_exists = TRUE;
+    rename->root_directory = handle_of(folder);
+    rename->name_length = static_cast<ULONG>(wide.size() * sizeof(wchar_t));
+    std::copy(wide.begin(), wide.end(), rename->name);
+    native::IoStatus io = {};
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return NtSetInformationFile(handle, &io, rename, static_cast<ULONG>(buffer.size()),
+                                native::file_rename_information) == status::success;
 }
 
 bool delete_open_file(std::FILE* file, const FolderHandle&, const std::string&) {

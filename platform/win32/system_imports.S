@@ -109,6 +109,8 @@ import .Lgdi32, StretchBlt, 44
 
 /* Opens and creates entries relative to an open folder; 0 is success. */
 import .Lntdll, NtCreateFile, 44, 0, NTSTATUS_PROC_NOT_FOUND
+/* Renames an open file relative to an open folder; 0 is success. */
+import .Lntdll, NtSetInformationFile, 20, 0, NTSTATUS_PROC_NOT_FOUND
 
 import .Lole32, CoCreateInstance, 20, 0, HRESULT_PROC_NOT_FOUND
 import .Lole32, CoInitialize, 4, 0, HRESULT_PROC_NOT_FOUND

@@ -275,6 +275,45 @@ TEST_F(UninstallMode, AFileInUseIsNamedAndTheNextRunRemovesIt) {
     expect_records_removed();
 }
 
+// The list is replaced by a new file renamed over it, or deleted at the end;
+// while another program holds it neither can happen, and the records stay,
+// the person told so, until a run after it let go finishes.
+TEST_F(UninstallMode, AListThatCannotBeReplacedKeepsTheRecordsAndSaysSo) {
+    const std::string not_updated =
+        "The list of installed files could not be updated, so the uninstall entry was kept. Run "
+        "the uninstall again to finish.";
+    std::string listed;
+    for (const std::string& file : game_files) listed += file + "\r\n";
+    for (const bool file_in_use : {true, false}) {
+        SCOPED_TRACE(file_in_use ? "a file in use" : "every file removed");
+        install(game_files);
+        HANDLE running = file_in_use ? CreateFileA(at(game_files[0]).c_str(), GENERIC_READ,
+                                                   FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                                   nullptr)
+                                     : INVALID_HANDLE_VALUE;
+        const HANDLE holder = CreateFileA(at("installed-files.txt").c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        const UninstallRun run = uninstall({IDYES, IDOK});
+        CloseHandle(holder);
+        if (running != INVALID_HANDLE_VALUE) CloseHandle(running);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exit_code, 1u);
+        ASSERT_EQ(run.boxes.size(), 2u);
+        EXPECT_EQ(run.boxes[1].text,
+                  file_in_use ? "Some files could not be removed. Close the game and run the "
+                                "uninstall again.\n\n" + at(game_files[0]) + "\n\n" + not_updated
+                              : not_updated);
+        EXPECT_EQ(test_support::read_file(at("installed-files.txt")), listed);
+        expect_records_kept(uninstaller);
+        EXPECT_FALSE(deletion_pending());
+    }
+    const UninstallRun again = uninstall({IDYES, IDOK});
+    ASSERT_TRUE(again.finished);
+    EXPECT_EQ(again.exit_code, 0u);
+    expect_records_removed();
+}
+
 // An edited manifest that names places outside the install folder in every
 // way a path can: none of them is touched, the safe lines still are.
 TEST_F(UninstallMode, TamperedManifestTouchesNothingOutsideTheInstallFolder) {
