@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "records/install_names.h"
 #include "records/manifest.h"
+#include "records/mapped_image.h"
 #include "records/pending_deletion.h"
 #include "records/system_paths.h"
 #include "records/win32_owners.h"
@@ -50,7 +51,13 @@ std::FILE* running_program() {
             return platform::File();
         }
         platform::File file(_fdopen(descriptor, "rb"));
-        if (!file) _close(descriptor);
+        if (!file) {
+            _close(descriptor);
+            return file;
+        }
+        // The path may name another program by now: only the very image
+        // that runs becomes the uninstaller.
+        if (!file_is_mapped_image(file.get(), GetModuleHandleW(nullptr))) file.reset();
         return file;
     }();
     return program.get();

@@ -7,6 +7,7 @@
 #include "records/held_records.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
+#include "records/mapped_image.h"
 #include "tests/records/probes.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/small_drive.h"
@@ -92,6 +93,38 @@ TEST(InstallUninstaller, FailsWhenTheFolderIsMissing) {
     EXPECT_FALSE(install_uninstaller(opened(folder.at("missing"))));
     EXPECT_FALSE(test_support::file_exists(folder.at("missing\\QuellmarkUninstall.exe")));
     EXPECT_EQ(uninstaller_size(), test_support::read_file(running_program()).size());
+}
+
+// The running program's file proves to be its mapped image; a copy with
+// one byte changed where the image is not writable, or cut short, does not,
+// and one changed where it is writable still does.
+TEST(MappedImage, OnlyTheFileOfTheRunningImageProvesToBeIt) {
+    const std::string program = test_support::read_file(running_program());
+    const auto* image = reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
+    const IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(nt);
+    std::size_t code = 0, data = 0;
+    for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
+        std::size_t& at = sections[i].Characteristics & IMAGE_SCN_MEM_WRITE ? data : code;
+        if (at == 0 && sections[i].SizeOfRawData > 64) at = sections[i].PointerToRawData + 32;
+    }
+    ASSERT_NE(code, 0u);
+    ASSERT_NE(data, 0u);
+    const auto proves = [&](const std::string& bytes) {
+        test_support::ScratchFolder folder;
+        test_support::write_file(folder.at("copy.exe"), bytes);
+        platform::File file(platform::open_file(folder.at("copy.exe"), "rb"));
+        return file && file_is_mapped_image(file.get(), image);
+    };
+    EXPECT_TRUE(proves(program));
+    std::string changed = program;
+    changed[code] = static_cast<char>(changed[code] ^ 1);
+    EXPECT_FALSE(proves(changed));
+    changed = program;
+    changed[data] = static_cast<char>(changed[data] ^ 1);
+    EXPECT_TRUE(proves(changed));
+    EXPECT_FALSE(proves(program.substr(0, program.size() / 2)));
 }
 
 // Before the download the records' names become the setup's: a plain file
