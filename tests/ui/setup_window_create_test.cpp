@@ -180,7 +180,9 @@ TEST_F(SetupWindowCreate, CommandsAndACloseRequestOnlySetFlags) {
 // refusal of every folder; under Wine the case shows the bytes that arrive.
 TEST_F(SetupWindowCreate, TheTypedFolderArrivesInTheCodePageOrIsRefused) {
     const bool utf8 = GetACP() == CP_UTF8;
-    if (std::getenv("QM_EXPECT_UTF8")) ASSERT_TRUE(utf8) << "the ANSI code page is " << GetACP();
+    if (std::getenv("QM_EXPECT_UTF8")) {
+        ASSERT_TRUE(utf8) << "the ANSI code page is " << GetACP();
+    }
     const struct {
         const wchar_t* typed;
         bool storable;
@@ -198,7 +200,9 @@ TEST_F(SetupWindowCreate, TheTypedFolderArrivesInTheCodePageOrIsRefused) {
         std::string folder;
         ASSERT_TRUE(window.wait_for_start(folder));
         EXPECT_EQ(window.folder_text_lost_characters, !c.storable) << folder;
-        if (c.storable) EXPECT_EQ(folder, c.narrow);
+        if (c.storable) {
+            EXPECT_EQ(folder, c.narrow);
+        }
     }
 }
 
