@@ -76,12 +76,6 @@ bool rewrite_lines(std::FILE* file, const std::vector<std::string>& lines) {
 }
 }  // namespace
 
-bool write_manifest(const InstallFolder& install_folder, const std::vector<InstalledFile>& files) {
-    platform::File file;
-    if (!create_manifest(install_folder, file)) return false;
-    return write_lines(file, files);
-}
-
 bool replace_manifest(const InstallFolder& install_folder, const std::vector<std::string>& lines) {
     // A name of this run's own beside the list: no one can have made it before.
     unsigned char bytes[8];

@@ -10,9 +10,6 @@
 // False when the file cannot be opened, or when any byte of it, the last
 // buffered ones included, does not reach the system.
 bool write_manifest(const std::string& install_folder, const std::vector<InstalledFile>& files);
-// The same in the folder an install holds, relative to its handle: a link in
-// the manifest's place is never written through.
-bool write_manifest(const InstallFolder& install_folder, const std::vector<InstalledFile>& files);
 
 // Replaces the manifest in the open install folder by lines, as a new file
 // beside it renamed over it, so the list is always either the old one or the
