@@ -1,5 +1,7 @@
 #include "setup/install_sequence.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -38,10 +40,18 @@ protected:
     void SetUp() override {
         reset_steps();
         script.typed_folder = scratch.path() + "\\Games\\The Annals of Quellmark";
+        // A temporary folder of the case's own: cases that run side by side
+        // each see only their own package folders.
+        char earlier[MAX_PATH + 1] = {};
+        const DWORD length = GetEnvironmentVariableA("TMP", earlier, sizeof earlier);
+        earlier_tmp = length > 0 && length < sizeof earlier ? earlier : "";
+        test_support::make_folders(scratch.at("temp"));
+        SetEnvironmentVariableA("TMP", scratch.at("temp").c_str());
         folders_before = package_folders();
     }
     void TearDown() override {
         for (const std::string& folder : new_package_folders()) std::filesystem::remove_all(folder);
+        SetEnvironmentVariableA("TMP", earlier_tmp.empty() ? nullptr : earlier_tmp.c_str());
     }
 
     std::vector<std::string> new_package_folders() const {
@@ -59,6 +69,7 @@ protected:
     }
 
     std::set<std::string> folders_before;
+    std::string earlier_tmp;
 
     std::vector<std::string> steps_after_start() const {
         std::vector<std::string> steps;
