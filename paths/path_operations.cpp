@@ -78,7 +78,7 @@ std::string final_component(const std::string& path) {
 }
 
 bool is_safe_relative_path(const std::string& path) {
-    if (path.empty()) return false;
+    if (path.empty() || path.size() > longest_relative_path) return false;
     if (is_separator(path[0])) return false;
     // No double-byte code page has ':' among its trail bytes.
     if (path.find(':') != std::string::npos) return false;

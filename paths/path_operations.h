@@ -18,9 +18,14 @@ std::string parent_folder(const std::string& path);
 // Everything after the last '\' or '/'; the whole path when there is none.
 std::string final_component(const std::string& path);
 
-// True when path may be joined to the install folder: not empty, not rooted,
-// no colon anywhere, no doubled separator, and no empty, ".", ".." or device
-// name component. Both separators count; the caller's text is never changed.
+// The longest relative path, in bytes, that an install writes and lists. A
+// longer package entry is unsafe, and a longer manifest line is skipped whole
+// rather than read as pieces that could each name some other file.
+inline constexpr std::size_t longest_relative_path = 1024;
+
+// True when path may be joined to the install folder: not empty, at most
+// longest_relative_path bytes, not rooted, no colon anywhere, no doubled
+// separator, and no empty, ".", ".." or device name component. Both separators count; the caller's text is never changed.
 // Guards entry names from the package before they are written, and manifest
 // lines before they steer a deletion. Touches no file system.
 bool is_safe_relative_path(const std::string& path);

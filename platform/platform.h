@@ -39,6 +39,10 @@ std::FILE* open_file(const std::string& path, const char* mode);
 bool seek_to(std::FILE* file, std::uint64_t offset);
 bool seek_to_end(std::FILE* file);
 std::int64_t tell(std::FILE* file);
+// Flushes the file and cuts it at the current position: what an earlier,
+// longer write left beyond it goes. False when a byte did not reach the
+// system or the size could not be set.
+bool cut_file_here(std::FILE* file);
 
 // Removes a file; callers never act on the outcome.
 void delete_file(const std::string& path);
@@ -87,8 +91,9 @@ std::size_t next_character(const std::string& text, std::size_t position);
 // folders above grant.
 //   install_folder: SYSTEM and Administrators full control; Users read and
 //     execute on it and below; Authenticated Users may add files and folders
-//     to it and modify what they make below it, but neither delete, rename
-//     nor change the folder itself.
+//     to it and to every folder below it, and whoever makes an entry below
+//     it has full control of that entry alone (CREATOR OWNER), so nobody but
+//     Administrators may change, rename or delete what the setup made.
 //   uninstaller: SYSTEM and Administrators full control, Users read and execute.
 //   manifest: SYSTEM and Administrators full control, Users read.
 enum class AccessList { install_folder, uninstaller, manifest };
@@ -224,8 +229,9 @@ EntryResult delete_file_in(const FolderHandle& parent, const std::string& name);
 bool remove_open_folder(FolderHandle& folder, const std::string& path);
 
 // Gives the folder, open with protectable, the install folder's owner and
-// protected access list (AccessList::install_folder); what is below it
-// inherits from that list. Off Windows nothing is done and the answer is true.
+// protected access list (AccessList::install_folder), on that folder alone:
+// what exists below it keeps its lists, and what is made below it later
+// inherits. Off Windows nothing is done and the answer is true.
 bool protect_install_folder(const FolderHandle& folder);
 
 constexpr int show_hide = 0;
@@ -255,11 +261,24 @@ inline bool close_file(File& file) {
 // Creates the file name in parent, open for reading and writing ("w+b"),
 // nobody else writing, deleting or renaming it while it is open (Windows).
 // What already holds the name is examined through its own handle first: a
-// plain file is deleted and the name made anew; a link is never followed or
+// plain file, read-only or not, is deleted and the name made anew; a link is never followed or
 // deleted (is_link), a folder is wrong_kind. With access, the new file gets
 // that owner and access list or is not made at all (failed).
 EntryResult create_file_in(const FolderHandle& parent, const std::string& name, File& file,
                            const AccessDescriptor* access = nullptr);
+
+// Opens the existing plain file name in parent for reading ("rb"), nobody
+// else writing, deleting or renaming it while it is open (Windows). A link in
+// its place is never followed (is_link), a folder is wrong_kind, an empty
+// name is missing.
+EntryResult open_file_in(const FolderHandle& parent, const std::string& name, File& file);
+
+// Renames file, open from create_file_in as file_name in folder, to name in
+// the same folder, relative to the folder's handle, replacing what holds
+// name when that is a plain file nobody else has open. False when it keeps
+// its name.
+bool rename_open_file(std::FILE* file, const FolderHandle& folder, const std::string& file_name,
+                      const std::string& name);
 
 // Deletes file, open from create_file_in as name in folder, through its own
 // handle: it is gone once closed. False when it stays.

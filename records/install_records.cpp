@@ -11,6 +11,8 @@
 #include "paths/path_operations.h"
 #include "platform/platform.h"
 #include "records/install_names.h"
+#include "records/manifest.h"
+#include "records/mapped_image.h"
 #include "records/pending_deletion.h"
 #include "records/system_paths.h"
 #include "records/win32_owners.h"
@@ -49,7 +51,13 @@ std::FILE* running_program() {
             return platform::File();
         }
         platform::File file(_fdopen(descriptor, "rb"));
-        if (!file) _close(descriptor);
+        if (!file) {
+            _close(descriptor);
+            return file;
+        }
+        // The path may name another program by now: only the very image
+        // that runs becomes the uninstaller.
+        if (!file_is_mapped_image(file.get(), GetModuleHandleW(nullptr))) file.reset();
         return file;
     }();
     return program.get();
@@ -69,27 +77,72 @@ bool copy_file(std::FILE* from, std::FILE* to) {
 
 void hold_running_program() { running_program(); }
 
+namespace {
+// Writes the running program into copy, a new file at the uninstaller's
+// name. An uninstall since the last restart left its own file to be deleted
+// then, by a path that now leads to the new copy, however it is spelt.
+bool write_uninstaller(std::FILE* copy) {
+    std::FILE* program = running_program();
+    if (!program) return false;
+    cancel_pending_deletion(copy);
+    return copy_file(program, copy) && std::fflush(copy) == 0;
+}
+
+// Started elevated from the Programs list: only administrators may change it.
+platform::EntryResult create_uninstaller(const InstallFolder& install_folder, platform::File& copy) {
+    const platform::AccessDescriptor access(platform::AccessList::uninstaller);
+    return platform::create_file_in(install_folder.handle, uninstaller_file_name, copy, &access);
+}
+}  // namespace
+
 // Writes the copy as "QuellmarkUninstall.exe", replacing an earlier one.
 // True when the copy is complete; a copy cut short (a full disk) is removed
 // again, as a truncated program would only fail when the user tries to
 // uninstall.
 bool install_uninstaller(const InstallFolder& install_folder) {
-    std::FILE* program = running_program();
-    if (!program) return false;
-    // An uninstall since the last restart left its own file to be deleted
-    // then; that would take the new copy with it.
-    cancel_pending_deletion(join_path(install_folder.path, uninstaller_file_name));
-    // Started elevated from the Programs list: only administrators may change it.
-    const platform::AccessDescriptor access(platform::AccessList::uninstaller);
     platform::File copy;
-    if (platform::create_file_in(install_folder.handle, uninstaller_file_name, copy, &access) !=
-        platform::EntryResult::done) {
-        return false;
-    }
-    const bool copied = copy_file(program, copy.get());
+    if (create_uninstaller(install_folder, copy) != platform::EntryResult::done) return false;
+    const bool copied = write_uninstaller(copy.get());
     if (platform::close_file(copy) && copied) return true;
     platform::delete_file_in(install_folder.handle, uninstaller_file_name);
     return false;
+}
+
+bool install_uninstaller(const InstallFolder& install_folder, HeldRecords& records) {
+    if (!records.uninstaller) return false;
+    if (!records.uninstaller_copied) {
+        platform::delete_open_file(records.uninstaller.get(), install_folder.handle,
+                                   uninstaller_file_name);
+    }
+    return platform::close_file(records.uninstaller) && records.uninstaller_copied;
+}
+
+bool take_records(const InstallFolder& folder, const std::vector<std::string>& earlier_lines,
+                  HeldRecords& records, std::string& error_message) {
+    if (create_uninstaller(folder, records.uninstaller) != platform::EntryResult::done) {
+        error_message = unreplaceable_record_message + join_path(folder.path, uninstaller_file_name);
+        return false;
+    }
+    records.uninstaller_copied = write_uninstaller(records.uninstaller.get());
+    if (!take_manifest(folder, earlier_lines, records)) {
+        error_message = unreplaceable_record_message + join_path(folder.path, manifest_file_name);
+        return false;
+    }
+    return true;
+}
+
+void drop_records(const InstallFolder& folder, HeldRecords& records, bool earlier_install) {
+    if (!earlier_install) {
+        if (records.uninstaller) {
+            platform::delete_open_file(records.uninstaller.get(), folder.handle,
+                                       uninstaller_file_name);
+        }
+        if (records.manifest) {
+            platform::delete_open_file(records.manifest.get(), folder.handle, manifest_file_name);
+        }
+    }
+    records.uninstaller.reset();
+    records.manifest.reset();
 }
 
 std::uint64_t uninstaller_size() {

@@ -7,16 +7,23 @@
 #include <string>
 
 #include "paths/install_folder.h"
+#include "records/held_records.h"
 
 // Opens the running program's own file, sharing it for reading only, and
 // keeps it open to the end of the run: nobody can change, rename or replace
 // it meanwhile, and the uninstaller is copied from this open file, never from
-// its path. Called first thing at start-up; the first use opens it otherwise.
+// its path. The open file must prove to be the mapped image
+// (file_is_mapped_image); one that does not is let go, and no uninstaller is
+// copied. Called first thing at start-up, before any DLL is loaded; the first
+// use opens it otherwise.
 void hold_running_program();
 
 // Writes the uninstaller, a copy of the running program, into the install
 // folder through its handle.
 bool install_uninstaller(const InstallFolder& install_folder);
+// Closes the uninstaller take_records wrote; true when it holds every byte
+// of the running program. One that does not is deleted.
+bool install_uninstaller(const InstallFolder& install_folder, HeldRecords& records);
 // The bytes install_uninstaller will write; 0 when the program's own file
 // cannot be opened.
 std::uint64_t uninstaller_size();

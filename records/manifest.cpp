@@ -9,8 +9,9 @@
 #include "records/install_names.h"
 
 namespace {
-// One read takes at most 1039 bytes of a line; a longer line arrives in pieces.
-constexpr int line_buffer_bytes = 1040;
+// One read takes the longest path the install writes with its line end and
+// a few bytes more; a line that does not end within it is skipped whole.
+constexpr int line_buffer_bytes = static_cast<int>(longest_relative_path) + 16;
 
 std::string manifest_path(const std::string& install_folder) {
     return join_path(install_folder, manifest_file_name);
@@ -55,30 +56,94 @@ bool write_manifest(const std::string& install_folder, const std::vector<Install
     return write_lines(file, files);
 }
 
-bool write_manifest(const InstallFolder& install_folder, const std::vector<InstalledFile>& files) {
-    // It steers the elevated uninstaller's deletions: only administrators may change it.
+namespace {
+// It steers the elevated uninstaller's deletions: only administrators may change it.
+bool create_manifest(const InstallFolder& install_folder, platform::File& file) {
+    const platform::AccessDescriptor access(platform::AccessList::manifest);
+    return platform::create_file_in(install_folder.handle, manifest_file_name, file, &access) ==
+           platform::EntryResult::done;
+}
+
+// Writes the lines from the file's start and cuts off what a longer list
+// wrote before; the file stays open.
+bool rewrite_lines(std::FILE* file, const std::vector<std::string>& lines) {
+    if (!platform::seek_to(file, 0)) return false;
+    bool written = true;
+    for (const std::string& line : lines) {
+        if (std::fprintf(file, "%s\r\n", line.c_str()) < 0) written = false;
+    }
+    return platform::cut_file_here(file) && written;
+}
+}  // namespace
+
+bool replace_manifest(const InstallFolder& install_folder, const std::vector<std::string>& lines) {
+    // A name of this run's own beside the list: no one can have made it before.
+    unsigned char bytes[8];
+    if (!platform::random_bytes(bytes, sizeof bytes)) return false;
+    std::string name = "installed-files-";
+    for (unsigned char byte : bytes) {
+        name += "0123456789ABCDEF"[byte >> 4];
+        name += "0123456789ABCDEF"[byte & 15];
+    }
+    name += ".new";
     const platform::AccessDescriptor access(platform::AccessList::manifest);
     platform::File file;
-    if (platform::create_file_in(install_folder.handle, manifest_file_name, file, &access) !=
+    if (platform::create_file_in(install_folder.handle, name, file, &access) !=
         platform::EntryResult::done) {
         return false;
     }
-    return write_lines(file, files);
+    if (rewrite_lines(file.get(), lines) &&
+        platform::rename_open_file(file.get(), install_folder.handle, name, manifest_file_name)) {
+        return platform::close_file(file);
+    }
+    platform::delete_open_file(file.get(), install_folder.handle, name);
+    return false;
 }
 
-// Reads the manifest in fgets-sized pieces, strips the line ends, and keeps
-// each piece that passes is_safe_relative_path exactly as stored. False only
-// when the file cannot be opened; paths is then untouched.
-bool read_manifest(const std::string& install_folder, std::vector<std::string>& paths) {
-    platform::File file(platform::open_file(manifest_path(install_folder), "rb"));
-    if (!file) return false;
+bool take_manifest(const InstallFolder& install_folder,
+                   const std::vector<std::string>& earlier_lines, HeldRecords& records) {
+    if (!create_manifest(install_folder, records.manifest)) return false;
+    // Not written is no reason to stop: the final list is written again.
+    rewrite_lines(records.manifest.get(), earlier_lines);
+    return true;
+}
+
+bool write_manifest(HeldRecords& records, const std::vector<InstalledFile>& files) {
+    if (!records.manifest) return false;
+    const bool written = rewrite_lines(records.manifest.get(), files);
+    return platform::close_file(records.manifest) && written;
+}
+
+// Reads the manifest line by line, strips the line ends, and keeps each line
+// that passes is_safe_relative_path exactly as stored. A line naming a
+// record is left out: the uninstaller removes those itself, and its own
+// running image would otherwise fail every run.
+bool read_manifest(const platform::FolderHandle& install_folder,
+                   std::vector<std::string>& paths) {
+    platform::File file;
+    if (platform::open_file_in(install_folder, manifest_file_name, file) !=
+        platform::EntryResult::done) {
+        return false;
+    }
     char buffer[line_buffer_bytes];
+    bool in_long_line = false;
     while (std::fgets(buffer, sizeof buffer, file.get())) {
         std::string line(buffer, std::strlen(buffer));
+        const bool ends_line = !line.empty() && line.back() == '\n';
+        // The pieces of a line too long for the buffer are none of them a path.
+        const bool piece_of_long_line = in_long_line || (!ends_line && !std::feof(file.get()));
+        in_long_line = !ends_line && piece_of_long_line;
+        if (piece_of_long_line) continue;
         strip_line_end(line);
-        if (is_safe_relative_path(line)) paths.push_back(line);
+        if (is_safe_relative_path(line) && !names_a_record(line)) paths.push_back(line);
     }
     return true;
+}
+
+bool read_manifest(const std::string& install_folder, std::vector<std::string>& paths) {
+    platform::FolderHandle folder;
+    return platform::open_folder(install_folder, folder) == platform::EntryResult::done &&
+           read_manifest(folder, paths);
 }
 
 // Only lines not named already are looked for on disk: a reinstall of the

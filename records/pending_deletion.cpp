@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include <io.h>
+
+#include <string>
 #include <vector>
 
-#include "records/system_paths.h"
 #include "records/win32_owners.h"
 
 namespace {
@@ -18,20 +20,48 @@ size_t string_end(const std::vector<wchar_t>& units, size_t start, size_t end) {
     return start;
 }
 
+struct FileIdentity {
+    DWORD volume = 0;
+    DWORD index_high = 0;
+    DWORD index_low = 0;
+    bool operator==(const FileIdentity& other) const {
+        return volume == other.volume && index_high == other.index_high &&
+               index_low == other.index_low;
+    }
+};
+
+bool identity_of(HANDLE handle, FileIdentity& identity) {
+    BY_HANDLE_FILE_INFORMATION information;
+    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &information)) {
+        return false;
+    }
+    identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh,
+                information.nFileIndexLow};
+    return true;
+}
+
 // True when source, as the system stores it ("\??\" and the full path),
-// names path.
-bool names(const wchar_t* source, size_t length, const std::string& path) {
+// reaches the file of that identity now. Opened to look only: no access,
+// every sharing, so the open file is neither refused nor disturbed.
+bool names(const wchar_t* source, size_t length, const FileIdentity& file) {
     std::wstring wide(source, length);
     if (wide.compare(0, 4, nt_prefix) == 0) wide.erase(0, 4);
-    char narrow[MAX_PATH] = {};
-    BOOL lossy = FALSE;
-    const int count = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, narrow, MAX_PATH, nullptr,
-                                          &lossy);
-    return count > 0 && !lossy && same_path(narrow, path);
+    const HANDLE other = CreateFileW(wide.c_str(), 0,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    FileIdentity identity;
+    const bool known = identity_of(other, identity);
+    if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+    return known && identity == file;
 }
 }  // namespace
 
-void cancel_pending_deletion(const std::string& path) {
+void cancel_pending_deletion(std::FILE* file) {
+    FileIdentity identity;
+    if (!file ||
+        !identity_of(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))), identity)) {
+        return;
+    }
     RegistryKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, session_manager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
                       key.out()) != ERROR_SUCCESS) {
@@ -52,8 +82,8 @@ void cancel_pending_deletion(const std::string& path) {
     }
     const size_t count = size / sizeof(wchar_t);
 
-    // Pairs of source and target; an empty target means "delete". The pairs
-    // of path are cut out, every other unit is kept as stored.
+    // Pairs of source and target; an empty target means "delete". The
+    // deletions of the file are cut out, every other unit is kept as stored.
     std::vector<wchar_t> kept;
     bool removed = false;
     size_t position = 0;
@@ -63,7 +93,7 @@ void cancel_pending_deletion(const std::string& path) {
         const size_t target_end = string_end(units, source_end + 1, count);
         if (target_end >= count) break;
         const bool deletion = target_end == source_end + 1;
-        if (deletion && names(&units[position], source_end - position, path)) {
+        if (deletion && names(&units[position], source_end - position, identity)) {
             removed = true;
         } else {
             kept.insert(kept.end(), units.begin() + position, units.begin() + target_end + 1);

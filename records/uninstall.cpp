@@ -22,6 +22,9 @@ constexpr char unreadable_list_text[] =
     "To remove the game, delete its folder:\n";
 constexpr char files_in_use_text[] =
     "Some files could not be removed. Close the game and run the uninstall again.";
+constexpr char list_not_updated_text[] =
+    "The list of installed files could not be updated, so the uninstall entry was kept. Run "
+    "the uninstall again to finish.";
 // A box has room for a few paths; the rest are counted.
 constexpr std::size_t named_files_at_most = 10;
 
@@ -134,12 +137,13 @@ std::vector<std::string> folders_to_try(const std::vector<std::string>& manifest
 }
 }  // namespace
 
-// Asks once, then removes the listed files, the shortcuts and the uninstall
-// key (those of this install only), the manifest and the emptied folders,
+// Asks once, then removes the listed files, the manifest, the shortcuts and
+// the uninstall key (those of this install only) and the emptied folders,
 // schedules the program's own file for deletion and reports. 1 when the
 // install folder is unknown (no box), when the list cannot be read (nothing
-// is removed), and when listed files stay (the records stay with them, the
-// list naming exactly those files, so a second run can finish the job).
+// is removed), when listed files stay (the records stay with them, the list
+// replaced by one naming exactly those files, so a second run can finish the
+// job), and when the list cannot be replaced or deleted (the records stay).
 int run_uninstall() {
     const std::string install_folder = module_folder();
     if (install_folder.empty()) return 1;
@@ -153,7 +157,7 @@ int run_uninstall() {
     std::vector<std::string> manifest_paths;
     if (platform::open_folder(install_folder, root, platform::FolderUse::removable) !=
             platform::EntryResult::done ||
-        !read_manifest(install_folder, manifest_paths)) {
+        !read_manifest(root, manifest_paths)) {
         // Without its list the uninstaller cannot tell the game's files from
         // anything else; removing the records would leave them unfindable.
         MessageBoxA(nullptr, (unreadable_list_text + install_folder).c_str(),
@@ -164,15 +168,23 @@ int run_uninstall() {
     const std::vector<std::string> kept = delete_listed_files(folders, manifest_paths);
     folders.close_all();
     if (!kept.empty()) {
-        write_manifest(held, kept);
+        std::string message = files_in_use_message(install_folder, kept);
+        if (!replace_manifest(held, kept)) message += std::string("\n\n") + list_not_updated_text;
         remove_installed_directories(root, manifest_paths);
-        MessageBoxA(nullptr, files_in_use_message(install_folder, kept).c_str(),
-                    uninstall_box_caption, MB_OK | MB_ICONWARNING);
+        MessageBoxA(nullptr, message.c_str(), uninstall_box_caption, MB_OK | MB_ICONWARNING);
+        return 1;
+    }
+    // A list that stays names files already gone: the records stay with it,
+    // and the next run, finding nothing left to delete, finishes.
+    const platform::EntryResult list = platform::delete_file_in(root, manifest_file_name);
+    if (list != platform::EntryResult::done && list != platform::EntryResult::missing) {
+        remove_installed_directories(root, manifest_paths);
+        MessageBoxA(nullptr, list_not_updated_text, uninstall_box_caption,
+                    MB_OK | MB_ICONWARNING);
         return 1;
     }
     remove_shortcuts(install_folder);
     if (entry_names_folder(install_folder)) RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstall_key);
-    platform::delete_file_in(root, manifest_file_name);
     remove_installed_directories(root, manifest_paths);
     platform::remove_open_folder(root, install_folder);
     schedule_own_deletion();

@@ -10,6 +10,7 @@
 #include "paths/path_operations.h"
 #include "platform/platform.h"
 #include "records/earlier_install.h"
+#include "records/held_records.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
 #include "setup/package_delivery.h"
@@ -54,19 +55,28 @@ int install_into(SetupWindow& window, const std::string& install_path) {
             return 1;
     }
 
-    // An earlier install's list, read before the extraction can replace it
-    // (a package may carry a file of that name), which may begin while the
-    // package arrives: what it installed stays listed, so one uninstall
-    // removes every install's files.
+    // An earlier install's list, read before this run takes its name: what
+    // it installed stays listed, so one uninstall removes every install's
+    // files.
     std::vector<std::string> earlier_lines;
-    read_manifest(install_path, earlier_lines);
+    const bool earlier_install = read_manifest(install_folder.handle, earlier_lines);
+
+    // The records' names are the setup's from here to their writing: nobody
+    // can squat them during the download, and a name something else holds
+    // ends the run before the download.
+    std::string error_message;
+    HeldRecords records;
+    if (!take_records(install_folder, earlier_lines, records, error_message)) {
+        drop_records(install_folder, records, earlier_install);
+        window.finish(error_message, false);
+        return 1;
+    }
 
     // Open from here to the end of the extraction. One that cannot be made is
     // reported by the download, once the host has answered.
     TempPackage package;
     package.create();
     WindowReport report(window);
-    std::string error_message;
     std::vector<InstalledFile> installed_files;
     std::size_t entries_done = 0;
     Delivery delivery;
@@ -81,6 +91,7 @@ int install_into(SetupWindow& window, const std::string& install_path) {
     if (delivery == Delivery::unverified && !package.holds_nothing())
         delivery = Delivery::extraction_failed;
     if (delivery == Delivery::download_failed || delivery == Delivery::unverified) {
+        drop_records(install_folder, records, earlier_install);
         // A partial package stays for inspection; an empty one is no package.
         if (is_cancellation(error_message) || package.holds_nothing()) package.remove();
         if (!is_cancellation(error_message)) window.finish(error_message, false);
@@ -95,6 +106,7 @@ int install_into(SetupWindow& window, const std::string& install_path) {
          extract_package(package.file(), install_folder, report, error_message, installed_files,
                          uninstaller_size(), entries_done));
     if (!extracted) {
+        drop_records(install_folder, records, earlier_install);
         if (is_cancellation(error_message)) {
             package.remove();
         } else {
@@ -109,12 +121,14 @@ int install_into(SetupWindow& window, const std::string& install_path) {
     // From here on nothing can fail the install: the game files are in place.
     package.remove();
     window.set_status("Preparing uninstaller...", "");
-    const bool uninstaller_written = install_uninstaller(install_folder);
+    const bool uninstaller_written = install_uninstaller(install_folder, records);
     keep_earlier_files(install_path, earlier_lines, installed_files);
-    const bool manifest_written = write_manifest(install_folder, installed_files);
+    const bool manifest_written = write_manifest(records, installed_files);
     window.set_status("Creating shortcuts...", "");
     create_shortcuts(install_path);
-    register_uninstall_entry(install_path);
+    // The entry starts its uninstaller elevated: only a copy this run wrote
+    // whole may be named there.
+    if (uninstaller_written) register_uninstall_entry(install_path);
     // The game is installed either way; the user only learns how to remove
     // it when its records are not whole.
     std::string message = success_message;

@@ -7,12 +7,14 @@
 #include "system_dlls.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int) {
+    // An install copies its uninstaller from this open file, taken before
+    // anything else, the loading of the first DLL included, gives another
+    // program time to swap the program's file for another; kernel32 and
+    // msvcrt, loaded with the image, are all it needs.
+    const bool uninstall = selects_uninstall(command_line);
+    if (!uninstall) hold_running_program();
     // Before anything can load a DLL: never from the program's own folder.
     restrict_dll_search_to_system32();
-    const bool uninstall = selects_uninstall(command_line);
-    // An install copies its uninstaller from this open file, taken before
-    // anyone can swap the program's file for another.
-    if (!uninstall) hold_running_program();
     // Long steps run on this thread between queue drains; the system must not
     // swap the window for a "not responding" ghost meanwhile.
     DisableProcessWindowsGhosting();

@@ -3,7 +3,10 @@
 // box's button are on screen, which control has the keyboard focus, whether
 // the window is in front, and a close request like the taskbar's.
 //   window_probe text ID | settext ID TEXT | visible ID|progress | rect | state | focus |
-//                front | close | box CAPTION
+//                front | close | box CAPTION | start-swapped PROGRAM OTHER
+// start-swapped starts PROGRAM suspended, once the system has mapped it,
+// renames its file to PROGRAM.old and copies OTHER to its path, lets it run
+// and ends with its exit code.
 // A control's text goes both ways as Unicode (UTF-8 on the Unix side).
 // Prints one line; exits 1 when the window or control is not there.
 #include <windows.h>
@@ -85,12 +88,33 @@ int describe_box(const std::string& caption) {
     return 0;
 }
 
+int start_swapped(const std::string& program, const std::string& other) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string command = "\"" + program + "\"";
+    if (!CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, nullptr, &startup, &process)) {
+        return 3;
+    }
+    const bool swapped = MoveFileExA(program.c_str(), (program + ".old").c_str(), 0) &&
+                         CopyFileA(other.c_str(), program.c_str(), TRUE);
+    ResumeThread(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 3;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return swapped ? static_cast<int>(code) : 4;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const std::string command = argv[1];
     if (command == "box") return argc > 2 ? describe_box(argv[2]) : 2;
+    if (command == "start-swapped") return argc > 3 ? start_swapped(argv[2], argv[3]) : 2;
     HWND window = setup_window();
     if (!window) return 1;
     if (command == "rect") {

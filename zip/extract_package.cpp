@@ -24,8 +24,12 @@ namespace {
 // A name that may be joined to the install folder. A NUL byte would cut the
 // path short where the file system sees it, so the file written would differ
 // from the name listed (and later removed); it is refused like a ".." step.
+// The records' names belong to the setup: an entry that took one would be
+// listed for the uninstaller to delete (its own running image among them),
+// or, as a folder, keep the record from being written at all.
 bool is_safe_entry_name(const std::string& name) {
-    return name.find('\0') == std::string::npos && is_safe_relative_path(name);
+    return name.find('\0') == std::string::npos && is_safe_relative_path(name) &&
+           !names_a_record(name);
 }
 
 // Reads the local header at the entry's offset and yields where its data

@@ -6,11 +6,11 @@ namespace {
 
 constexpr char folder_failure[] = "Could not create the install folder.";
 
-// The folder part of name (empty at the top) and its last component.
+// The folder part of name (empty at the top) and its last component, split
+// by character: a double-byte character's trail byte 0x5C is no separator.
 void split_name(const std::string& name, std::string& folder, std::string& file_name) {
-    const std::size_t cut = name.find_last_of('\\');
-    folder = cut == std::string::npos ? std::string() : name.substr(0, cut);
-    file_name = cut == std::string::npos ? name : name.substr(cut + 1);
+    folder = parent_folder(name);
+    file_name = final_component(name);
 }
 
 }  // namespace
@@ -24,12 +24,11 @@ const platform::FolderHandle* OpenFolders::open(const std::string& relative,
         found->second.last_use = ++uses_;
         return &found->second.handle;
     }
-    const std::size_t cut = relative.find_last_of('\\');
-    const std::string above = cut == std::string::npos ? std::string() : relative.substr(0, cut);
+    std::string above, name;
+    split_name(relative, above, name);
     const platform::FolderHandle* parent = open(above, error_message);
     if (!parent) return nullptr;
     platform::FolderHandle child;
-    const std::string name = relative.substr(above.empty() ? 0 : cut + 1);
     platform::EntryResult result = platform::open_child_folder(*parent, name, false, child);
     if (result == platform::EntryResult::missing) {
         result = platform::open_child_folder(*parent, name, true, child);

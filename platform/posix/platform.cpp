@@ -62,6 +62,12 @@ std::int64_t tell(std::FILE* file) { return ::ftello(file); }
 
 void delete_file(const std::string& path) { ::unlink(native_path(path).c_str()); }
 
+bool cut_file_here(std::FILE* file) {
+    if (std::fflush(file) != 0) return false;
+    const off_t position = ::ftello(file);
+    return position >= 0 && ::ftruncate(::fileno(file), position) == 0;
+}
+
 std::FILE* create_new_file(const std::string& path) {
     const int descriptor =
         ::open(native_path(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -180,6 +186,30 @@ EntryResult create_file_in(const FolderHandle& parent, const std::string& name, 
         if (removed != EntryResult::done && removed != EntryResult::missing) return removed;
     }
     return EntryResult::failed;
+}
+
+EntryResult open_file_in(const FolderHandle& parent, const std::string& name, File& file) {
+    file.reset();
+    if (!parent.is_open() || !is_one_component(name)) return EntryResult::failed;
+    const int opened = ::openat(descriptor(parent), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (opened == -1) return classify(descriptor(parent), name, false);
+    struct stat status;
+    if (::fstat(opened, &status) != 0 || S_ISDIR(status.st_mode)) {
+        ::close(opened);
+        return S_ISDIR(status.st_mode) ? EntryResult::wrong_kind : EntryResult::failed;
+    }
+    file.reset(::fdopen(opened, "rb"));
+    if (file) return EntryResult::done;
+    ::close(opened);
+    return EntryResult::failed;
+}
+
+bool rename_open_file(std::FILE* file, const FolderHandle& folder, const std::string& file_name,
+                      const std::string& name) {
+    if (!file || !folder.is_open() || !is_one_component(name) || std::fflush(file) != 0) {
+        return false;
+    }
+    return ::renameat(descriptor(folder), file_name.c_str(), descriptor(folder), name.c_str()) == 0;
 }
 
 bool delete_open_file(std::FILE*, const FolderHandle& folder, const std::string& name) {

@@ -1,6 +1,5 @@
 #include "platform/platform.h"
 
-#include <aclapi.h>
 #include <sddl.h>
 
 namespace platform {
@@ -11,12 +10,13 @@ namespace {
 const char* text_of(AccessList list) {
     switch (list) {
         case AccessList::install_folder:
-            // Users read and execute everywhere below. Authenticated Users
-            // modify what is made below (inherit only) and may add files and
-            // folders to the folder itself, which they can neither delete,
-            // rename nor re-grant.
+            // Users read and execute everywhere below and may add files and
+            // folders to this folder and every folder below it. Full control
+            // of an entry goes to whoever made it (CREATOR OWNER, inherit
+            // only), so a user owns what they add and nothing the setup made,
+            // which stays Administrators'.
             return "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
-                   "(A;OICIIO;0x1301bf;;;AU)(A;;0x100006;;;AU)";
+                   "(A;OICIIO;FA;;;CO)(A;CI;0x100006;;;AU)";
         case AccessList::uninstaller:
             return "O:BAD:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)";
         case AccessList::manifest:
@@ -74,23 +74,19 @@ std::string AccessDescriptor::text() const {
     return result;
 }
 
+// The descriptor goes onto the folder's own handle and nowhere else: the
+// calls that set a file's security by its type (SetSecurityInfo and its
+// named sibling) also rewrite what every existing child inherits, which
+// through a hard link a user placed inside would re-grant a file elsewhere
+// on the system. New entries inherit from the list when they are made.
 bool protect_install_folder(const FolderHandle& folder) {
     if (!folder.is_open()) return false;
     AccessDescriptor access(AccessList::install_folder);
     if (!access.built()) return false;
-    PSID owner = nullptr;
-    PACL list = nullptr;
-    BOOL defaulted = FALSE;
-    BOOL present = FALSE;
-    if (!GetSecurityDescriptorOwner(access.security_descriptor(), &owner, &defaulted) ||
-        !GetSecurityDescriptorDacl(access.security_descriptor(), &present, &list, &defaulted) ||
-        !owner || !present || !list) {
-        return false;
-    }
-    const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                                       PROTECTED_DACL_SECURITY_INFORMATION;
-    return SetSecurityInfo(reinterpret_cast<HANDLE>(folder.native()), SE_FILE_OBJECT, parts, owner, nullptr,
-                           list, nullptr) == ERROR_SUCCESS;
+    // The descriptor's own control carries the protection of its list.
+    const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    return SetKernelObjectSecurity(reinterpret_cast<HANDLE>(folder.native()), parts,
+                                   access.security_descriptor()) != FALSE;
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <vector>
 
 // RtlGenRandom by its export name. Declared here to be reached through its
@@ -35,6 +36,18 @@ struct IoStatus {
     ULONG_PTR information;
 };
 }  // namespace native
+namespace native {
+// FILE_RENAME_INFORMATION, one name unit given.
+struct RenameInformation {
+    BOOLEAN replace_if_exists;
+    HANDLE root_directory;
+    ULONG name_length;
+    WCHAR name[1];
+};
+constexpr int file_rename_information = 10;
+}  // namespace native
+extern "C" __declspec(dllimport) LONG NTAPI NtSetInformationFile(
+    HANDLE file, native::IoStatus* status, PVOID information, ULONG length, int information_class);
 extern "C" __declspec(dllimport) LONG NTAPI NtCreateFile(
     HANDLE* file, ACCESS_MASK access, native::ObjectAttributes* attributes,
     native::IoStatus* status, LARGE_INTEGER* allocation_size, ULONG file_attributes, ULONG share,
@@ -74,6 +87,12 @@ bool seek_to_end(std::FILE* file) { return _fseeki64(file, 0, SEEK_END) == 0; }
 std::int64_t tell(std::FILE* file) { return _ftelli64(file); }
 
 void delete_file(const std::string& path) { DeleteFileA(path.c_str()); }
+
+bool cut_file_here(std::FILE* file) {
+    if (std::fflush(file) != 0) return false;
+    const __int64 position = _ftelli64(file);
+    return position >= 0 && _chsize_s(_fileno(file), position) == 0;
+}
 
 std::FILE* create_new_file(const std::string& path) {
     // Others may read (a virus scanner, say) but neither write nor delete nor
@@ -219,7 +238,7 @@ EntryResult check_entry(HANDLE folder, const std::wstring& name, HANDLE entry, b
 EntryResult open_existing(HANDLE folder, const std::wstring& name, bool want_folder,
                           HANDLE& opened) {
     const LONG result = open_relative(
-        folder, name, DELETE | FILE_READ_ATTRIBUTES,
+        folder, name, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition::open, 0, opened);
     if (result != status::success) return result_of(result);
     const EntryResult checked = check_entry(folder, name, opened, want_folder);
@@ -235,6 +254,21 @@ bool mark_for_deletion(HANDLE entry) {
     FILE_DISPOSITION_INFO disposition = {TRUE};
     return SetFileInformationByHandle(entry, FileDispositionInfo, &disposition,
                                       sizeof disposition) != FALSE;
+}
+
+// The same for a file the read-only attribute keeps from deletion: the
+// administrator may take that attribute off, so it stops no replacement.
+bool mark_for_replacement(HANDLE entry) {
+    if (mark_for_deletion(entry)) return true;
+    FILE_BASIC_INFO basic = {};
+    if (!GetFileInformationByHandleEx(entry, FileBasicInfo, &basic, sizeof basic) ||
+        !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        return false;
+    }
+    basic.FileAttributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(entry, FileBasicInfo, &basic, sizeof basic) &&
+           mark_for_deletion(entry);
 }
 
 // Opens name in folder, or makes it, as a folder, with the access given.
@@ -401,11 +435,54 @@ EntryResult create_file_in(const FolderHandle& parent, const std::string& name, 
         const EntryResult found = open_existing(handle_of(parent), wide, false, existing);
         if (found == EntryResult::missing) continue;
         if (found != EntryResult::done) return found;
-        const bool marked = mark_for_deletion(existing);
+        const bool marked = mark_for_replacement(existing);
         CloseHandle(existing);
         if (!marked) return EntryResult::failed;
     }
     return EntryResult::failed;
+}
+
+EntryResult open_file_in(const FolderHandle& parent, const std::string& name, File& file) {
+    file.reset();
+    const std::wstring wide = component_name(name);
+    if (!parent.is_open() || wide.empty()) return EntryResult::failed;
+    HANDLE opened = nullptr;
+    const LONG result = open_relative(handle_of(parent), wide, GENERIC_READ, FILE_SHARE_READ,
+                                      disposition::open, option::non_directory_file, opened);
+    if (result != status::success) return result_of(result);
+    const EntryResult checked = check_entry(handle_of(parent), wide, opened, false);
+    if (checked != EntryResult::done) {
+        CloseHandle(opened);
+        return checked;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(opened), _O_RDONLY | _O_BINARY);
+    if (descriptor == -1) {
+        CloseHandle(opened);
+        return EntryResult::failed;
+    }
+    file.reset(_fdopen(descriptor, "rb"));
+    if (file) return EntryResult::done;
+    _close(descriptor);
+    return EntryResult::failed;
+}
+
+// The new name is given relative to the folder's handle, so the rename goes
+// nowhere but into that folder, whatever became of its path.
+bool rename_open_file(std::FILE* file, const FolderHandle& folder, const std::string&,
+                      const std::string& name) {
+    const std::wstring wide = component_name(name);
+    if (!file || !folder.is_open() || wide.empty() || std::fflush(file) != 0) return false;
+    std::vector<unsigned char> buffer(sizeof(native::RenameInformation) +
+                                      wide.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<native::RenameInformation*>(buffer.data());
+    rename->replace_if_exists = TRUE;
+    rename->root_directory = handle_of(folder);
+    rename->name_length = static_cast<ULONG>(wide.size() * sizeof(wchar_t));
+    std::copy(wide.begin(), wide.end(), rename->name);
+    native::IoStatus io = {};
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return NtSetInformationFile(handle, &io, rename, static_cast<ULONG>(buffer.size()),
+                                native::file_rename_information) == status::success;
 }
 
 bool delete_open_file(std::FILE* file, const FolderHandle&, const std::string&) {
@@ -528,14 +605,23 @@ bool window_text_in_code_page(WindowHandle window, int buffer_characters, std::s
     std::vector<wchar_t> wide(static_cast<size_t>(buffer_characters), L'\0');
     const int length = GetWindowTextW(window, wide.data(), buffer_characters);
     if (length <= 0) return true;
-    // No look-alikes: a best-fit letter would name some other folder.
+    // No look-alikes: a best-fit letter would name some other folder. A
+    // system set to UTF-8 stores every character but a lone surrogate, and
+    // that code page refuses both the best-fit flag and the default-character
+    // report: it is asked to fail on what it cannot store instead.
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL lost = FALSE;
-    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length,
-                                          nullptr, 0, nullptr, &lost);
+    BOOL* const report = utf8 ? nullptr : &lost;
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, flags, wide.data(), length, nullptr, 0, nullptr, report);
     if (bytes <= 0) return false;
     text.resize(static_cast<size_t>(bytes));
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, &text[0], bytes,
-                        nullptr, &lost);
+    if (WideCharToMultiByte(CP_ACP, flags, wide.data(), length, &text[0], bytes, nullptr,
+                            report) != bytes) {
+        text.clear();
+        return false;
+    }
     return !lost;
 }
 

@@ -7,6 +7,6 @@
 // restricts every later search to System32.
 
 // Restricts every later DLL search of the process to System32, and loads
-// from there the DLLs that system code loads on our behalf. Called first
-// thing in the entry point.
+// from there the DLLs that system code loads on our behalf. Called in the
+// entry point before anything can load a DLL.
 void restrict_dll_search_to_system32();

@@ -82,8 +82,7 @@ import .Ladvapi32, RegQueryValueExA, 24, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, RegQueryValueExW, 24, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, RegSetValueExA, 24, 0, LSTATUS_PROC_NOT_FOUND
 import .Ladvapi32, RegSetValueExW, 24, 0, LSTATUS_PROC_NOT_FOUND
-/* Returns a Win32 error code: 0 is success. */
-import .Ladvapi32, SetSecurityInfo, 28, 0, LSTATUS_PROC_NOT_FOUND
+import .Ladvapi32, SetKernelObjectSecurity, 12
 /* The system's random source, RtlGenRandom by its export name. */
 import .Ladvapi32, SystemFunction036, 8
 
@@ -116,6 +115,8 @@ import .Lgdi32, StretchBlt, 44
 
 /* Opens and creates entries relative to an open folder; 0 is success. */
 import .Lntdll, NtCreateFile, 44, 0, NTSTATUS_PROC_NOT_FOUND
+/* Renames an open file relative to an open folder; 0 is success. */
+import .Lntdll, NtSetInformationFile, 20, 0, NTSTATUS_PROC_NOT_FOUND
 
 import .Lole32, CoCreateInstance, 20, 0, HRESULT_PROC_NOT_FOUND
 import .Lole32, CoInitialize, 4, 0, HRESULT_PROC_NOT_FOUND

@@ -32,6 +32,9 @@ TEST(IsSafeRelativePath, RefusesEverythingThatCouldLeaveTheFolder) {
         EXPECT_FALSE(is_safe_relative_path("data\\COM" + digit + ".bin")) << superscript;
         EXPECT_FALSE(is_safe_relative_path("lpt" + digit)) << superscript;
     }
+    // Longer than the longest path an install writes and lists.
+    EXPECT_TRUE(is_safe_relative_path("data\\" + std::string(1019, 'x')));
+    EXPECT_FALSE(is_safe_relative_path("data\\" + std::string(1020, 'x')));
 }
 
 TEST(IsSafeRelativePath, NamesThatOnlyBeginLikeADeviceAreSafe) {

@@ -141,8 +141,8 @@ TEST(AccessLists, AreOwnedByAdministratorsAndProtected) {
         const char* text;
     } cases[] = {
         {AccessList::install_folder,
-         "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICIIO;0x1301bf;;;AU)"
-         "(A;;0x100006;;;AU)"},
+         "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICIIO;FA;;;CO)"
+         "(A;CI;0x100006;;;AU)"},
         {AccessList::uninstaller, "O:BAD:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)"},
         {AccessList::manifest, "O:BAD:PAI(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;BU)"},
     };

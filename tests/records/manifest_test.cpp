@@ -74,19 +74,25 @@ TEST(ReadManifest, DropsUnsafeLinesAndKeepsTheirNeighbours) {
                                  "/x.dll\r\n"
                                  "C:x.dll\r\n"
                                  "data\\COM1.bin\r\n"
+                                 "QuellmarkUninstall.exe\r\n"
+                                 "Installed-Files.txt.\r\n"
                                  "last.txt\r\n");
     EXPECT_EQ(paths, (std::vector<std::string>{"first.txt", "second.txt", "last.txt"}));
 }
 
-TEST(ReadManifest, SplitsLinesLongerThanTheBufferIntoPieces) {
+// A line longer than any name the install writes is skipped whole: its
+// pieces would each name some other file.
+TEST(ReadManifest, SkipsLinesLongerThanTheLongestPathWhole) {
     ScratchFolder folder;
-    const std::string exact(1039, 'e');
-    const std::string longer = std::string(1039, 'a') + std::string(1039, 'b') + "ccc";
-    const auto paths = read_back(folder, exact + "\r\n" + longer + "\r\nend.txt\r\n");
-    // The exact line's CR LF comes as a piece of its own, which is empty and
-    // dropped; the longer line gives three pieces.
-    EXPECT_EQ(paths, (std::vector<std::string>{exact, std::string(1039, 'a'),
-                                               std::string(1039, 'b'), "ccc", "end.txt"}));
+    const std::string longest(1024, 'e');
+    const std::string one_more(1025, 'o');
+    // Read in pieces, the first line's tail would name victim.txt.
+    const std::string longer = std::string(1039, 'a') + "victim.txt";
+    const auto paths =
+        read_back(folder, longest + "\r\n" + one_more + "\r\n" + longer + "\r\n" +
+                              std::string(3000, 'b') + "\\x.txt\r\nend.txt\r\n" +
+                              std::string(2000, 'c'));
+    EXPECT_EQ(paths, (std::vector<std::string>{longest, "end.txt"}));
 }
 
 TEST(ReadManifest, AppendsToTheCallersList) {

@@ -275,6 +275,45 @@ TEST_F(UninstallMode, AFileInUseIsNamedAndTheNextRunRemovesIt) {
     expect_records_removed();
 }
 
+// The list is replaced by a new file renamed over it, or deleted at the end;
+// while another program holds it neither can happen, and the records stay,
+// the person told so, until a run after it let go finishes.
+TEST_F(UninstallMode, AListThatCannotBeReplacedKeepsTheRecordsAndSaysSo) {
+    const std::string not_updated =
+        "The list of installed files could not be updated, so the uninstall entry was kept. Run "
+        "the uninstall again to finish.";
+    std::string listed;
+    for (const std::string& file : game_files) listed += file + "\r\n";
+    for (const bool file_in_use : {true, false}) {
+        SCOPED_TRACE(file_in_use ? "a file in use" : "every file removed");
+        install(game_files);
+        HANDLE running = file_in_use ? CreateFileA(at(game_files[0]).c_str(), GENERIC_READ,
+                                                   FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                                   nullptr)
+                                     : INVALID_HANDLE_VALUE;
+        const HANDLE holder = CreateFileA(at("installed-files.txt").c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        const UninstallRun run = uninstall({IDYES, IDOK});
+        CloseHandle(holder);
+        if (running != INVALID_HANDLE_VALUE) CloseHandle(running);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exit_code, 1u);
+        ASSERT_EQ(run.boxes.size(), 2u);
+        EXPECT_EQ(run.boxes[1].text,
+                  file_in_use ? "Some files could not be removed. Close the game and run the "
+                                "uninstall again.\n\n" + at(game_files[0]) + "\n\n" + not_updated
+                              : not_updated);
+        EXPECT_EQ(test_support::read_file(at("installed-files.txt")), listed);
+        expect_records_kept(uninstaller);
+        EXPECT_FALSE(deletion_pending());
+    }
+    const UninstallRun again = uninstall({IDYES, IDOK});
+    ASSERT_TRUE(again.finished);
+    EXPECT_EQ(again.exit_code, 0u);
+    expect_records_removed();
+}
+
 // An edited manifest that names places outside the install folder in every
 // way a path can: none of them is touched, the safe lines still are.
 TEST_F(UninstallMode, TamperedManifestTouchesNothingOutsideTheInstallFolder) {
@@ -356,7 +395,8 @@ TEST_F(UninstallMode, RecordsOfAnInstallElsewhereStay) {
 }
 
 // Installing again before the restart takes back the deletion the uninstall
-// left for the uninstaller's path, and no other entry.
+// left for the uninstaller's file, however its path is spelt, and no other
+// entry.
 TEST_F(UninstallMode, ReinstallTakesBackOnlyThePendingDeletionOfItsUninstaller) {
     install(game_files);
     // Other programs' entries: deletions (one of a file of the same name) and
@@ -374,6 +414,18 @@ TEST_F(UninstallMode, ReinstallTakesBackOnlyThePendingDeletionOfItsUninstaller) 
     const UninstallRun run = uninstall({IDYES, IDOK});
     ASSERT_TRUE(run.finished);
     ASSERT_TRUE(deletion_pending());
+    // The same deletion spelt otherwise, in capitals and by the short name
+    // the file system gives it: each still reaches the file.
+    const std::wstring wide(uninstaller.begin(), uninstaller.end());
+    std::wstring capitals = wide;
+    for (wchar_t& c : capitals) c = static_cast<wchar_t>(towupper(c));
+    wchar_t short_name[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameW(wide.c_str(), short_name, MAX_PATH), 0u);
+    std::wstring spelt;
+    for (const std::wstring& spelling : {capitals, std::wstring(short_name)}) {
+        spelt += L"\\??\\" + spelling + L'\0' + L'\0';
+    }
+    set_pending_operations(spelt + pending_operations());
 
     EXPECT_TRUE(install_uninstaller(opened(install_folder)));
     EXPECT_FALSE(deletion_pending());

@@ -1,5 +1,7 @@
 #include "setup/install_sequence.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -38,10 +40,18 @@ protected:
     void SetUp() override {
         reset_steps();
         script.typed_folder = scratch.path() + "\\Games\\The Annals of Quellmark";
+        // A temporary folder of the case's own: cases that run side by side
+        // each see only their own package folders.
+        char earlier[MAX_PATH + 1] = {};
+        const DWORD length = GetEnvironmentVariableA("TMP", earlier, sizeof earlier);
+        earlier_tmp = length > 0 && length < sizeof earlier ? earlier : "";
+        test_support::make_folders(scratch.at("temp"));
+        SetEnvironmentVariableA("TMP", scratch.at("temp").c_str());
         folders_before = package_folders();
     }
     void TearDown() override {
         for (const std::string& folder : new_package_folders()) std::filesystem::remove_all(folder);
+        SetEnvironmentVariableA("TMP", earlier_tmp.empty() ? nullptr : earlier_tmp.c_str());
     }
 
     std::vector<std::string> new_package_folders() const {
@@ -59,6 +69,7 @@ protected:
     }
 
     std::set<std::string> folders_before;
+    std::string earlier_tmp;
 
     std::vector<std::string> steps_after_start() const {
         std::vector<std::string> steps;
@@ -152,9 +163,13 @@ TEST_F(InstallSequence, DownloadFailureShowsItsMessageUnchanged) {
     script.download_succeeds = false;
     script.download_message = "Could not open the download URL.";
     script.download_writes_package = false;
+    script.earlier_manifest = {"data\\old.pak"};
     EXPECT_EQ(run_install(), 1);
     ASSERT_EQ(journal.boxes.size(), 1u);
     EXPECT_EQ(journal.boxes[0].message, "Could not open the download URL.");
+    // The earlier install keeps the records taken for this run.
+    EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(),
+                         "drop_records after an earlier install"), 1);
     EXPECT_EQ(journal.download_url, package_url());
     EXPECT_TRUE(journal.download_had_file);
     // Nothing was written to it: no package stays behind.
@@ -215,6 +230,8 @@ TEST_F(InstallSequence, ExtractionFailureNamesTheKeptPackage) {
             EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), record), 0)
                 << record;
         }
+        // With no earlier install, the records taken for the run go again.
+        EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "drop_records"), 1);
         if (!behind) {
             // The extraction read the very file the download wrote.
             EXPECT_EQ(journal.extracted_package_bytes, package_bytes);
@@ -263,7 +280,7 @@ TEST_F(InstallSequence, SuccessRunsEveryStepInOrderAndDeletesThePackage) {
               (std::vector<std::string>{
                   "enter_install_mode",
                   "status Preparing install folder... | " + script.typed_folder,
-                  "read_manifest", "download", "extract", "status Preparing uninstaller... | ", "install_uninstaller",
+                  "read_manifest", "take_records", "download", "extract", "status Preparing uninstaller... | ", "install_uninstaller",
                   "write_manifest", "status Creating shortcuts... | ", "create_shortcuts",
                   "register_uninstall_entry", "finish", "window released"}));
     ASSERT_EQ(journal.boxes.size(), 1u);
@@ -272,6 +289,10 @@ TEST_F(InstallSequence, SuccessRunsEveryStepInOrderAndDeletesThePackage) {
     EXPECT_EQ(journal.manifest, (std::vector<InstalledFile>{"bin\\client\\Qm_client.exe",
                                                             "data\\a.pak", "data\\old.pak"}));
     EXPECT_EQ(journal.extract_extra_bytes, script.uninstaller_bytes);
+    // The earlier list, read through the held folder, is what the taken
+    // manifest holds until the new one is written.
+    EXPECT_TRUE(journal.read_manifest_through_handle);
+    EXPECT_EQ(journal.taken_earlier_lines, script.earlier_manifest);
     for (const std::string& folder : journal.record_folders) EXPECT_EQ(folder, script.typed_folder);
     EXPECT_EQ(journal.extracted_package_bytes, package_bytes);
     EXPECT_EQ(new_package_folders(), std::vector<std::string>{});
@@ -299,10 +320,27 @@ TEST_F(InstallSequence, IncompleteUninstallRecordsAreNotedInTheSuccessBox) {
         ASSERT_EQ(journal.boxes.size(), 1u);
         EXPECT_EQ(journal.boxes[0].message, noted);
         EXPECT_TRUE(journal.boxes[0].success);
-        // Both are attempted whichever fails.
+        // Both are attempted whichever fails; the entry names only an
+        // uninstaller this run wrote whole.
         EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "write_manifest"), 1);
-        EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "register_uninstall_entry"), 1);
+        EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "register_uninstall_entry"),
+                  script.uninstaller_fails ? 0 : 1);
     }
+}
+
+// A record's name held by something the setup cannot replace ends the run
+// before anything is downloaded.
+TEST_F(InstallSequence, ARecordNameThatCannotBeTakenStopsTheRunBeforeTheDownload) {
+    script.records_taken = false;
+    EXPECT_EQ(run_install(), 1);
+    ASSERT_EQ(journal.boxes.size(), 1u);
+    EXPECT_EQ(journal.boxes[0].message,
+              "The install folder holds a file that the setup cannot replace: " +
+                  script.typed_folder + "\\QuellmarkUninstall.exe");
+    EXPECT_FALSE(journal.boxes[0].success);
+    EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "download"), 0);
+    EXPECT_EQ(std::count(journal.calls.begin(), journal.calls.end(), "register_uninstall_entry"), 0);
+    EXPECT_EQ(new_package_folders(), std::vector<std::string>{});
 }
 
 TEST_F(InstallSequence, FolderTextIsUsedExactlyAsTyped) {

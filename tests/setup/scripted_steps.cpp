@@ -107,7 +107,22 @@ bool extract_package(std::FILE* package, InstallFolder& install_folder, StepRepo
     return script.extraction_succeeds;
 }
 
-bool install_uninstaller(const InstallFolder& install_folder) {
+bool take_records(const InstallFolder& install_folder, const std::vector<std::string>& earlier_lines,
+                  HeldRecords&, std::string& error_message) {
+    journal.calls.push_back("take_records");
+    journal.record_folders.push_back(install_folder.path);
+    journal.taken_earlier_lines = earlier_lines;
+    if (script.records_taken) return true;
+    error_message = unreplaceable_record_message + install_folder.path + "\\QuellmarkUninstall.exe";
+    return false;
+}
+
+void drop_records(const InstallFolder&, HeldRecords&, bool earlier_install) {
+    journal.calls.push_back(earlier_install ? "drop_records after an earlier install"
+                                            : "drop_records");
+}
+
+bool install_uninstaller(const InstallFolder& install_folder, HeldRecords&) {
     journal.calls.push_back("install_uninstaller");
     journal.record_folders.push_back(install_folder.path);
     return !script.uninstaller_fails;
@@ -115,14 +130,14 @@ bool install_uninstaller(const InstallFolder& install_folder) {
 
 std::uint64_t uninstaller_size() { return script.uninstaller_bytes; }
 
-bool write_manifest(const InstallFolder& install_folder, const std::vector<InstalledFile>& files) {
+bool write_manifest(HeldRecords&, const std::vector<InstalledFile>& files) {
     journal.calls.push_back("write_manifest");
-    journal.record_folders.push_back(install_folder.path);
     journal.manifest = files;
     return !script.manifest_fails;
 }
 
-bool read_manifest(const std::string&, std::vector<std::string>& paths) {
+bool read_manifest(const platform::FolderHandle& folder, std::vector<std::string>& paths) {
+    journal.read_manifest_through_handle = folder.is_open();
     journal.calls.push_back("read_manifest");
     paths.insert(paths.end(), script.earlier_manifest.begin(), script.earlier_manifest.end());
     return !script.earlier_manifest.empty();

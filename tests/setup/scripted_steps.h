@@ -32,6 +32,8 @@ struct StepScript {
     // one entry), which then adds extracted.
     std::vector<InstalledFile> extracted_behind_before_fallback;
     bool cancel_during_extraction = false;
+    // False: something holds a record's name that cannot be replaced.
+    bool records_taken = true;
     bool uninstaller_fails = false;
     bool manifest_fails = false;
     std::uint64_t uninstaller_bytes = 0;
@@ -56,6 +58,8 @@ struct StepJournal {
     std::size_t extract_entries_done = 0;
     std::vector<std::string> record_folders;
     std::vector<InstalledFile> manifest;
+    std::vector<std::string> taken_earlier_lines;
+    bool read_manifest_through_handle = false;
 };
 
 // What the stand-in download writes into the package it is handed.

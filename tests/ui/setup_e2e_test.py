@@ -489,6 +489,63 @@ class SetupEndToEnd(unittest.TestCase):
         self.uninstall_by_clicks()
         self.assert_removed(files, FOLDER)
 
+    def test_the_setup_file_replaced_as_soon_as_it_is_mapped_is_never_registered(self):
+        # The system has mapped the setup, which has not run a line yet, when
+        # another program takes its file's name: the file the setup opens by
+        # its path is not the image that runs, so nothing names it.
+        self.make_package()
+        started_from = "C:\\Downloaded\\QuellmarkSetup.exe"
+        with open(SETUP_EXE, "rb") as setup:
+            write(started_from, setup.read())
+        with open(PROBE_EXE, "rb") as other:
+            write("C:\\Downloaded\\other.exe", other.read())
+        setup = self.start(PROBE_EXE, "start-swapped", started_from, "C:\\Downloaded\\other.exe")
+        self.assertTrue(setup.wait_for_window(), "the setup window did not appear")
+        setup.click(*INSTALL_BUTTON)
+        text, ok = setup.wait_for_box(timeout=300)
+        gui.click(*ok)
+        self.assertEqual(setup.wait_exit(60), 0)
+        self.assertEqual(text, SUCCESS + "\n\nThe uninstall information could not be written "
+                         "completely. To remove the game, delete its folder.")
+        self.assertEqual(registry_values(), {})
+        self.assertFalse(os.path.exists(in_prefix(FOLDER + "\\QuellmarkUninstall.exe")))
+        for shortcut in shortcuts():
+            os.remove(shortcut)
+
+    def test_the_records_names_planted_by_a_user_are_replaced_or_stop_the_install(self):
+        # The install folder is open to every user before the install (an
+        # earlier one was removed): a read-only uninstaller and list planted
+        # there are replaced, and during the download no program writes or
+        # deletes them, as Windows refuses while the setup holds them.
+        files = self.make_package()
+        for name in ("QuellmarkUninstall.exe", "installed-files.txt"):
+            write(FOLDER + "\\" + name, b"planted\r\n")
+            os.chmod(in_prefix(FOLDER + "\\" + name), 0o444)
+
+        def plant():
+            for command in ("echo planted> \"%s\\installed-files.txt\"" % FOLDER,
+                            "del /f \"%s\\QuellmarkUninstall.exe\"" % FOLDER):
+                wine("cmd", "/c", command)
+        self.assertEqual(self.install_swapping_during_the_download(plant), (SUCCESS, 0))
+        with open(SETUP_EXE, "rb") as setup:
+            self.assertEqual(read(FOLDER + "\\QuellmarkUninstall.exe"), setup.read())
+        self.assertEqual([line for line in read(FOLDER + "\\installed-files.txt").decode().split("\r\n")
+                          if line], [name.replace("/", "\\") for name, _ in files])
+        self.uninstall_by_clicks()
+        self.assert_removed(files, FOLDER)
+
+        # After the restart, a folder of the uninstaller's name cannot be
+        # replaced: the install stops before the download and names it.
+        self.assertEqual(wine("wineboot", "-r")[0], 0)
+        os.makedirs(in_prefix(FOLDER + "\\QuellmarkUninstall.exe"))
+        open(os.path.join(self.state, "host.log"), "w").close()
+        self.assertEqual(self.install_by_clicks(), (
+            "The install folder holds a file that the setup cannot replace: " + FOLDER +
+            "\\QuellmarkUninstall.exe", 1))
+        with open(os.path.join(self.state, "host.log")) as log:
+            self.assertNotIn("QuellmarkFull.zip", log.read())
+        self.assertEqual(registry_values(), {})
+
     def test_a_reinstall_before_the_restart_keeps_its_uninstaller(self):
         files = self.make_package()
         self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))

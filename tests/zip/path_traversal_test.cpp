@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/platform.h"
@@ -31,6 +32,9 @@ const char* const unsafe_names[] = {
     "C:qm-evil-drive-folder\\", "//127.0.0.1/share/", "a//b/", "./", "a/./",
     // Opened as devices, not files.
     "data/COM1.bin", "NUL", "aux.txt", "lpt9/", "a/Con .log/b.txt", "CONOUT$",
+    // The setup's own records, at the root, as files or folders.
+    "QuellmarkUninstall.exe", "installed-files.txt", "INSTALLED-FILES.TXT. ",
+    "quellmarkuninstall.EXE/", "Installed-Files.txt/x.txt",
 };
 
 std::string turned(std::string name) {
@@ -66,11 +70,14 @@ TEST(PathTraversal, EveryUnsafeNameIsRefusedAndNothingLandsOutside) {
     expect_no_stray_named_evil();
 }
 
-// A NUL byte would cut the path short at the file system: the file written
-// would not be the one listed.
+// A NUL byte would cut the path short at the file system, and a manifest
+// line longer than the longest path is skipped: the file written would not
+// be the one listed.
 TEST(PathTraversal, NamesWithANulByteAreRefused) {
     for (const std::string& name : {std::string("..\0/x.txt", 9), std::string("a\0b.txt", 7),
-                                   std::string("..\0/", 4)}) {
+                                   std::string("..\0/", 4),
+                                   // Longer than any manifest line is read.
+                                   "a/" + std::string(1023, 'x')}) {
         ExtractionSandbox sandbox;
         const Outcome outcome = sandbox.extract(build_zip({stored(name, "x")}));
         EXPECT_EQ(outcome.message, "The package contains an unsafe path: " + turned(name));
@@ -82,7 +89,9 @@ TEST(PathTraversal, NamesWithANulByteAreRefused) {
 
 TEST(PathTraversal, NamesThatOnlyLookOddStayInside) {
     ExtractionSandbox sandbox;
-    std::vector<Entry> entries{stored(".config/y.txt", "2"), stored("a..b", "3")};
+    std::vector<Entry> entries{stored(".config/y.txt", "2"), stored("a..b", "3"),
+                               stored("docs/installed-files.txt", "4"),
+                               stored("QuellmarkUninstall.exe.bak", "5")};
 #ifndef _WIN32
     // Windows drops the trailing dots of a folder name it creates, so a
     // folder named "..." cannot hold files there.
@@ -223,4 +232,38 @@ TEST(PathTraversal, AnEntryThatIsThePackageItselfIsRefused) {
         const std::string left = test_support::read_file(package);
         EXPECT_TRUE(left.size() >= outcome.handed_over && bytes.compare(0, left.size(), left) == 0);
     }
+}
+
+// In code page 932, 0x95 0x5C is one character whose trail byte is the
+// backslash: it splits no entry name into a folder and a file. The test runs
+// once more with a Japanese locale, which sets QM_EXPECT_DOUBLE_BYTE.
+TEST(DoubleByteCodePage, ATrailByteThatIsABackslashSplitsNoEntryName) {
+    const std::string kanji = "\x95\\";
+    if (platform::next_character(kanji, 0) != 2) {
+        if (std::getenv("QM_EXPECT_DOUBLE_BYTE")) FAIL() << "the ANSI code page is not 932";
+        GTEST_SKIP() << "needs a double-byte ANSI code page";
+    }
+    ExtractionSandbox sandbox;
+    const Outcome outcome =
+        sandbox.extract(build_zip({stored(kanji + "/x.txt", "1"), stored(kanji + ".bin", "2")}));
+    ASSERT_TRUE(outcome.ok) << outcome.message;
+    EXPECT_EQ(outcome.files, (std::vector<InstalledFile>{kanji + "\\x.txt", kanji + ".bin"}));
+    // Asked through the ANSI functions: the test helpers read paths otherwise.
+    EXPECT_TRUE(platform::file_exists(sandbox.installed(kanji + "\\x.txt")));
+    EXPECT_TRUE(platform::file_exists(sandbox.installed(kanji + ".bin")));
+#ifdef _WIN32
+    // Nothing else landed there, such as a folder named by the lead byte alone.
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA(sandbox.installed("*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    do {
+        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..") {
+            names.push_back(found.cFileName);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{kanji, kanji + ".bin"}));
+#endif
 }
