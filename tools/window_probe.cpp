@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -75,13 +76,21 @@ int describe_box(const std::string& caption) {
     BoxSearch search{caption};
     EnumWindows(find_box, reinterpret_cast<LPARAM>(&search));
     if (!search.found) return 1;
-    char text[4096] = {};
-    GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);
+    // A box may name a path of any length; its text is asked of its process.
+    HWND label = GetDlgItem(search.found, 0xFFFF);
+    DWORD_PTR length = 0;
+    if (label) SendMessageTimeoutA(label, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+    std::vector<char> text(length + 1);
+    DWORD_PTR copied = 0;
+    if (label) {
+        SendMessageTimeoutA(label, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                            SMTO_ABORTIFHUNG, 5000, &copied);
+    }
     HWND button = GetDlgItem(search.found, IDOK);
     if (!button) button = GetDlgItem(search.found, IDYES);
     RECT r = {};
     if (button) GetWindowRect(button, &r);
-    std::printf("%s|%ld %ld\n", text, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    std::printf("%s|%ld %ld\n", text.data(), (r.left + r.right) / 2, (r.top + r.bottom) / 2);
     return 0;
 }
 

@@ -21,11 +21,31 @@
 
 namespace {
 
+// The longest path the system can name at all, less room for the install
+// folder: a longer name could never be opened by the game, nor removed.
+constexpr std::size_t longest_entry_name = 32767 - 260;
+
 // A name that may be joined to the install folder. A NUL byte would cut the
 // path short where the file system sees it, so the file written would differ
 // from the name listed (and later removed); it is refused like a ".." step.
 bool is_safe_entry_name(const std::string& name) {
-    return name.find('\0') == std::string::npos && is_safe_relative_path(name);
+    return name.size() <= longest_entry_name && name.find('\0') == std::string::npos &&
+           is_safe_relative_path(name);
+}
+
+// The name as a message box can show it: a box takes at most 32,767
+// characters of text and shows none of a longer one, so a name beyond any
+// path is cut after its first characters.
+std::string shown_entry_name(const std::string& name) {
+    constexpr std::size_t shown_at_most = 260;
+    if (name.size() <= longest_entry_name) return name;
+    std::size_t cut = 0;
+    while (cut < name.size()) {
+        const std::size_t next = platform::next_character(name, cut);
+        if (next > shown_at_most) break;
+        cut = next;
+    }
+    return name.substr(0, cut) + "...";
 }
 
 // Reads the local header at the entry's offset and yields where its data
@@ -229,7 +249,7 @@ bool is_file_entry(const ZipEntry& entry) {
 bool check_entry(const ZipEntry& entry, std::string& error_message) {
     if (entry.name.empty()) return true;
     if (!is_safe_entry_name(entry.name)) {
-        error_message = "The package contains an unsafe path: " + entry.name;
+        error_message = "The package contains an unsafe path: " + shown_entry_name(entry.name);
         return false;
     }
     if (entry.flags & 0x0001) {

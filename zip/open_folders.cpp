@@ -15,37 +15,66 @@ void split_name(const std::string& name, std::string& folder, std::string& file_
 
 }  // namespace
 
+// Walks down from the deepest folder held already, one component at a time:
+// a name of many thousand folders costs neither stack nor a copy per level.
 const platform::FolderHandle* OpenFolders::open(const std::string& relative,
                                                 std::string& error_message) {
     met_link_ = false;
-    if (relative.empty()) return open_install_folder_once(error_message);
-    const auto found = held_.find(relative);
-    if (found != held_.end()) {
-        found->second.last_use = ++uses_;
-        return &found->second.handle;
+    const platform::FolderHandle* parent = open_install_folder_once(error_message);
+    if (!parent || relative.empty()) return parent;
+    // Where the components still to open begin: after the deepest held one.
+    std::size_t start = 0;
+    for (std::size_t end = relative.size(); end != std::string::npos && end > 0;
+         end = relative.find_last_of('\\', end - 1)) {
+        const auto found = held_.find(relative.substr(0, end));
+        if (found != held_.end()) {
+            found->second.last_use = ++uses_;
+            if (end == relative.size()) return &found->second.handle;
+            parent = &found->second.handle;
+            start = end + 1;
+            break;
+        }
     }
-    const std::size_t cut = relative.find_last_of('\\');
-    const std::string above = cut == std::string::npos ? std::string() : relative.substr(0, cut);
-    const platform::FolderHandle* parent = open(above, error_message);
-    if (!parent) return nullptr;
-    platform::FolderHandle child;
-    const std::string name = relative.substr(above.empty() ? 0 : cut + 1);
-    platform::EntryResult result = platform::open_child_folder(*parent, name, false, child);
-    if (result == platform::EntryResult::missing) {
-        result = platform::open_child_folder(*parent, name, true, child);
-        if (result == platform::EntryResult::done) made_.insert(relative);
+    bool below_made = start > 0 && was_made(relative.substr(0, start - 1));
+    while (start <= relative.size()) {
+        std::size_t end = relative.find('\\', start);
+        if (end == std::string::npos) end = relative.size();
+        const std::string name = relative.substr(start, end - start);
+        std::string prefix = relative.substr(0, end);
+        platform::FolderHandle child;
+        platform::EntryResult result = platform::open_child_folder(*parent, name, false, child);
+        if (result == platform::EntryResult::missing) {
+            result = platform::open_child_folder(*parent, name, true, child);
+            // Everything below a folder this walk made is made by it too.
+            if (result == platform::EntryResult::done && !below_made) {
+                made_.insert(prefix);
+                below_made = true;
+            }
+        }
+        if (result != platform::EntryResult::done) {
+            met_link_ = result == platform::EntryResult::is_link;
+            error_message = met_link_ ? install_link_message + join_path(install_.path, prefix)
+                                      : folder_failure;
+            return nullptr;
+        }
+        // The folder just opened above is the newest, so never the one closed.
+        if (held_.size() >= limit) close_least_used();
+        Held& held = held_[std::move(prefix)];
+        held.handle = std::move(child);
+        held.last_use = ++uses_;
+        parent = &held.handle;
+        start = end + 1;
     }
-    if (result != platform::EntryResult::done) {
-        met_link_ = result == platform::EntryResult::is_link;
-        error_message = met_link_ ? install_link_message + join_path(install_.path, relative)
-                                  : folder_failure;
-        return nullptr;
+    return parent;
+}
+
+bool OpenFolders::was_made(const std::string& folder) const {
+    if (made_.empty()) return false;
+    for (std::size_t end = folder.size(); end != std::string::npos && end > 0;
+         end = folder.find_last_of('\\', end - 1)) {
+        if (made_.count(folder.substr(0, end)) > 0) return true;
     }
-    if (held_.size() >= limit) close_least_used();
-    Held& held = held_[relative];
-    held.handle = std::move(child);
-    held.last_use = ++uses_;
-    return &held.handle;
+    return false;
 }
 
 // If the file cannot be created, a folder may have been removed behind the
@@ -77,7 +106,7 @@ bool OpenFolders::holds(const std::string& name) {
     std::string folder, file_name, unused;
     split_name(name, folder, file_name);
     const platform::FolderHandle* parent = open(folder, unused);
-    if (!parent || made_.count(folder) > 0) return false;
+    if (!parent || was_made(folder)) return false;
     platform::FolderHandle probe;
     return platform::open_child_folder(*parent, file_name, false, probe) !=
            platform::EntryResult::missing;

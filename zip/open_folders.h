@@ -64,10 +64,12 @@ private:
 
     const platform::FolderHandle* open_install_folder_once(std::string& error_message);
     void close_least_used();
+    // Whether folder, or a folder above it, was made by this walk.
+    bool was_made(const std::string& folder) const;
 
     InstallFolder& install_;
     std::unordered_map<std::string, Held> held_;
-    std::unordered_set<std::string> made_;  // the folders this walk created
+    std::unordered_set<std::string> made_;  // the topmost folders this walk created
     std::uint64_t uses_ = 0;
     bool met_link_ = false;
 };

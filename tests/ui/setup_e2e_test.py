@@ -74,6 +74,39 @@ def remove(path):
         shutil.rmtree(path)
 
 
+def remove_deep(path):
+    """A folder tree deeper than any path the system takes: walked one
+    relative step at a time, never by its full path."""
+    if not os.path.isdir(path):
+        return
+    back = os.getcwd()
+    os.chdir(path)
+    depth = 0
+    try:
+        while True:
+            folders = []
+            for entry in os.scandir("."):
+                if entry.is_dir(follow_symlinks=False):
+                    folders.append(entry.name)
+                else:
+                    os.remove(entry.name)
+            if folders:
+                os.chdir(folders[0])
+                depth += 1
+                continue
+            if depth == 0:
+                break
+            name = os.path.basename(os.getcwd()) if len(os.getcwd()) < 4000 else None
+            os.chdir("..")
+            depth -= 1
+            if name is None:
+                name = next(e.name for e in os.scandir(".") if e.is_dir(follow_symlinks=False))
+            os.rmdir(name)
+    finally:
+        os.chdir(back)
+    os.rmdir(path)
+
+
 def plant_link(windows_path, target_windows_path):
     os.makedirs(os.path.dirname(in_prefix(windows_path)), exist_ok=True)
     os.symlink(in_prefix(target_windows_path), in_prefix(windows_path))
@@ -503,6 +536,19 @@ class SetupEndToEnd(unittest.TestCase):
         self.uninstall_by_clicks()
         self.assert_removed(files + smaller, FOLDER)
         self.assertEqual(read(FOLDER + "\\data\\saves\\world.sav"), b"the player's own")
+
+    def test_an_entry_below_20000_folders_ends_with_a_message(self):
+        files = self.make_package("--files", "20", "--deep", "20000")
+        self.addCleanup(remove_deep, in_prefix(FOLDER))
+        text, code = self.install_by_clicks()
+        self.assertEqual(code, 1)
+        message, suffix, kept = text.partition(KEPT_SUFFIX)
+        if kept:
+            remove(in_prefix(kept.rpartition("\\")[0]))
+        self.assertEqual(message, "The package contains an unsafe path: " + "d\\" * 130 + "...")
+        self.assertEqual(suffix, KEPT_SUFFIX)
+        self.assert_installed(files[:10], FOLDER)
+        self.assertFalse(os.path.exists(in_prefix(FOLDER + "\\d")))
 
     def test_a_host_that_never_answers_fails_within_the_limit(self):
         # A folder too long for the detail line: while the request waits it

@@ -473,6 +473,9 @@ TEST(ExtractPackage, FilesSpreadOverMoreFoldersThanStayOpenEachLandInTheirOwn) {
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "platform/posix/message_pump.h"
 
@@ -606,4 +609,48 @@ TEST(ExtractPackage, CancelTakesEffectBetweenInputBlocksOfADeflatedEntry) {
     EXPECT_LT(partial.size(), data.size());
     EXPECT_EQ(partial, data.substr(0, partial.size()));
 }
+
+// Removes a chain of single-letter folders below folder one relative step at
+// a time: it is deeper than any path the system takes whole.
+static void remove_folder_chain(const std::string& folder, const char* name) {
+    const std::string back = std::filesystem::current_path().string();
+    if (chdir(folder.c_str()) != 0) return;
+    int depth = 0;
+    while (chdir(name) == 0) ++depth;
+    for (; depth > 0; --depth) {
+        for (const auto& entry : std::filesystem::directory_iterator(".")) {
+            std::filesystem::remove(entry.path().filename());
+        }
+        if (chdir("..") != 0) break;
+        rmdir(name);
+    }
+    if (chdir(back.c_str()) != 0) return;
+}
+
+// The folder walk goes one folder at a time, whatever the depth; a name no
+// path on the system could hold is refused before anything is made for it.
+TEST(ExtractPackage, AnEntryFifteenThousandFoldersDownIsWrittenAndALongerNameRefused) {
+    ExtractionSandbox sandbox;
+    std::string deep;
+    for (int level = 0; level < 15000; ++level) deep += "d/";
+    const Outcome outcome = sandbox.extract(build_zip({stored(deep + "deep.txt", "bottom")}));
+    const std::string install = sandbox.install();
+    remove_folder_chain(install, "d");
+    ASSERT_TRUE(outcome.ok) << outcome.message.substr(0, 200);
+    ASSERT_EQ(outcome.files.size(), 1u);
+    EXPECT_EQ(outcome.files[0].size(), deep.size() + 8);
+
+    std::string deeper;
+    for (int level = 0; level < 20000; ++level) deeper += "e/";
+    const Outcome refused = sandbox.extract(
+        build_zip({stored("first.txt", "1"), stored(deeper + "deep.txt", "bottom")}));
+    std::string shown = deeper.substr(0, 260) + "...";
+    std::replace(shown.begin(), shown.end(), '/', '\\');
+    EXPECT_FALSE(refused.ok);
+    // A box shows no text beyond 32,767 characters: the name is cut.
+    EXPECT_EQ(refused.message, "The package contains an unsafe path: " + shown);
+    EXPECT_EQ(refused.files, Files{"first.txt"});
+    EXPECT_FALSE(std::filesystem::exists(sandbox.installed("e")));
+}
+
 #endif
