@@ -223,6 +223,19 @@ EntryResult delete_file_in(const FolderHandle& parent, const std::string& name);
 // it stays.
 bool remove_open_folder(FolderHandle& folder, const std::string& path);
 
+// Opens the user's temporary folder as the system reports it, reached in
+// UTF-16 on Windows, so that a folder the ANSI code page cannot name still
+// opens (the current folder when the system reports none). shown gets its
+// path, with its trailing separator, as far as the code page can show it:
+// for messages only, never to be opened.
+EntryResult open_temp_folder(FolderHandle& folder, std::string& shown);
+
+// Makes the folder name (one component) in parent, which must not exist yet,
+// and holds it through the handle that made it, able to delete it
+// (remove_open_folder). A name taken by anything is already_exists.
+FolderResult create_new_child_folder(const FolderHandle& parent, const std::string& name,
+                                     FolderHandle& child);
+
 // Gives the folder, open with protectable, the install folder's owner and
 // protected access list (AccessList::install_folder); what is below it
 // inherits from that list. Off Windows nothing is done and the answer is true.

@@ -349,6 +349,44 @@ EntryResult open_folder(const std::string& path, FolderHandle& folder, FolderUse
     return result;
 }
 
+EntryResult open_temp_folder(FolderHandle& folder, std::string& shown) {
+    folder.close();
+    shown.clear();
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+    std::wstring path = length > 0 && length <= MAX_PATH ? std::wstring(buffer, length) : L".\\";
+    const HANDLE opened =
+        CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return EntryResult::failed;
+    folder = FolderHandle(reinterpret_cast<std::intptr_t>(opened));
+    if (length == 0 || length > MAX_PATH) return EntryResult::done;  // shown as a relative path
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()),
+                                          nullptr, 0, nullptr, nullptr);
+    if (bytes > 0) {
+        shown.assign(static_cast<size_t>(bytes), '\0');
+        WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &shown[0],
+                            bytes, nullptr, nullptr);
+    }
+    return EntryResult::done;
+}
+
+FolderResult create_new_child_folder(const FolderHandle& parent, const std::string& name,
+                                     FolderHandle& child) {
+    child.close();
+    const std::wstring wide = component_name(name);
+    if (!parent.is_open() || wide.empty()) return FolderResult::failed;
+    HANDLE opened = nullptr;
+    const LONG result = open_relative(
+        handle_of(parent), wide, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | DELETE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, disposition::create, option::directory_file, opened);
+    if (result == status::object_name_collision) return FolderResult::already_exists;
+    if (result != status::success) return FolderResult::failed;
+    child = FolderHandle(reinterpret_cast<std::intptr_t>(opened));
+    return FolderResult::created;
+}
+
 EntryResult remove_folder_in(const FolderHandle& parent, const std::string& name) {
     return delete_entry(parent, name, true);
 }

@@ -550,6 +550,30 @@ class SetupEndToEnd(unittest.TestCase):
         self.assert_installed(files[:10], FOLDER)
         self.assertFalse(os.path.exists(in_prefix(FOLDER + "\\d")))
 
+    def test_a_temporary_folder_named_in_cyrillic_installs(self):
+        # The code page has no form for these letters: the folder is only
+        # reached in UTF-16.
+        files = self.make_package("--files", "50")
+        temp = self.temp + "\\Временная папка"
+        os.makedirs(in_prefix(temp))
+        self.addCleanup(remove, in_prefix(temp))
+        for name in ("TEMP", "TMP"):
+            code, out = wine("reg", "query", "HKCU\\Environment", "/v", name)
+            kind, before = out.split(name, 1)[1].split(None, 1) if code == 0 else ("", "")
+            if code == 0:
+                self.addCleanup(wine, "reg", "add", "HKCU\\Environment", "/v", name, "/t", kind,
+                                "/d", before.strip(), "/f")
+            else:
+                self.addCleanup(wine, "reg", "delete", "HKCU\\Environment", "/v", name, "/f")
+            code, _ = wine("reg", "add", "HKCU\\Environment", "/v", name, "/t", "REG_SZ",
+                           "/d", temp, "/f")
+            self.assertEqual(code, 0)
+        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
+        self.assert_installed(files, FOLDER)
+        self.assertEqual(os.listdir(in_prefix(temp)), [], "the package was not deleted")
+        self.uninstall_by_clicks()
+        self.assert_removed(files, FOLDER)
+
     def test_a_host_that_never_answers_fails_within_the_limit(self):
         # A folder too long for the detail line: while the request waits it
         # stays on one line, its middle cut, its last folder shown.
