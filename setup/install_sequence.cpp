@@ -12,6 +12,7 @@
 #include "records/earlier_install.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
+#include "records/manifest_log.h"
 #include "setup/package_delivery.h"
 #include "setup/temp_package.h"
 #include "ui/setup_window.h"
@@ -60,6 +61,11 @@ int install_into(SetupWindow& window, const std::string& install_path) {
     // removes every install's files.
     std::vector<std::string> earlier_lines;
     read_manifest(install_path, earlier_lines);
+    // From the first file on, the list names each file before it is made,
+    // beside those earlier lines: a run killed part-way leaves nothing that
+    // the next install and the uninstall cannot find.
+    ManifestLog manifest_log(install_folder, earlier_lines);
+    install_folder.ledger = &manifest_log;
 
     // Open from here to the end of the extraction. One that cannot be made is
     // reported by the download, once the host has answered.
@@ -107,6 +113,8 @@ int install_into(SetupWindow& window, const std::string& install_path) {
     window.set_status("Preparing uninstaller...", "");
     const bool uninstaller_written = install_uninstaller(install_folder);
     keep_earlier_files(install_path, earlier_lines, installed_files);
+    install_folder.ledger = nullptr;
+    manifest_log.close();
     const bool manifest_written = write_manifest(install_folder, installed_files);
     window.set_status("Creating shortcuts...", "");
     create_shortcuts(install_path);

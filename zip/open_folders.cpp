@@ -83,6 +83,7 @@ platform::File OpenFolders::create_file(const std::string& name, std::string& er
     std::string folder, file_name;
     split_name(name, folder, file_name);
     const std::string target = join_path(install_.path, name);
+    if (install_.ledger) install_.ledger->file_to_be_made(name);
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (attempt > 0) close_all();
         const platform::FolderHandle* parent = open(folder, error_message);

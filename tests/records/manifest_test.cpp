@@ -6,7 +6,9 @@
 
 #include <filesystem>
 
+#include "records/manifest_log.h"
 #include "tests/support/scratch_folder.h"
+#include "zip/open_folders.h"
 
 namespace {
 
@@ -123,3 +125,44 @@ TEST(KeepEarlierFiles, AddsTheEarlierFilesStillThereAfterTheNewOnesEachOnce) {
 }
 
 }  // namespace
+
+// While files are made, the list on disk names each one, beside the earlier
+// lines, as soon as the file exists and before its first byte; a run that
+// makes no file leaves the earlier list as it was; at the end the whole list
+// replaces it.
+TEST(ManifestLog, NamesEachFileOnDiskBeforeItsBytesAndGivesWayToTheFinalList) {
+    ScratchFolder scratch;
+    InstallFolder folder;
+    ASSERT_EQ(open_install_folder(scratch.at("game"), folder), platform::EntryResult::done);
+    ASSERT_TRUE(write_manifest(folder, {"old\\kept.txt"}));
+    const std::string list = scratch.at("game\\installed-files.txt");
+    std::vector<std::string> earlier;
+    ASSERT_TRUE(read_manifest(folder.path, earlier));
+    {
+        ManifestLog untouched(folder, earlier);
+    }
+    EXPECT_EQ(test_support::read_file(list), "old\\kept.txt\r\n");
+
+    ManifestLog log(folder, earlier);
+    folder.ledger = &log;
+    OpenFolders folders(folder);
+    std::string expected = "old\\kept.txt\r\n";
+    for (const std::string name : {"a.txt", "bin\\client\\b.dll", "bin\\c.dat"}) {
+        std::string message;
+        platform::File file = folders.create_file(name, message);
+        ASSERT_TRUE(file) << message;
+        expected += name + "\r\n";
+#ifndef _WIN32
+        // Windows lets nobody read the open list; a killed run reads it there
+        // (the end-to-end test).
+        EXPECT_EQ(test_support::read_file(list), expected) << name;
+#endif
+        std::fputs("bytes", file.get());
+        ASSERT_TRUE(platform::close_file(file));
+    }
+    folder.ledger = nullptr;
+    log.close();
+    EXPECT_EQ(test_support::read_file(list), expected);
+    ASSERT_TRUE(write_manifest(folder, {"a.txt", "bin\\client\\b.dll"}));
+    EXPECT_EQ(test_support::read_file(list), "a.txt\r\nbin\\client\\b.dll\r\n");
+}

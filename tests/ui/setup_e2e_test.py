@@ -403,7 +403,12 @@ class SetupEndToEnd(unittest.TestCase):
         folder = in_prefix(FOLDER)
         self.assertTrue(os.path.exists(os.path.join(folder, *files[0][0].split("/"))),
                         "the entries before the unsafe one were not written")
-        self.assertFalse(os.path.exists(os.path.join(folder, "installed-files.txt")))
+        # The list names what the runs wrote, and nothing of the unsafe entry.
+        names = [name for name, _ in files]
+        written = {name.replace("/", "\\") for name in names[:names.index(
+            "../outside-the-install-folder.txt")]}
+        with open(os.path.join(folder, "installed-files.txt"), "rb") as lines:
+            self.assertEqual(set(lines.read().decode().split("\r\n")) - {""}, written)
         self.assertEqual(registry_values(), {})
 
     def test_a_link_below_the_install_folder_is_not_written_through(self):
@@ -573,6 +578,35 @@ class SetupEndToEnd(unittest.TestCase):
         self.assertEqual(os.listdir(in_prefix(temp)), [], "the package was not deleted")
         self.uninstall_by_clicks()
         self.assert_removed(files, FOLDER)
+
+    def test_a_run_killed_part_way_then_a_smaller_package_leaves_nothing_after_the_uninstall(self):
+        files = self.make_package("--files", "3000")
+        self.misbehave("/_slow/20/")
+        setup = self.start(SETUP_EXE)
+        self.assertTrue(setup.wait_for_window(), "the setup window did not appear")
+        setup.click(*INSTALL_BUTTON)
+        folder = in_prefix(FOLDER)
+        made = lambda: [os.path.relpath(os.path.join(top, f), folder).replace("/", "\\")
+                        for top, _, names in os.walk(folder) for f in names]
+        deadline = time.time() + 120
+        while len(made()) < 400 and time.time() < deadline:
+            time.sleep(0.05)
+        setup.kill()
+        self.misbehave("")
+        on_disk = set(made())
+        self.assertTrue(400 <= len(on_disk) < len(files), len(on_disk))
+        with open(os.path.join(folder, "installed-files.txt"), "rb") as lines:
+            listed = set(lines.read().decode().split("\r\n"))
+        self.assertEqual(on_disk - listed, {"installed-files.txt"})
+        for package in self.package_folders() - self.package_folders_before:
+            remove(in_prefix(package))
+
+        write(FOLDER + "\\data\\saves\\world.sav", b"the player's own")
+        self.make_package("--files", "200")
+        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
+        self.uninstall_by_clicks()
+        # The uninstaller goes at the next restart.
+        self.assertEqual(sorted(made()), ["QuellmarkUninstall.exe", "data\\saves\\world.sav"])
 
     def test_a_host_that_never_answers_fails_within_the_limit(self):
         # A folder too long for the detail line: while the request waits it
