@@ -158,8 +158,9 @@ void delete_font(FontHandle font);
 // link (on Windows anything with a reparse point) stood in the name's place,
 // or the name led somewhere else than into the folder; nothing was done
 // through it. wrong_kind: a file where a folder was asked for, or the other
-// way round.
-enum class EntryResult { done, missing, is_link, wrong_kind, failed };
+// way round. in_use: another program holds the entry open without sharing
+// its deletion (Windows), so it cannot be replaced now.
+enum class EntryResult { done, missing, is_link, wrong_kind, in_use, failed };
 
 // One open folder: on Windows a handle that shares reading and writing but
 // not deletion, so while it is held nobody can rename, remove or replace the
@@ -273,6 +274,11 @@ inline bool close_file(File& file) {
 // that owner and access list or is not made at all (failed).
 EntryResult create_file_in(const FolderHandle& parent, const std::string& name, File& file,
                            const AccessDescriptor* access = nullptr);
+
+// True when another program holds the file name in folder open without
+// sharing its deletion, so that create_file_in could not replace it now
+// (Windows; never elsewhere). A missing name is not in use.
+bool file_in_use(const FolderHandle& folder, const std::string& name);
 
 // Deletes file, open from create_file_in as name in folder, through its own
 // handle: it is gone once closed. False when it stays.

@@ -17,6 +17,7 @@
 #include "setup/temp_package.h"
 #include "ui/setup_window.h"
 #include "zip/extract_package.h"
+#include "zip/open_folders.h"
 
 namespace {
 constexpr char folder_failure_message[] =
@@ -99,6 +100,11 @@ int install_into(SetupWindow& window, const std::string& install_path) {
     if (!extracted) {
         if (is_cancellation(error_message)) {
             package.remove();
+        } else if (error_message.rfind(game_running_message, 0) == 0) {
+            // Nothing is wrong with the package: the player closes the game
+            // and installs again.
+            package.remove();
+            window.finish(error_message, false);
         } else {
             // The package stays on disk, so it can be inspected.
             error_message += kept_package_suffix;

@@ -100,6 +100,19 @@ int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const std::string command = argv[1];
     if (command == "box") return argc > 2 ? describe_box(argv[2]) : 2;
+    if (command == "hold" && argc > 3) {
+        // A running game: the file open, its deletion not shared, for as long
+        // as the marker file exists.
+        const HANDLE held = CreateFileW(unicode_argument(2).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (held == INVALID_HANDLE_VALUE) return 1;
+        std::printf("held\n");
+        std::fflush(stdout);
+        while (GetFileAttributesW(unicode_argument(3).c_str()) != INVALID_FILE_ATTRIBUTES) Sleep(100);
+        CloseHandle(held);
+        return 0;
+    }
     HWND window = setup_window();
     if (!window) return 1;
     if (command == "rect") {

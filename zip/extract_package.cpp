@@ -179,6 +179,9 @@ bool extract_open_package(std::FILE* package, const std::string& package_name,
     std::vector<ZipEntry> entries;
     if (!read_directory(package, package_size, entries, error_message)) return false;
     error_message = install_space_shortfall(entries, install_folder.path, extra_bytes, first);
+    if (error_message.empty()) {
+        error_message = file_in_use_message(entries, install_folder, package, package_name, first);
+    }
     if (!error_message.empty()) return false;
     const std::uint64_t count = entries.size();
     OpenFolders folders(install_folder);
@@ -223,6 +226,24 @@ bool read_checked_directory(std::FILE* package, std::uint64_t package_size,
     if (!read_directory(package, package_size, entries, error_message)) return false;
     error_message = install_space_shortfall(entries, install_folder, extra_bytes);
     return error_message.empty();
+}
+
+std::string file_in_use_message(const std::vector<ZipEntry>& entries,
+                                InstallFolder& install_folder, std::FILE* package,
+                                const std::string& package_name, std::size_t first) {
+    OpenFolders folders(install_folder);
+    std::vector<std::string> names;
+    std::string unused;
+    for (std::size_t index = first; index < entries.size(); ++index) {
+        const ZipEntry& entry = entries[index];
+        if (is_file_entry(entry) && is_safe_entry_name(entry.name) &&
+            check_not_package(folders, entry, package_name, package, unused)) {
+            names.push_back(entry.name);
+        }
+    }
+    const std::string busy = folders.first_file_in_use(names);
+    if (busy.empty()) return {};
+    return std::string(game_running_message) + "\n" + join_path(install_folder.path, busy);
 }
 
 std::string install_space_shortfall(const std::vector<ZipEntry>& entries,

@@ -84,12 +84,24 @@ platform::File OpenFolders::create_file(const std::string& name, std::string& er
     split_name(name, folder, file_name);
     const std::string target = join_path(install_.path, name);
     if (install_.ledger) install_.ledger->file_to_be_made(name);
+    // A file that another program holds (a virus scanner looks at new files
+    // for a moment) is tried again for a while; the game itself holds on.
+    const std::uint64_t busy_until = platform::milliseconds_now() + busy_wait_milliseconds;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (attempt > 0) close_all();
         const platform::FolderHandle* parent = open(folder, error_message);
         if (!parent) return nullptr;
         platform::File output;
-        const platform::EntryResult result = platform::create_file_in(*parent, file_name, output);
+        platform::EntryResult result = platform::create_file_in(*parent, file_name, output);
+        while (result == platform::EntryResult::in_use &&
+               platform::milliseconds_now() < busy_until) {
+            platform::sleep_milliseconds(50);
+            result = platform::create_file_in(*parent, file_name, output);
+        }
+        if (result == platform::EntryResult::in_use) {
+            error_message = std::string(game_running_message) + "\n" + target;
+            return nullptr;
+        }
         if (result == platform::EntryResult::done) return output;
         if (result == platform::EntryResult::is_link) {
             error_message = install_link_message + target;
@@ -118,6 +130,36 @@ void OpenFolders::delete_file(const std::string& name) {
     split_name(name, folder, file_name);
     const platform::FolderHandle* parent = open(folder, unused);
     if (parent) platform::delete_file_in(*parent, file_name);
+}
+
+std::string OpenFolders::first_file_in_use(const std::vector<std::string>& names) {
+    std::string unused;
+    const platform::FolderHandle* install = open_install_folder_once(unused);
+    if (!install) return {};
+    // Each folder looked at once; a missing one is remembered as closed.
+    std::unordered_map<std::string, platform::FolderHandle> seen;
+    for (const std::string& name : names) {
+        if (seen.size() >= limit) seen.clear();
+        std::string folder, file_name;
+        split_name(name, folder, file_name);
+        const platform::FolderHandle* parent = install;
+        std::size_t start = 0;
+        while (parent && !folder.empty() && start <= folder.size()) {
+            std::size_t end = folder.find('\\', start);
+            if (end == std::string::npos) end = folder.size();
+            const std::string prefix = folder.substr(0, end);
+            auto found = seen.find(prefix);
+            if (found == seen.end()) {
+                found = seen.emplace(prefix, platform::FolderHandle()).first;
+                platform::open_child_folder(*parent, folder.substr(start, end - start), false,
+                                            found->second);
+            }
+            parent = found->second.is_open() ? &found->second : nullptr;
+            start = end + 1;
+        }
+        if (parent && platform::file_in_use(*parent, file_name)) return name;
+    }
+    return {};
 }
 
 const platform::FolderHandle* OpenFolders::open_install_folder_once(std::string& error_message) {

@@ -10,12 +10,16 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "paths/install_folder.h"
 #include "platform/platform.h"
 
 inline constexpr char install_link_message[] =
     "The install folder contains a link to another location: ";
+// Followed by a line break and the full path of the file in use.
+inline constexpr char game_running_message[] =
+    "The game is still running. Close it, then press Install again.";
 
 class OpenFolders {
 public:
@@ -44,6 +48,11 @@ public:
     // Deletes the file name through its own handle; a link there is left.
     void delete_file(const std::string& name);
 
+    // The first file of names (relative to the install folder) that another
+    // program holds open so that it cannot be replaced; empty when none is.
+    // Nothing is made: a folder that is missing holds no such file.
+    std::string first_file_in_use(const std::vector<std::string>& names);
+
     // Closes every folder below the install folder; they are opened, and
     // checked, again when next needed.
     void close_all() { held_.clear(); }
@@ -57,6 +66,7 @@ private:
     // in turn: each folder closed and opened again is checked again, which
     // under Wine costs about as much as writing a small file.
     static constexpr std::size_t limit = 256;
+    static constexpr std::uint64_t busy_wait_milliseconds = 2000;
     struct Held {
         platform::FolderHandle handle;
         std::uint64_t last_use = 0;

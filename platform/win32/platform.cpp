@@ -109,6 +109,7 @@ constexpr LONG object_name_collision = static_cast<LONG>(0xC0000035);
 constexpr LONG object_path_not_found = static_cast<LONG>(0xC000003A);
 constexpr LONG file_is_a_directory = static_cast<LONG>(0xC00000BA);
 constexpr LONG not_a_directory = static_cast<LONG>(0xC0000103);
+constexpr LONG sharing_violation = static_cast<LONG>(0xC0000043);
 }  // namespace status
 
 namespace option {
@@ -172,6 +173,7 @@ EntryResult result_of(LONG result) {
         case status::object_path_not_found: return EntryResult::missing;
         case status::file_is_a_directory:
         case status::not_a_directory: return EntryResult::wrong_kind;
+        case status::sharing_violation: return EntryResult::in_use;
         default: return EntryResult::failed;
     }
 }
@@ -274,6 +276,8 @@ EntryResult delete_entry(const FolderHandle& folder, const std::string& name, bo
     if (!folder.is_open() || wide.empty()) return EntryResult::failed;
     HANDLE existing = nullptr;
     const EntryResult found = open_existing(handle_of(folder), wide, want_folder, existing);
+    // A file in use stays: that is one the system refuses to delete.
+    if (found == EntryResult::in_use) return EntryResult::failed;
     if (found != EntryResult::done) return found;
     const bool marked = mark_for_deletion(existing);
     CloseHandle(existing);
@@ -402,6 +406,23 @@ bool remove_open_folder(FolderHandle& folder, const std::string&) {
     return marked;
 }
 
+namespace {
+// What holds name in folder when it cannot be opened for deletion: a plain
+// file held elsewhere is in use; a folder (the walk holds its own open) or a
+// link is what it is.
+EntryResult in_use_or_other(HANDLE folder, const std::wstring& name) {
+    HANDLE probe = nullptr;
+    if (open_relative(folder, name, FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition::open,
+                      0, probe) != status::success) {
+        return EntryResult::in_use;
+    }
+    const EntryResult checked = check_entry(folder, name, probe, false);
+    CloseHandle(probe);
+    return checked == EntryResult::done ? EntryResult::in_use : checked;
+}
+}  // namespace
+
 EntryResult create_file_in(const FolderHandle& parent, const std::string& name, File& file,
                            const AccessDescriptor* access) {
     file.reset();
@@ -438,12 +459,24 @@ EntryResult create_file_in(const FolderHandle& parent, const std::string& name, 
         HANDLE existing = nullptr;
         const EntryResult found = open_existing(handle_of(parent), wide, false, existing);
         if (found == EntryResult::missing) continue;
+        if (found == EntryResult::in_use) return in_use_or_other(handle_of(parent), wide);
         if (found != EntryResult::done) return found;
         const bool marked = mark_for_deletion(existing);
         CloseHandle(existing);
         if (!marked) return EntryResult::failed;
     }
     return EntryResult::failed;
+}
+
+bool file_in_use(const FolderHandle& folder, const std::string& name) {
+    const std::wstring wide = component_name(name);
+    if (!folder.is_open() || wide.empty()) return false;
+    HANDLE opened = nullptr;
+    const LONG result = open_relative(handle_of(folder), wide, DELETE | FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      disposition::open, option::non_directory_file, opened);
+    if (opened) CloseHandle(opened);
+    return result == status::sharing_violation;
 }
 
 bool delete_open_file(std::FILE* file, const FolderHandle&, const std::string&) {

@@ -608,6 +608,34 @@ class SetupEndToEnd(unittest.TestCase):
         # The uninstaller goes at the next restart.
         self.assertEqual(sorted(made()), ["QuellmarkUninstall.exe", "data\\saves\\world.sav"])
 
+    def test_a_reinstall_while_the_game_runs_replaces_nothing(self):
+        files = self.make_package("--files", "100")
+        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
+        listed = read(FOLDER + "\\installed-files.txt")
+        newer = self.make_package("--files", "150")
+        client = FOLDER + "\\bin\\client\\Qm_client.exe"
+        marker = os.path.join(WORK, "game-running")
+        open(marker, "w").close()
+        self.addCleanup(lambda: os.path.exists(marker) and os.remove(marker))
+        game = subprocess.Popen([os.path.join(TOOLS, "wine-run.sh"), PROBE_EXE, "hold", client,
+                                 "Z:" + marker.replace("/", "\\")],
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL)
+        self.assertEqual(game.stdout.readline().strip(), b"held")
+        self.assertEqual(self.install_by_clicks(),
+                         ("The game is still running. Close it, then press Install again.\n" +
+                          client, 1))
+        self.assertEqual(read(FOLDER + "\\installed-files.txt"), listed)
+        for name in {name for name, _ in newer} - {name for name, _ in files}:
+            self.assertFalse(os.path.exists(in_prefix(FOLDER + "\\" + name.replace("/", "\\"))),
+                             name)
+        self.assertEqual(self.package_folders(), self.package_folders_before)
+        os.remove(marker)
+        self.assertEqual(game.wait(30), 0)
+
+        self.uninstall_by_clicks()
+        self.assert_removed(files + newer, FOLDER)
+
     def test_a_host_that_never_answers_fails_within_the_limit(self):
         # A folder too long for the detail line: while the request waits it
         # stays on one line, its middle cut, its last folder shown.

@@ -386,8 +386,43 @@ TEST(ExtractPackage, RefusesAPackageThatCannotFitBeforeWritingAnything) {
 #include <windows.h>
 
 #include <functional>
+#include <thread>
 
 #include "tests/support/small_drive.h"
+
+// A file that another program opens only once the extraction has begun (a
+// virus scanner looking at what was just made) is tried again for up to 2 s:
+// let go sooner, it is replaced; held on, the game is taken to be running.
+TEST(ExtractPackage, AFileBusyOnlyDuringTheExtractionIsWaitedForThenNamed) {
+    for (const unsigned held_ms : {500u, 4000u}) {
+        ExtractionSandbox sandbox;
+        test_support::write_file(sandbox.installed("b.txt"), "earlier");
+        const std::string first = sandbox.installed("a.pak");
+        const std::string target = sandbox.installed("b.txt");
+        const std::wstring busy(target.begin(), target.end());
+        std::thread scanner([&] {
+            while (GetFileAttributesA(first.c_str()) == INVALID_FILE_ATTRIBUTES) Sleep(1);
+            const HANDLE held = CreateFileW(busy.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr);
+            Sleep(held_ms);
+            if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        });
+        const Outcome outcome = sandbox.extract(
+            build_zip({stored("a.pak", std::string(40u << 20, 'a')), stored("b.txt", "newer")}));
+        scanner.join();
+        if (held_ms < 2000) {
+            ASSERT_TRUE(outcome.ok) << outcome.message;
+            EXPECT_EQ(test_support::read_file(sandbox.installed("b.txt")), "newer");
+        } else {
+            EXPECT_FALSE(outcome.ok);
+            EXPECT_EQ(outcome.message,
+                      "The game is still running. Close it, then press Install again.\n" +
+                          sandbox.installed("b.txt"));
+            EXPECT_EQ(outcome.files, Files{"a.pak"});
+        }
+    }
+}
 
 // 40 MB for a 20 MB drive: refused with the figures, and nothing lands there.
 TEST(ExtractPackage, APackageLargerThanItsDriveWritesNothingThere) {
