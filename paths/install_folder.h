@@ -8,12 +8,25 @@
 
 #include "platform/platform.h"
 
+// Told the name (relative to the install folder) of every file that is
+// about to be made below it, before the file exists: a run that is killed
+// at any point has named each file it made.
+class FileLedger {
+public:
+    virtual void file_to_be_made(const std::string& name) = 0;
+
+protected:
+    ~FileLedger() = default;
+};
+
 struct InstallFolder {
     platform::FolderHandle handle;
     std::string path;
     // The folder carries the install's owner and protected access list, so
     // no standard user can replace what later runs elevated from it.
     bool protected_access = false;
+    // When set, every extracted file is named to it first.
+    FileLedger* ledger = nullptr;
 };
 
 // Makes the chain of path, a full path, by path (the folders above are not

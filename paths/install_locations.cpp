@@ -20,25 +20,29 @@ bool names_a_record(const std::string& relative_path) {
 
 std::string default_install_folder() { return "C:\\Games\\The Annals of Quellmark"; }
 
-std::string create_package_folder() {
+bool create_package_folder(platform::FolderHandle& folder, std::string& path) {
+    // The name is made relative to the temporary folder's handle: its path
+    // may hold characters that the code page has no form for.
+    platform::FolderHandle temp;
+    std::string temp_path;
+    if (platform::open_temp_folder(temp, temp_path) != platform::EntryResult::done) return false;
     // Each draw is 64 bits: a taken name is someone's guess or leftover, and
     // a few draws are plenty.
     for (int draw = 0; draw < 8; ++draw) {
         unsigned char bytes[8];
-        if (!platform::random_bytes(bytes, sizeof bytes)) return {};
+        if (!platform::random_bytes(bytes, sizeof bytes)) return false;
         std::string name = "Quellmark-";
         for (unsigned char byte : bytes) {
             name += "0123456789ABCDEF"[byte >> 4];
             name += "0123456789ABCDEF"[byte & 15];
         }
-        const std::string folder = join_path(platform::temp_folder(), name);
-        switch (platform::create_folder(folder)) {
-            case platform::FolderResult::created: return folder;
+        switch (platform::create_new_child_folder(temp, name, folder)) {
+            case platform::FolderResult::created: path = join_path(temp_path, name); return true;
             case platform::FolderResult::already_exists: continue;
-            case platform::FolderResult::failed: return {};
+            case platform::FolderResult::failed: return false;
         }
     }
-    return {};
+    return false;
 }
 
 std::string package_url() {

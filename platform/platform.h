@@ -163,8 +163,9 @@ void delete_font(FontHandle font);
 // link (on Windows anything with a reparse point) stood in the name's place,
 // or the name led somewhere else than into the folder; nothing was done
 // through it. wrong_kind: a file where a folder was asked for, or the other
-// way round.
-enum class EntryResult { done, missing, is_link, wrong_kind, failed };
+// way round. in_use: another program holds the entry open without sharing
+// its deletion (Windows), so it cannot be replaced now.
+enum class EntryResult { done, missing, is_link, wrong_kind, in_use, failed };
 
 // One open folder: on Windows a handle that shares reading and writing but
 // not deletion, so while it is held nobody can rename, remove or replace the
@@ -228,6 +229,19 @@ EntryResult delete_file_in(const FolderHandle& parent, const std::string& name);
 // it stays.
 bool remove_open_folder(FolderHandle& folder, const std::string& path);
 
+// Opens the user's temporary folder as the system reports it, reached in
+// UTF-16 on Windows, so that a folder the ANSI code page cannot name still
+// opens (the current folder when the system reports none). shown gets its
+// path, with its trailing separator, as far as the code page can show it:
+// for messages only, never to be opened.
+EntryResult open_temp_folder(FolderHandle& folder, std::string& shown);
+
+// Makes the folder name (one component) in parent, which must not exist yet,
+// and holds it through the handle that made it, able to delete it
+// (remove_open_folder). A name taken by anything is already_exists.
+FolderResult create_new_child_folder(const FolderHandle& parent, const std::string& name,
+                                     FolderHandle& child);
+
 // Gives the folder, open with protectable, the install folder's owner and
 // protected access list (AccessList::install_folder), on that folder alone:
 // what exists below it keeps its lists, and what is made below it later
@@ -279,6 +293,10 @@ EntryResult open_file_in(const FolderHandle& parent, const std::string& name, Fi
 // its name.
 bool rename_open_file(std::FILE* file, const FolderHandle& folder, const std::string& file_name,
                       const std::string& name);
+// True when another program holds the file name in folder open without
+// sharing its deletion, so that create_file_in could not replace it now
+// (Windows; never elsewhere). A missing name is not in use.
+bool file_in_use(const FolderHandle& folder, const std::string& name);
 
 // Deletes file, open from create_file_in as name in folder, through its own
 // handle: it is gone once closed. False when it stays.

@@ -49,13 +49,28 @@ public:
         if (known != open_.end()) return known->second.is_open() ? &known->second : nullptr;
         // A long list of folders is walked in pieces; each is checked anew.
         if (open_.size() >= held_at_most) open_.clear();
-        const platform::FolderHandle* parent = open(parent_folder(relative_folder));
-        platform::FolderHandle& child = open_[relative_folder];
-        if (parent && platform::open_child_folder(*parent, final_component(relative_folder),
-                                                  false, child) != platform::EntryResult::done) {
-            child.close();
+        // The folders still to open, deepest first, up to one known already;
+        // then down through them, each relative to the one above.
+        std::vector<std::string> chain{relative_folder};
+        const platform::FolderHandle* parent = &root_;
+        for (std::string above = parent_folder(relative_folder); !above.empty();
+             above = parent_folder(above)) {
+            const auto found = open_.find(above);
+            if (found != open_.end()) {
+                parent = found->second.is_open() ? &found->second : nullptr;
+                break;
+            }
+            chain.push_back(above);
         }
-        return child.is_open() ? &child : nullptr;
+        for (auto folder = chain.rbegin(); folder != chain.rend(); ++folder) {
+            platform::FolderHandle& child = open_[*folder];
+            if (parent && platform::open_child_folder(*parent, final_component(*folder), false,
+                                                      child) != platform::EntryResult::done) {
+                child.close();
+            }
+            parent = child.is_open() ? &child : nullptr;
+        }
+        return parent;
     }
 
     // Lets go of every folder, so they can be removed.

@@ -13,10 +13,12 @@
 #include "records/held_records.h"
 #include "records/install_records.h"
 #include "records/manifest.h"
+#include "records/manifest_log.h"
 #include "setup/package_delivery.h"
 #include "setup/temp_package.h"
 #include "ui/setup_window.h"
 #include "zip/extract_package.h"
+#include "zip/open_folders.h"
 
 namespace {
 constexpr char folder_failure_message[] =
@@ -71,6 +73,11 @@ int install_into(SetupWindow& window, const std::string& install_path) {
         window.finish(error_message, false);
         return 1;
     }
+    // From the first file on, the held list names each file before it is
+    // made, beside those earlier lines: a run killed part-way leaves nothing
+    // that the next install and the uninstall cannot find.
+    ManifestLog manifest_log(records.manifest);
+    install_folder.ledger = &manifest_log;
 
     // Open from here to the end of the extraction. One that cannot be made is
     // reported by the download, once the host has answered.
@@ -91,7 +98,7 @@ int install_into(SetupWindow& window, const std::string& install_path) {
     if (delivery == Delivery::unverified && !package.holds_nothing())
         delivery = Delivery::extraction_failed;
     if (delivery == Delivery::download_failed || delivery == Delivery::unverified) {
-        drop_records(install_folder, records, earlier_install);
+        drop_records(install_folder, records, earlier_install || manifest_log.named_any());
         // A partial package stays for inspection; an empty one is no package.
         if (is_cancellation(error_message) || package.holds_nothing()) package.remove();
         if (!is_cancellation(error_message)) window.finish(error_message, false);
@@ -106,9 +113,14 @@ int install_into(SetupWindow& window, const std::string& install_path) {
          extract_package(package.file(), install_folder, report, error_message, installed_files,
                          uninstaller_size(), entries_done));
     if (!extracted) {
-        drop_records(install_folder, records, earlier_install);
+        drop_records(install_folder, records, earlier_install || manifest_log.named_any());
         if (is_cancellation(error_message)) {
             package.remove();
+        } else if (error_message.rfind(game_running_message, 0) == 0) {
+            // Nothing is wrong with the package: the player closes the game
+            // and installs again.
+            package.remove();
+            window.finish(error_message, false);
         } else {
             // The package stays on disk, so it can be inspected.
             error_message += kept_package_suffix;
@@ -123,6 +135,7 @@ int install_into(SetupWindow& window, const std::string& install_path) {
     window.set_status("Preparing uninstaller...", "");
     const bool uninstaller_written = install_uninstaller(install_folder, records);
     keep_earlier_files(install_path, earlier_lines, installed_files);
+    install_folder.ledger = nullptr;
     const bool manifest_written = write_manifest(records, installed_files);
     window.set_status("Creating shortcuts...", "");
     create_shortcuts(install_path);

@@ -43,6 +43,11 @@ public:
             return Answer::cannot_follow;
         // A drive too small is refused before the body is fetched.
         error_message = install_space_shortfall(entries, install_folder_.path, extra_bytes_);
+        // Nothing is replaced while the game runs: checked before the body.
+        if (error_message.empty()) {
+            error_message =
+                file_in_use_message(entries, install_folder_, package_, package_file_name);
+        }
         if (!error_message.empty()) {
             refused_ = true;
             return Answer::refused;

@@ -4,15 +4,13 @@
 #include "paths/path_operations.h"
 
 bool TempPackage::create() {
-    folder_ = create_package_folder();
-    if (folder_.empty()) return false;
+    if (!create_package_folder(folder_handle_, folder_)) return false;
     path_ = join_path(folder_, package_file_name);
     // Held from its creation on, and the file named relative to it: whatever
     // the folder's path comes to mean, the file is made, and later deleted,
-    // in the folder made here. A link swapped in meanwhile is refused.
-    if (platform::open_folder(folder_, folder_handle_, platform::FolderUse::removable) == platform::EntryResult::done &&
-        platform::create_file_in(folder_handle_, package_file_name, file_) ==
-            platform::EntryResult::done) {
+    // in the folder made here.
+    if (platform::create_file_in(folder_handle_, package_file_name, file_) ==
+        platform::EntryResult::done) {
         return true;
     }
     file_.reset();

@@ -4,13 +4,14 @@ and for its end-to-end tests: the client bin/client/Qm_client.exe and a few
 hundred data files in nested folders, stored and deflated, the same bytes on
 every run.
 
-    make_sample_package.py OUTPUT.zip [--files N] [--unsafe] [--reversed]
+    make_sample_package.py OUTPUT.zip [--files N] [--unsafe] [--reversed] [--deep N]
 
 --unsafe adds an entry that climbs out of the install folder
 ("../outside-the-install-folder.txt") halfway through the package, which the
 setup must refuse. --reversed lists the entries in the directory in the
 reverse order of their bytes, which an extraction that follows the download
-cannot follow. Standard library only.
+cannot follow. --deep N adds, halfway through, one file below a chain of N
+folders of one letter each. Standard library only.
 """
 import argparse
 import random
@@ -43,7 +44,7 @@ def data_file(rng, index):
     return name, body, zipfile.ZIP_DEFLATED
 
 
-def write_package(path, files, unsafe, reversed_directory=False):
+def write_package(path, files, unsafe, reversed_directory=False, deep=0):
     rng = random.Random(1234)
     with zipfile.ZipFile(path, "w") as package:
         def add(name, body, method=zipfile.ZIP_STORED):
@@ -57,6 +58,8 @@ def write_package(path, files, unsafe, reversed_directory=False):
         for index in range(files):
             if unsafe and index == files // 2:
                 add(UNSAFE, b"must never be written\n")
+            if deep and index == files // 2:
+                add("d/" * deep + "deep.txt", b"at the bottom\n")
             add(*data_file(rng, index))
         add("README.txt", b"The Annals of Quellmark - sample client package.\n")
         if reversed_directory:
@@ -69,8 +72,9 @@ def main():
     parser.add_argument("--files", type=int, default=300)
     parser.add_argument("--unsafe", action="store_true")
     parser.add_argument("--reversed", action="store_true")
+    parser.add_argument("--deep", type=int, default=0)
     args = parser.parse_args()
-    write_package(args.output, args.files, args.unsafe, args.reversed)
+    write_package(args.output, args.files, args.unsafe, args.reversed, args.deep)
 
 
 if __name__ == "__main__":

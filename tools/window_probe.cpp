@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -78,13 +79,21 @@ int describe_box(const std::string& caption) {
     BoxSearch search{caption};
     EnumWindows(find_box, reinterpret_cast<LPARAM>(&search));
     if (!search.found) return 1;
-    char text[4096] = {};
-    GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);
+    // A box may name a path of any length; its text is asked of its process.
+    HWND label = GetDlgItem(search.found, 0xFFFF);
+    DWORD_PTR length = 0;
+    if (label) SendMessageTimeoutA(label, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+    std::vector<char> text(length + 1);
+    DWORD_PTR copied = 0;
+    if (label) {
+        SendMessageTimeoutA(label, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                            SMTO_ABORTIFHUNG, 5000, &copied);
+    }
     HWND button = GetDlgItem(search.found, IDOK);
     if (!button) button = GetDlgItem(search.found, IDYES);
     RECT r = {};
     if (button) GetWindowRect(button, &r);
-    std::printf("%s|%ld %ld\n", text, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    std::printf("%s|%ld %ld\n", text.data(), (r.left + r.right) / 2, (r.top + r.bottom) / 2);
     return 0;
 }
 
@@ -115,6 +124,19 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command == "box") return argc > 2 ? describe_box(argv[2]) : 2;
     if (command == "start-swapped") return argc > 3 ? start_swapped(argv[2], argv[3]) : 2;
+    if (command == "hold" && argc > 3) {
+        // A running game: the file open, its deletion not shared, for as long
+        // as the marker file exists.
+        const HANDLE held = CreateFileW(unicode_argument(2).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (held == INVALID_HANDLE_VALUE) return 1;
+        std::printf("held\n");
+        std::fflush(stdout);
+        while (GetFileAttributesW(unicode_argument(3).c_str()) != INVALID_FILE_ATTRIBUTES) Sleep(100);
+        CloseHandle(held);
+        return 0;
+    }
     HWND window = setup_window();
     if (!window) return 1;
     if (command == "rect") {

@@ -21,6 +21,10 @@
 
 namespace {
 
+// The longest text a message box shows (it shows none of a longer one),
+// less room for the message around the name.
+constexpr std::size_t longest_name_shown_whole = 32767 - 260;
+
 // A name that may be joined to the install folder. A NUL byte would cut the
 // path short where the file system sees it, so the file written would differ
 // from the name listed (and later removed); it is refused like a ".." step.
@@ -30,6 +34,20 @@ namespace {
 bool is_safe_entry_name(const std::string& name) {
     return name.find('\0') == std::string::npos && is_safe_relative_path(name) &&
            !names_a_record(name);
+}
+
+// The name as a message box can show it: a name too long for a box is cut
+// after its first characters.
+std::string shown_entry_name(const std::string& name) {
+    constexpr std::size_t shown_at_most = 260;
+    if (name.size() <= longest_name_shown_whole) return name;
+    std::size_t cut = 0;
+    while (cut < name.size()) {
+        const std::size_t next = platform::next_character(name, cut);
+        if (next > shown_at_most) break;
+        cut = next;
+    }
+    return name.substr(0, cut) + "...";
 }
 
 // Reads the local header at the entry's offset and yields where its data
@@ -163,6 +181,9 @@ bool extract_open_package(std::FILE* package, const std::string& package_name,
     std::vector<ZipEntry> entries;
     if (!read_directory(package, package_size, entries, error_message)) return false;
     error_message = install_space_shortfall(entries, install_folder.path, extra_bytes, first);
+    if (error_message.empty()) {
+        error_message = file_in_use_message(entries, install_folder, package, package_name, first);
+    }
     if (!error_message.empty()) return false;
     const std::uint64_t count = entries.size();
     OpenFolders folders(install_folder);
@@ -209,6 +230,24 @@ bool read_checked_directory(std::FILE* package, std::uint64_t package_size,
     return error_message.empty();
 }
 
+std::string file_in_use_message(const std::vector<ZipEntry>& entries,
+                                InstallFolder& install_folder, std::FILE* package,
+                                const std::string& package_name, std::size_t first) {
+    OpenFolders folders(install_folder);
+    std::vector<std::string> names;
+    std::string unused;
+    for (std::size_t index = first; index < entries.size(); ++index) {
+        const ZipEntry& entry = entries[index];
+        if (is_file_entry(entry) && is_safe_entry_name(entry.name) &&
+            check_not_package(folders, entry, package_name, package, unused)) {
+            names.push_back(entry.name);
+        }
+    }
+    const std::string busy = folders.first_file_in_use(names);
+    if (busy.empty()) return {};
+    return std::string(game_running_message) + "\n" + join_path(install_folder.path, busy);
+}
+
 std::string install_space_shortfall(const std::vector<ZipEntry>& entries,
                                     const std::string& install_folder, std::uint64_t extra_bytes,
                                     std::size_t first) {
@@ -233,7 +272,7 @@ bool is_file_entry(const ZipEntry& entry) {
 bool check_entry(const ZipEntry& entry, std::string& error_message) {
     if (entry.name.empty()) return true;
     if (!is_safe_entry_name(entry.name)) {
-        error_message = "The package contains an unsafe path: " + entry.name;
+        error_message = "The package contains an unsafe path: " + shown_entry_name(entry.name);
         return false;
     }
     if (entry.flags & 0x0001) {

@@ -41,6 +41,16 @@ bool read_checked_directory(std::FILE* package, std::uint64_t package_size,
                             const std::string& install_folder, std::uint64_t extra_bytes,
                             std::vector<ZipEntry>& entries, std::string& error_message);
 
+// Empty when no file that the entries from first on would replace in
+// install_folder is held open by another program (the game still running);
+// otherwise "The game is still running. Close it, then press Install
+// again.", a line break and the first such file's full path. Nothing is made.
+// An entry that names package (the open package file, named package_name)
+// is passed over: the extraction refuses it in its turn.
+std::string file_in_use_message(const std::vector<ZipEntry>& entries,
+                                InstallFolder& install_folder, std::FILE* package,
+                                const std::string& package_name, std::size_t first = 0);
+
 // Empty when the files of the entries from first on, their manifest lines
 // (each name with CR LF) and extra_bytes fit the install folder's volume;
 // otherwise the message.

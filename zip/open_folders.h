@@ -10,12 +10,16 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "paths/install_folder.h"
 #include "platform/platform.h"
 
 inline constexpr char install_link_message[] =
     "The install folder contains a link to another location: ";
+// Followed by a line break and the full path of the file in use.
+inline constexpr char game_running_message[] =
+    "The game is still running. Close it, then press Install again.";
 
 class OpenFolders {
 public:
@@ -44,6 +48,11 @@ public:
     // Deletes the file name through its own handle; a link there is left.
     void delete_file(const std::string& name);
 
+    // The first file of names (relative to the install folder) that another
+    // program holds open so that it cannot be replaced; empty when none is.
+    // Nothing is made: a folder that is missing holds no such file.
+    std::string first_file_in_use(const std::vector<std::string>& names);
+
     // Closes every folder below the install folder; they are opened, and
     // checked, again when next needed.
     void close_all() { held_.clear(); }
@@ -57,6 +66,7 @@ private:
     // in turn: each folder closed and opened again is checked again, which
     // under Wine costs about as much as writing a small file.
     static constexpr std::size_t limit = 256;
+    static constexpr std::uint64_t busy_wait_milliseconds = 2000;
     struct Held {
         platform::FolderHandle handle;
         std::uint64_t last_use = 0;
@@ -64,10 +74,12 @@ private:
 
     const platform::FolderHandle* open_install_folder_once(std::string& error_message);
     void close_least_used();
+    // Whether folder, or a folder above it, was made by this walk.
+    bool was_made(const std::string& folder) const;
 
     InstallFolder& install_;
     std::unordered_map<std::string, Held> held_;
-    std::unordered_set<std::string> made_;  // the folders this walk created
+    std::unordered_set<std::string> made_;  // the topmost folders this walk created
     std::uint64_t uses_ = 0;
     bool met_link_ = false;
 };

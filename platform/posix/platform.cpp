@@ -122,6 +122,34 @@ EntryResult open_child_folder(const FolderHandle& parent, const std::string& nam
     return EntryResult::done;
 }
 
+// Nothing here keeps another program from deleting a file.
+bool file_in_use(const FolderHandle&, const std::string&) { return false; }
+
+EntryResult open_temp_folder(FolderHandle& folder, std::string& shown) {
+    folder.close();
+    const char* dir = std::getenv("TMPDIR");
+    shown = (dir && *dir) ? dir : "/tmp";
+    const int opened = ::open(shown.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (opened == -1) return EntryResult::failed;
+    if (shown.back() != '/') shown += '/';
+    folder = FolderHandle(opened);
+    return EntryResult::done;
+}
+
+FolderResult create_new_child_folder(const FolderHandle& parent, const std::string& name,
+                                     FolderHandle& child) {
+    child.close();
+    if (!parent.is_open() || !is_one_component(name)) return FolderResult::failed;
+    if (::mkdirat(descriptor(parent), name.c_str(), 0700) != 0) {
+        return errno == EEXIST ? FolderResult::already_exists : FolderResult::failed;
+    }
+    const int opened = ::openat(descriptor(parent), name.c_str(),
+                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (opened == -1) return FolderResult::failed;
+    child = FolderHandle(opened);
+    return FolderResult::created;
+}
+
 EntryResult open_folder(const std::string& path, FolderHandle& folder, FolderUse) {
     folder.close();
     std::string native = native_path(path);

@@ -128,6 +128,7 @@ constexpr LONG object_name_collision = static_cast<LONG>(0xC0000035);
 constexpr LONG object_path_not_found = static_cast<LONG>(0xC000003A);
 constexpr LONG file_is_a_directory = static_cast<LONG>(0xC00000BA);
 constexpr LONG not_a_directory = static_cast<LONG>(0xC0000103);
+constexpr LONG sharing_violation = static_cast<LONG>(0xC0000043);
 }  // namespace status
 
 namespace option {
@@ -191,6 +192,7 @@ EntryResult result_of(LONG result) {
         case status::object_path_not_found: return EntryResult::missing;
         case status::file_is_a_directory:
         case status::not_a_directory: return EntryResult::wrong_kind;
+        case status::sharing_violation: return EntryResult::in_use;
         default: return EntryResult::failed;
     }
 }
@@ -308,6 +310,8 @@ EntryResult delete_entry(const FolderHandle& folder, const std::string& name, bo
     if (!folder.is_open() || wide.empty()) return EntryResult::failed;
     HANDLE existing = nullptr;
     const EntryResult found = open_existing(handle_of(folder), wide, want_folder, existing);
+    // A file in use stays: that is one the system refuses to delete.
+    if (found == EntryResult::in_use) return EntryResult::failed;
     if (found != EntryResult::done) return found;
     const bool marked = mark_for_deletion(existing);
     CloseHandle(existing);
@@ -383,6 +387,44 @@ EntryResult open_folder(const std::string& path, FolderHandle& folder, FolderUse
     return result;
 }
 
+EntryResult open_temp_folder(FolderHandle& folder, std::string& shown) {
+    folder.close();
+    shown.clear();
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+    std::wstring path = length > 0 && length <= MAX_PATH ? std::wstring(buffer, length) : L".\\";
+    const HANDLE opened =
+        CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return EntryResult::failed;
+    folder = FolderHandle(reinterpret_cast<std::intptr_t>(opened));
+    if (length == 0 || length > MAX_PATH) return EntryResult::done;  // shown as a relative path
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()),
+                                          nullptr, 0, nullptr, nullptr);
+    if (bytes > 0) {
+        shown.assign(static_cast<size_t>(bytes), '\0');
+        WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &shown[0],
+                            bytes, nullptr, nullptr);
+    }
+    return EntryResult::done;
+}
+
+FolderResult create_new_child_folder(const FolderHandle& parent, const std::string& name,
+                                     FolderHandle& child) {
+    child.close();
+    const std::wstring wide = component_name(name);
+    if (!parent.is_open() || wide.empty()) return FolderResult::failed;
+    HANDLE opened = nullptr;
+    const LONG result = open_relative(
+        handle_of(parent), wide, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | DELETE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, disposition::create, option::directory_file, opened);
+    if (result == status::object_name_collision) return FolderResult::already_exists;
+    if (result != status::success) return FolderResult::failed;
+    child = FolderHandle(reinterpret_cast<std::intptr_t>(opened));
+    return FolderResult::created;
+}
+
 EntryResult remove_folder_in(const FolderHandle& parent, const std::string& name) {
     return delete_entry(parent, name, true);
 }
@@ -397,6 +439,23 @@ bool remove_open_folder(FolderHandle& folder, const std::string&) {
     folder.close();
     return marked;
 }
+
+namespace {
+// What holds name in folder when it cannot be opened for deletion: a plain
+// file held elsewhere is in use; a folder (the walk holds its own open) or a
+// link is what it is.
+EntryResult in_use_or_other(HANDLE folder, const std::wstring& name) {
+    HANDLE probe = nullptr;
+    if (open_relative(folder, name, FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition::open,
+                      0, probe) != status::success) {
+        return EntryResult::in_use;
+    }
+    const EntryResult checked = check_entry(folder, name, probe, false);
+    CloseHandle(probe);
+    return checked == EntryResult::done ? EntryResult::in_use : checked;
+}
+}  // namespace
 
 EntryResult create_file_in(const FolderHandle& parent, const std::string& name, File& file,
                            const AccessDescriptor* access) {
@@ -434,6 +493,7 @@ EntryResult create_file_in(const FolderHandle& parent, const std::string& name, 
         HANDLE existing = nullptr;
         const EntryResult found = open_existing(handle_of(parent), wide, false, existing);
         if (found == EntryResult::missing) continue;
+        if (found == EntryResult::in_use) return in_use_or_other(handle_of(parent), wide);
         if (found != EntryResult::done) return found;
         const bool marked = mark_for_replacement(existing);
         CloseHandle(existing);
@@ -483,6 +543,17 @@ bool rename_open_file(std::FILE* file, const FolderHandle& folder, const std::st
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     return NtSetInformationFile(handle, &io, rename, static_cast<ULONG>(buffer.size()),
                                 native::file_rename_information) == status::success;
+}
+
+bool file_in_use(const FolderHandle& folder, const std::string& name) {
+    const std::wstring wide = component_name(name);
+    if (!folder.is_open() || wide.empty()) return false;
+    HANDLE opened = nullptr;
+    const LONG result = open_relative(handle_of(folder), wide, DELETE | FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      disposition::open, option::non_directory_file, opened);
+    if (opened) CloseHandle(opened);
+    return result == status::sharing_violation;
 }
 
 bool delete_open_file(std::FILE* file, const FolderHandle&, const std::string&) {

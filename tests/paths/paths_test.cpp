@@ -53,8 +53,11 @@ TEST(FixedLocations, AreTheInstallDefaults) {
 }
 
 TEST(FixedLocations, EachPackageFolderIsNewAndNamedAtRandomInTheTemporaryFolder) {
-    const std::string first = create_package_folder();
-    const std::string second = create_package_folder();
+    platform::FolderHandle held[2];
+    std::string first, second;
+    ASSERT_TRUE(create_package_folder(held[0], first));
+    ASSERT_TRUE(create_package_folder(held[1], second));
+    int index = 0;
     for (const std::string& folder : {first, second}) {
         const std::string temp = platform::temp_folder();
         ASSERT_EQ(folder.size(), temp.size() + 26) << folder;
@@ -62,7 +65,8 @@ TEST(FixedLocations, EachPackageFolderIsNewAndNamedAtRandomInTheTemporaryFolder)
         EXPECT_TRUE(std::regex_match(folder.substr(temp.size()),
                                      std::regex("Quellmark-[0-9A-F]{16}"))) << folder;
         EXPECT_TRUE(folder_exists(folder));
-        platform::remove_folder(folder);
+        EXPECT_TRUE(platform::remove_open_folder(held[index++], folder));
+        EXPECT_FALSE(folder_exists(folder));
     }
     EXPECT_NE(first, second);
 }

@@ -6,7 +6,9 @@
 
 #include <filesystem>
 
+#include "records/manifest_log.h"
 #include "tests/support/scratch_folder.h"
+#include "zip/open_folders.h"
 
 namespace {
 
@@ -129,3 +131,37 @@ TEST(KeepEarlierFiles, AddsTheEarlierFilesStillThereAfterTheNewOnesEachOnce) {
 }
 
 }  // namespace
+
+// While files are made, the held list names each one after the earlier
+// lines, as soon as the file exists and before its first byte; at the end
+// the whole list replaces it.
+TEST(ManifestLog, NamesEachFileOnDiskBeforeItsBytesAndGivesWayToTheFinalList) {
+    ScratchFolder scratch;
+    InstallFolder folder;
+    ASSERT_EQ(open_install_folder(scratch.at("game"), folder), platform::EntryResult::done);
+    const std::string list = scratch.at("game\\installed-files.txt");
+    HeldRecords records;
+    ASSERT_TRUE(take_manifest(folder, {"old\\kept.txt"}, records));
+
+    ManifestLog log(records.manifest);
+    folder.ledger = &log;
+    OpenFolders folders(folder);
+    std::string expected = "old\\kept.txt\r\n";
+    for (const std::string name : {"a.txt", "bin\\client\\b.dll", "bin\\c.dat"}) {
+        std::string message;
+        platform::File file = folders.create_file(name, message);
+        ASSERT_TRUE(file) << message;
+        expected += name + "\r\n";
+#ifndef _WIN32
+        // Windows lets nobody read the open list; a killed run reads it there
+        // (the end-to-end test).
+        EXPECT_EQ(test_support::read_file(list), expected) << name;
+#endif
+        std::fputs("bytes", file.get());
+        ASSERT_TRUE(platform::close_file(file));
+    }
+    folder.ledger = nullptr;
+    EXPECT_TRUE(log.named_any());
+    ASSERT_TRUE(write_manifest(records, {"a.txt", "bin\\client\\b.dll"}));
+    EXPECT_EQ(test_support::read_file(list), "a.txt\r\nbin\\client\\b.dll\r\n");
+}

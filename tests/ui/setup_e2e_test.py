@@ -75,6 +75,39 @@ def remove(path):
         shutil.rmtree(path)
 
 
+def remove_deep(path):
+    """A folder tree deeper than any path the system takes: walked one
+    relative step at a time, never by its full path."""
+    if not os.path.isdir(path):
+        return
+    back = os.getcwd()
+    os.chdir(path)
+    depth = 0
+    try:
+        while True:
+            folders = []
+            for entry in os.scandir("."):
+                if entry.is_dir(follow_symlinks=False):
+                    folders.append(entry.name)
+                else:
+                    os.remove(entry.name)
+            if folders:
+                os.chdir(folders[0])
+                depth += 1
+                continue
+            if depth == 0:
+                break
+            name = os.path.basename(os.getcwd()) if len(os.getcwd()) < 4000 else None
+            os.chdir("..")
+            depth -= 1
+            if name is None:
+                name = next(e.name for e in os.scandir(".") if e.is_dir(follow_symlinks=False))
+            os.rmdir(name)
+    finally:
+        os.chdir(back)
+    os.rmdir(path)
+
+
 def plant_link(windows_path, target_windows_path):
     os.makedirs(os.path.dirname(in_prefix(windows_path)), exist_ok=True)
     os.symlink(in_prefix(target_windows_path), in_prefix(windows_path))
@@ -404,7 +437,12 @@ class SetupEndToEnd(unittest.TestCase):
         folder = in_prefix(FOLDER)
         self.assertTrue(os.path.exists(os.path.join(folder, *files[0][0].split("/"))),
                         "the entries before the unsafe one were not written")
-        self.assertFalse(os.path.exists(os.path.join(folder, "installed-files.txt")))
+        # The list names what the runs wrote, and nothing of the unsafe entry.
+        names = [name for name, _ in files]
+        written = {name.replace("/", "\\") for name in names[:names.index(
+            "../outside-the-install-folder.txt")]}
+        with open(os.path.join(folder, "installed-files.txt"), "rb") as lines:
+            self.assertEqual(set(lines.read().decode().split("\r\n")) - {""}, written)
         self.assertEqual(registry_values(), {})
 
     def test_a_link_below_the_install_folder_is_not_written_through(self):
@@ -594,6 +632,100 @@ class SetupEndToEnd(unittest.TestCase):
         self.uninstall_by_clicks()
         self.assert_removed(files + smaller, FOLDER)
         self.assertEqual(read(FOLDER + "\\data\\saves\\world.sav"), b"the player's own")
+
+    def test_an_entry_below_20000_folders_ends_with_a_message(self):
+        files = self.make_package("--files", "20", "--deep", "20000")
+        self.addCleanup(remove_deep, in_prefix(FOLDER))
+        text, code = self.install_by_clicks()
+        self.assertEqual(code, 1)
+        message, suffix, kept = text.partition(KEPT_SUFFIX)
+        if kept:
+            remove(in_prefix(kept.rpartition("\\")[0]))
+        self.assertEqual(message, "The package contains an unsafe path: " + "d\\" * 130 + "...")
+        self.assertEqual(suffix, KEPT_SUFFIX)
+        self.assert_installed(files[:10], FOLDER)
+        self.assertFalse(os.path.exists(in_prefix(FOLDER + "\\d")))
+
+    def test_a_temporary_folder_named_in_cyrillic_installs(self):
+        # The code page has no form for these letters: the folder is only
+        # reached in UTF-16.
+        files = self.make_package("--files", "50")
+        temp = self.temp + "\\Временная папка"
+        os.makedirs(in_prefix(temp))
+        self.addCleanup(remove, in_prefix(temp))
+        for name in ("TEMP", "TMP"):
+            code, out = wine("reg", "query", "HKCU\\Environment", "/v", name)
+            kind, before = out.split(name, 1)[1].split(None, 1) if code == 0 else ("", "")
+            if code == 0:
+                self.addCleanup(wine, "reg", "add", "HKCU\\Environment", "/v", name, "/t", kind,
+                                "/d", before.strip(), "/f")
+            else:
+                self.addCleanup(wine, "reg", "delete", "HKCU\\Environment", "/v", name, "/f")
+            code, _ = wine("reg", "add", "HKCU\\Environment", "/v", name, "/t", "REG_SZ",
+                           "/d", temp, "/f")
+            self.assertEqual(code, 0)
+        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
+        self.assert_installed(files, FOLDER)
+        self.assertEqual(os.listdir(in_prefix(temp)), [], "the package was not deleted")
+        self.uninstall_by_clicks()
+        self.assert_removed(files, FOLDER)
+
+    def test_a_run_killed_part_way_then_a_smaller_package_leaves_nothing_after_the_uninstall(self):
+        files = self.make_package("--files", "3000")
+        self.misbehave("/_slow/20/")
+        setup = self.start(SETUP_EXE)
+        self.assertTrue(setup.wait_for_window(), "the setup window did not appear")
+        setup.click(*INSTALL_BUTTON)
+        folder = in_prefix(FOLDER)
+        made = lambda: [os.path.relpath(os.path.join(top, f), folder).replace("/", "\\")
+                        for top, _, names in os.walk(folder) for f in names]
+        deadline = time.time() + 120
+        while len(made()) < 400 and time.time() < deadline:
+            time.sleep(0.05)
+        setup.kill()
+        self.misbehave("")
+        on_disk = set(made())
+        self.assertTrue(400 <= len(on_disk) < len(files), len(on_disk))
+        with open(os.path.join(folder, "installed-files.txt"), "rb") as lines:
+            listed = set(lines.read().decode().split("\r\n"))
+        self.assertEqual(on_disk - listed, {"installed-files.txt"})
+        for package in self.package_folders() - self.package_folders_before:
+            remove(in_prefix(package))
+
+        write(FOLDER + "\\data\\saves\\world.sav", b"the player's own")
+        self.make_package("--files", "200")
+        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
+        self.uninstall_by_clicks()
+        # The uninstaller goes at the next restart.
+        self.assertEqual(sorted(made()), ["QuellmarkUninstall.exe", "data\\saves\\world.sav"])
+
+    def test_a_reinstall_while_the_game_runs_replaces_nothing(self):
+        files = self.make_package("--files", "100")
+        self.assertEqual(self.install_by_clicks(), (SUCCESS, 0))
+        listed = read(FOLDER + "\\installed-files.txt")
+        newer = self.make_package("--files", "150")
+        client = FOLDER + "\\bin\\client\\Qm_client.exe"
+        marker = os.path.join(WORK, "game-running")
+        open(marker, "w").close()
+        self.addCleanup(lambda: os.path.exists(marker) and os.remove(marker))
+        game = subprocess.Popen([os.path.join(TOOLS, "wine-run.sh"), PROBE_EXE, "hold", client,
+                                 "Z:" + marker.replace("/", "\\")],
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL)
+        self.assertEqual(game.stdout.readline().strip(), b"held")
+        self.assertEqual(self.install_by_clicks(),
+                         ("The game is still running. Close it, then press Install again.\n" +
+                          client, 1))
+        self.assertEqual(read(FOLDER + "\\installed-files.txt"), listed)
+        for name in {name for name, _ in newer} - {name for name, _ in files}:
+            self.assertFalse(os.path.exists(in_prefix(FOLDER + "\\" + name.replace("/", "\\"))),
+                             name)
+        self.assertEqual(self.package_folders(), self.package_folders_before)
+        os.remove(marker)
+        self.assertEqual(game.wait(30), 0)
+
+        self.uninstall_by_clicks()
+        self.assert_removed(files + newer, FOLDER)
 
     def test_a_host_that_never_answers_fails_within_the_limit(self):
         # A folder too long for the detail line: while the request waits it

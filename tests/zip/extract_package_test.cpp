@@ -386,8 +386,43 @@ TEST(ExtractPackage, RefusesAPackageThatCannotFitBeforeWritingAnything) {
 #include <windows.h>
 
 #include <functional>
+#include <thread>
 
 #include "tests/support/small_drive.h"
+
+// A file that another program opens only once the extraction has begun (a
+// virus scanner looking at what was just made) is tried again for up to 2 s:
+// let go sooner, it is replaced; held on, the game is taken to be running.
+TEST(ExtractPackage, AFileBusyOnlyDuringTheExtractionIsWaitedForThenNamed) {
+    for (const unsigned held_ms : {500u, 4000u}) {
+        ExtractionSandbox sandbox;
+        test_support::write_file(sandbox.installed("b.txt"), "earlier");
+        const std::string first = sandbox.installed("a.pak");
+        const std::string target = sandbox.installed("b.txt");
+        const std::wstring busy(target.begin(), target.end());
+        std::thread scanner([&] {
+            while (GetFileAttributesA(first.c_str()) == INVALID_FILE_ATTRIBUTES) Sleep(1);
+            const HANDLE held = CreateFileW(busy.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr);
+            Sleep(held_ms);
+            if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        });
+        const Outcome outcome = sandbox.extract(
+            build_zip({stored("a.pak", std::string(40u << 20, 'a')), stored("b.txt", "newer")}));
+        scanner.join();
+        if (held_ms < 2000) {
+            ASSERT_TRUE(outcome.ok) << outcome.message;
+            EXPECT_EQ(test_support::read_file(sandbox.installed("b.txt")), "newer");
+        } else {
+            EXPECT_FALSE(outcome.ok);
+            EXPECT_EQ(outcome.message,
+                      "The game is still running. Close it, then press Install again.\n" +
+                          sandbox.installed("b.txt"));
+            EXPECT_EQ(outcome.files, Files{"a.pak"});
+        }
+    }
+}
 
 // 40 MB for a 20 MB drive: refused with the figures, and nothing lands there.
 TEST(ExtractPackage, APackageLargerThanItsDriveWritesNothingThere) {
@@ -473,6 +508,9 @@ TEST(ExtractPackage, FilesSpreadOverMoreFoldersThanStayOpenEachLandInTheirOwn) {
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "platform/posix/message_pump.h"
 
@@ -606,4 +644,49 @@ TEST(ExtractPackage, CancelTakesEffectBetweenInputBlocksOfADeflatedEntry) {
     EXPECT_LT(partial.size(), data.size());
     EXPECT_EQ(partial, data.substr(0, partial.size()));
 }
+
+// Removes a chain of single-letter folders below folder one relative step at
+// a time: it is deeper than any path the system takes whole.
+static void remove_folder_chain(const std::string& folder, const char* name) {
+    const std::string back = std::filesystem::current_path().string();
+    if (chdir(folder.c_str()) != 0) return;
+    int depth = 0;
+    while (chdir(name) == 0) ++depth;
+    for (; depth > 0; --depth) {
+        for (const auto& entry : std::filesystem::directory_iterator(".")) {
+            std::filesystem::remove(entry.path().filename());
+        }
+        if (chdir("..") != 0) break;
+        rmdir(name);
+    }
+    if (chdir(back.c_str()) != 0) return;
+}
+
+// The folder walk goes one folder at a time, whatever the depth; an entry
+// as deep as the longest path allows is written, and a name of 20,000
+// folders is refused before anything is made for it.
+TEST(ExtractPackage, AnEntryAsDeepAsTheLongestPathIsWrittenAndOneOf20000FoldersRefused) {
+    ExtractionSandbox sandbox;
+    std::string deep;
+    while (deep.size() + 2 + 8 <= longest_relative_path) deep += "d/";
+    const Outcome outcome = sandbox.extract(build_zip({stored(deep + "deep.txt", "bottom")}));
+    const std::string install = sandbox.install();
+    remove_folder_chain(install, "d");
+    ASSERT_TRUE(outcome.ok) << outcome.message.substr(0, 200);
+    ASSERT_EQ(outcome.files.size(), 1u);
+    EXPECT_EQ(outcome.files[0].size(), deep.size() + 8);
+
+    std::string deeper;
+    for (int level = 0; level < 20000; ++level) deeper += "e/";
+    const Outcome refused = sandbox.extract(
+        build_zip({stored("first.txt", "1"), stored(deeper + "deep.txt", "bottom")}));
+    std::string shown = deeper.substr(0, 260) + "...";
+    std::replace(shown.begin(), shown.end(), '/', '\\');
+    EXPECT_FALSE(refused.ok);
+    // A box shows no text beyond 32,767 characters: the name is cut.
+    EXPECT_EQ(refused.message, "The package contains an unsafe path: " + shown);
+    EXPECT_EQ(refused.files, Files{"first.txt"});
+    EXPECT_FALSE(std::filesystem::exists(sandbox.installed("e")));
+}
+
 #endif
