@@ -29,13 +29,8 @@ bool create_package_folder(platform::FolderHandle& folder, std::string& path) {
     // Each draw is 64 bits: a taken name is someone's guess or leftover, and
     // a few draws are plenty.
     for (int draw = 0; draw < 8; ++draw) {
-        unsigned char bytes[8];
-        if (!platform::random_bytes(bytes, sizeof bytes)) return false;
-        std::string name = "Quellmark-";
-        for (unsigned char byte : bytes) {
-            name += "0123456789ABCDEF"[byte >> 4];
-            name += "0123456789ABCDEF"[byte & 15];
-        }
+        std::string name;
+        if (!random_name("Quellmark-", name)) return false;
         switch (platform::create_new_child_folder(temp, name, folder)) {
             case platform::FolderResult::created: path = join_path(temp_path, name); return true;
             case platform::FolderResult::already_exists: continue;

@@ -149,3 +149,14 @@ std::string link_crossed_below(const std::string& folder, const std::string& rel
     }
     return {};
 }
+
+bool random_name(const std::string& prefix, std::string& name) {
+    unsigned char bytes[8];
+    if (!platform::random_bytes(bytes, sizeof bytes)) return false;
+    name = prefix;
+    for (unsigned char byte : bytes) {
+        name += "0123456789ABCDEF"[byte >> 4];
+        name += "0123456789ABCDEF"[byte & 15];
+    }
+    return true;
+}

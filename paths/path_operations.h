@@ -40,6 +40,10 @@ bool is_device_name(const std::string& component);
 // trail byte of a double-byte character does not count.
 bool ends_with_separator(const std::string& path);
 
+// prefix and 16 hex digits from the system's random source: a name nobody
+// can have made before the one who draws it. False without a random source.
+bool random_name(const std::string& prefix, std::string& name);
+
 // The folders one run has already made or found, so that the many files of a
 // folder cost one folder call between them instead of one per level each.
 // Only a hint: a folder removed behind the run's back is still remembered,

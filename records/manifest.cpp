@@ -78,13 +78,8 @@ bool rewrite_lines(std::FILE* file, const std::vector<std::string>& lines) {
 
 bool replace_manifest(const InstallFolder& install_folder, const std::vector<std::string>& lines) {
     // A name of this run's own beside the list: no one can have made it before.
-    unsigned char bytes[8];
-    if (!platform::random_bytes(bytes, sizeof bytes)) return false;
-    std::string name = "installed-files-";
-    for (unsigned char byte : bytes) {
-        name += "0123456789ABCDEF"[byte >> 4];
-        name += "0123456789ABCDEF"[byte & 15];
-    }
+    std::string name;
+    if (!random_name("installed-files-", name)) return false;
     name += ".new";
     const platform::AccessDescriptor access(platform::AccessList::manifest);
     platform::File file;
