@@ -7,7 +7,13 @@ export DEBIAN_FRONTEND=noninteractive
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
-apt-get update -qq
+# A mirror in the middle of a sync answers with lists of the wrong size for a
+# while; a few tries later it is whole again.
+for try in 1 2 3 4 5; do
+  apt-get update -qq && break
+  [ "$try" = 5 ] && exit 1
+  sleep $((try * 10))
+done
 
 apt-get install -y -qq --no-install-recommends \
   cmake ninja-build make pkg-config \
