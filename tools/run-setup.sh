@@ -25,13 +25,13 @@ run=$root/build/run
 export QUELLMARK_WINEPREFIX="$run/wineprefix" WINEPREFIX="$run/wineprefix"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 setup_exe=$root/build/$QM_WINDOWS_PRESET/QuellmarkSetup.exe
-tools_dir=$root/build/$QM_WINDOWS_PRESET/tools
+helpers=$root/build/$QM_WINDOWS_PRESET/tests/tools
 base_url=$(sed -n 's/^QUELLMARK_PACKAGE_BASE_URL:[A-Z]*=//p' "build/$QM_WINDOWS_PRESET/CMakeCache.txt")
 
 xvfb_pid=""
 host_started=""
 cleanup() {
-  [ -n "$host_started" ] && tools/package-host.sh stop "$run/host" >/dev/null 2>&1
+  [ -n "$host_started" ] && tests/tools/package-host.sh stop "$run/host" >/dev/null 2>&1
   wineserver -k >/dev/null 2>&1 || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   true
@@ -41,7 +41,7 @@ trap cleanup EXIT
 # The sample package, where the package URL's path points on the local host.
 package_dir=$run/host/root$(python3 -c 'import sys, urllib.parse; print(urllib.parse.urlsplit(sys.argv[1]).path.rstrip("/"))' "$base_url")
 mkdir -p "$package_dir"
-python3 tools/make_sample_package.py "$package_dir/QuellmarkFull.zip"
+python3 tests/tools/make_sample_package.py "$package_dir/QuellmarkFull.zip"
 bash tools/sign-package.sh "$package_dir/QuellmarkFull.zip"
 
 unattended=""
@@ -56,12 +56,12 @@ tools/prepare-prefix.sh
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Georgia /d 'Liberation Serif' /f \
   >/dev/null 2>&1 || true
 host_started=1
-tools/package-host.sh start "$run/host" --base-url "$base_url" \
-  --prefix-tool "$tools_dir/prefix_network.exe" --max-seconds 3600
+tests/tools/package-host.sh start "$run/host" --base-url "$base_url" \
+  --prefix-tool "$helpers/prefix_network.exe" --max-seconds 3600
 
 set +e
 if [ -n "$unattended" ]; then
-  python3 tools/drive_setup.py "$setup_exe" "$tools_dir/window_probe.exe" "$run"
+  python3 tests/tools/drive_setup.py "$setup_exe" "$helpers/window_probe.exe" "$run"
   code=$?
 else
   tools/wine-run.sh "$setup_exe"

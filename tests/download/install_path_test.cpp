@@ -1,7 +1,7 @@
 // The real install path without the window: the production package URL is
 // fetched from the local host through the prefix's proxy, and the package is
 // extracted into an install folder. The package and the tree it was made from
-// come from tools/make_test_package.py (a fixture of this test).
+// come from tests/tools/make_test_package.py (a fixture of this test).
 #include <gtest/gtest.h>
 
 #include <algorithm>

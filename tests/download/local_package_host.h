@@ -1,5 +1,5 @@
 #pragma once
-// The test side of the local package host that tools/package-host.sh runs
+// The test side of the local package host that tests/tools/package-host.sh runs
 // for this test directory: where it serves files from, the URLs that reach it
 // through the prefix's proxy, and what its request logs say.
 #include <string>

@@ -21,7 +21,8 @@ import urllib.parse
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 TOOLS = os.path.join(ROOT, "tools")
-sys.path.insert(0, TOOLS)
+HELPERS = os.path.join(ROOT, "tests", "tools")
+sys.path.insert(0, HELPERS)
 import gui_driver as gui  # noqa: E402
 
 SETUP_EXE = PLANTED_DIR = PROBE_EXE = PREFIX_TOOL = BASE_URL = WORK = None
@@ -55,9 +56,9 @@ class PlantedDlls(unittest.TestCase):
         path = urllib.parse.urlsplit(BASE_URL).path.strip("/")
         cls.package = os.path.join(cls.state, "root", *path.split("/"), "QuellmarkFull.zip")
         os.makedirs(os.path.dirname(cls.package), exist_ok=True)
-        quiet_run([sys.executable, os.path.join(TOOLS, "make_sample_package.py"), cls.package],
+        quiet_run([sys.executable, os.path.join(HELPERS, "make_sample_package.py"), cls.package],
                   check=True)
-        quiet_run([os.path.join(TOOLS, "package-host.sh"), "start", cls.state, "--base-url",
+        quiet_run([os.path.join(HELPERS, "package-host.sh"), "start", cls.state, "--base-url",
                    BASE_URL, "--prefix-tool", PREFIX_TOOL, "--max-seconds", "900"], check=True)
 
         # The folder a browser downloads into, with the planted DLLs beside the setup.
@@ -74,7 +75,7 @@ class PlantedDlls(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
-        quiet_run([os.path.join(TOOLS, "package-host.sh"), "stop", cls.state])
+        quiet_run([os.path.join(HELPERS, "package-host.sh"), "stop", cls.state])
         end_every_program_of_the_prefix()
 
     def setUp(self):

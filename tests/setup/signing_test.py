@@ -65,7 +65,7 @@ class SigningSetup(unittest.TestCase):
         pass_word = secrets.token_hex(16)
         with open(os.open(certs("password"), os.O_WRONLY | os.O_CREAT, 0o600), "w") as f:
             f.write(pass_word)
-        subprocess.run(["bash", os.path.join(ROOT, "tools", "make-test-certs.sh"),
+        subprocess.run(["bash", os.path.join(ROOT, "tests", "tools", "make-test-certs.sh"),
                         "--code-signing", certs()],
                        env=dict(os.environ, QUELLMARK_SIGN_PASSWORD=pass_word), check=True)
         shutil.copy(SETUP_EXE, signed_copy())

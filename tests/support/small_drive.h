@@ -1,6 +1,6 @@
 #pragma once
 // Small drives of the Windows test prefix, tmpfs mounts that
-// tools/small-drive.sh makes (as root) for the free-space tests: D:, 20 MB,
+// tests/tools/small-drive.sh makes (as root) for the free-space tests: D:, 20 MB,
 // which tests only read, and E:, 1 MB, which a test may fill. Windows only.
 #include <windows.h>
 
@@ -12,7 +12,7 @@ namespace test_support {
 constexpr char small_drive[] = "D:\\";
 constexpr char spare_drive[] = "E:\\";
 constexpr char small_drive_missing[] =
-    "needs the small drives D: and E: that tools/small-drive.sh mounts (as root)";
+    "needs the small drives D: and E: that tests/tools/small-drive.sh mounts (as root)";
 
 inline bool drive_of_size(const char* root, std::uint64_t bytes) {
     ULARGE_INTEGER total;

@@ -33,7 +33,8 @@ import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 TOOLS = os.path.join(ROOT, "tools")
-sys.path.insert(0, TOOLS)
+HELPERS = os.path.join(ROOT, "tests", "tools")
+sys.path.insert(0, HELPERS)
 import gui_driver as gui  # noqa: E402
 
 SETUP_EXE = PROBE_EXE = PREFIX_TOOL = BASE_URL = WORK = None
@@ -136,10 +137,10 @@ def registry_values():
 
 
 def package_host(*args):
-    """tools/package-host.sh, its chatter in a log: it starts Wine programs,
+    """tests/tools/package-host.sh, its chatter in a log: it starts Wine programs,
     and nothing of Wine's may hold this test's output open."""
     with open(os.path.join(WORK, "package-host.out"), "ab") as log:
-        return subprocess.run([os.path.join(TOOLS, "package-host.sh")] + list(args),
+        return subprocess.run([os.path.join(HELPERS, "package-host.sh")] + list(args),
                               stdin=subprocess.DEVNULL, stdout=log, stderr=log, timeout=300)
 
 
@@ -244,7 +245,7 @@ class SetupEndToEnd(unittest.TestCase):
 
     def misbehave(self, prefixes):
         """Makes the host misbehave, for the setup's fixed URL, as the path
-        prefixes say (see package_host.py); "" makes it serve normally."""
+        prefixes say (see package_server.py); "" makes it serve normally."""
         path = os.path.join(self.state, "prefix")
         if prefixes:
             with open(path, "w") as f:
@@ -269,7 +270,7 @@ class SetupEndToEnd(unittest.TestCase):
                 for f in files if f == "QuellmarkFull.zip"]
 
     def make_package(self, *options):
-        subprocess.run([sys.executable, os.path.join(TOOLS, "make_sample_package.py"), self.package]
+        subprocess.run([sys.executable, os.path.join(HELPERS, "make_sample_package.py"), self.package]
                        + list(options), check=True)
         with zipfile.ZipFile(self.package) as package:
             return [(e.filename, package.read(e)) for e in package.infolist() if not e.is_dir()]
@@ -807,7 +808,7 @@ class SetupEndToEnd(unittest.TestCase):
     def test_a_package_replaced_after_a_break_is_fetched_anew(self):
         replacement = self.package + ".new"
         self.addCleanup(lambda: os.path.exists(replacement) and os.remove(replacement))
-        subprocess.run([sys.executable, os.path.join(TOOLS, "make_sample_package.py"), replacement,
+        subprocess.run([sys.executable, os.path.join(HELPERS, "make_sample_package.py"), replacement,
                         "--files", "250"], check=True)
         with zipfile.ZipFile(replacement) as package:
             files = [(e.filename, package.read(e)) for e in package.infolist() if not e.is_dir()]
@@ -882,7 +883,7 @@ class SetupEndToEnd(unittest.TestCase):
     def test_a_drive_too_small_is_refused_before_the_body(self):
         drive = os.path.join(os.path.dirname(os.path.abspath(WORK)), "small-drive-d")
         if not os.path.ismount(drive):
-            self.skipTest("needs the small drive that tools/small-drive.sh mounts (as root)")
+            self.skipTest("needs the small drive that tests/tools/small-drive.sh mounts (as root)")
         link = os.path.join(prefix(), "dosdevices", "d:")
         remove(link)
         os.symlink(drive, link)

@@ -17,7 +17,7 @@ import time
 import unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(ROOT, "tools"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "tools"))
 import gui_driver as gui  # noqa: E402
 
 SETUP_EXE = PROBE_EXE = RESOURCES = OUT_DIR = None

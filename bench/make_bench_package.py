@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""Helpers for tools/bench-extract.sh.
+"""Helpers for bench/bench-extract.sh.
 
-  bench-package.py mixed OUT.zip TOTAL_MB FILES   half random (stored), half text (deflated)
-  bench-package.py small OUT.zip FILES FOLDERS     1 to 4 KB files, half random, half text, deflated
-  bench-package.py huge OUT.zip GIB               one stored Zip64 entry; prints its SHA-256
-  bench-package.py size OUT.zip                   total uncompressed bytes of a package
-  bench-package.py measure CMD...                 runs CMD; prints wall seconds and peak RSS
+  make_bench_package.py mixed OUT.zip TOTAL_MB FILES   half random (stored), half text (deflated)
+  make_bench_package.py small OUT.zip FILES FOLDERS     1 to 4 KB files, half random, half text, deflated
+  make_bench_package.py huge OUT.zip GIB               one stored Zip64 entry; prints its SHA-256
+  make_bench_package.py size OUT.zip                   total uncompressed bytes of a package
+  make_bench_package.py measure CMD...                 runs CMD; prints wall seconds and peak RSS
 """
 import hashlib
 import os

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Download throughput: the production download code (download_package, via
-# tools/download_bench.exe under Wine) against curl, both fetching the same
+# bench/download_bench.exe under Wine) against curl, both fetching the same
 # 500 MB package from the local package host through the same CONNECT proxy,
 # alternately, two rounds each. Prints every run and the best of each in MB/s
 # (10^6 bytes per second), and their ratio.
@@ -10,7 +10,7 @@
 # (a length read in 32 bits would let it pass as complete). Needs 4.5 GB of
 # free disk and a few minutes.
 #
-#   bash tools/bench-download.sh [--huge] [SIZE_MB]
+#   bash bench/bench-download.sh [--huge] [SIZE_MB]
 #
 # Uses a Wine prefix of its own (build/bench-download/wineprefix) and removes
 # the downloaded copies afterwards; the served package is kept for the next run.
@@ -43,12 +43,12 @@ if [ "$(stat -c %s "$package" 2>/dev/null || echo 0)" != "$bytes" ]; then
 fi
 
 cleanup() {
-  bash tools/package-host.sh stop "$state" >/dev/null 2>&1 || true
+  bash tests/tools/package-host.sh stop "$state" >/dev/null 2>&1 || true
   rm -f "$work/curl.out" "$work/setup.out" "$state/root/bench/huge/QuellmarkFull.zip"
 }
 trap cleanup EXIT
-bash tools/package-host.sh start "$state" --base-url "$base_url" \
-  --prefix-tool build/windows/tools/prefix_network.exe --max-seconds 3600 >/dev/null
+bash tests/tools/package-host.sh start "$state" --base-url "$base_url" \
+  --prefix-tool build/windows/tests/tools/prefix_network.exe --max-seconds 3600 >/dev/null
 # shellcheck disable=SC1091
 . "$state/host.env"
 url="https://$host/bench/QuellmarkFull.zip"
@@ -61,7 +61,7 @@ run_curl() {
 }
 
 run_setup() {
-  tools/wine-run.sh build/windows/tools/download_bench.exe "$url" "$windows_out" |
+  tools/wine-run.sh build/windows/bench/download_bench.exe "$url" "$windows_out" |
     sed -n 's/.*MB\/s=\([0-9.]*\).*/\1/p' | tr -d '\r\n'
 }
 
@@ -87,7 +87,7 @@ if [ "$huge" -eq 1 ]; then
   mkdir -p "$state/root/bench/huge"
   truncate -s "$huge_bytes" "$state/root/bench/huge/QuellmarkFull.zip"
   echo "body cut after 4.5 GiB of an announced 5 GiB ..."
-  line=$(tools/wine-run.sh build/windows/tools/download_bench.exe \
+  line=$(tools/wine-run.sh build/windows/bench/download_bench.exe \
     "https://$host/_cut/$cut_bytes/bench/huge/QuellmarkFull.zip" "$windows_out" | tr -d '\r' || true)
   echo "download_package: $line"
   rm -f "$work/setup.out"

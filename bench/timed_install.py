@@ -6,16 +6,15 @@ the CONNECT proxy, until the final box is up. In the same run, the native
 way: curl through the same proxy, then `unzip -q -o`. And the setup's
 download alone beside a bare WinInet loop in the same prefix.
 
-    bench_setup.py BUILD_DIR WORK_DIR HOST_ENV PACKAGE_URL_PATH NAME=ZIP [NAME=ZIP ...]
+    timed_install.py BUILD_DIR WORK_DIR HOST_ENV PACKAGE_URL_PATH NAME=ZIP [NAME=ZIP ...]
 
-Run by tools/bench-setup.sh, which builds, makes the packages, starts the
+Run by bench/bench-setup.sh, which builds, makes the packages, starts the
 host and the display. Prints one block per package and a summary table.
 With QUELLMARK_BENCH_CUTS=N, the host breaks the first N bodies it sends to
 the setup (not to curl or the loop) after a fifth of the package each, and
 the bytes it served to the setup are printed beside the package's size.
 """
 import glob
-import importlib.util
 import os
 import shutil
 import subprocess
@@ -25,14 +24,10 @@ import time
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "tools"))
 import gui_driver as gui  # noqa: E402
-
 # The extraction benchmark's sampler of a process's peak memory.
-_spec = importlib.util.spec_from_file_location("bench_package",
-                                               os.path.join(HERE, "bench-package.py"))
-_bench_package = importlib.util.module_from_spec(_spec)
-_spec.loader.exec_module(_bench_package)
+import make_bench_package as _bench_package  # noqa: E402
 peak_rss_kib = _bench_package.peak_of
 
 INSTALL_BUTTON = (515, 593)
@@ -147,7 +142,7 @@ def bare_loop(build, url, scratch):
     os.makedirs(scratch, exist_ok=True)
     settle()
     code, out = gui.run_wine(os.path.join(HERE, "wine-run.sh"),
-                             [os.path.join(build, "tools", "wininet_loop.exe"), url,
+                             [os.path.join(build, "bench", "wininet_loop.exe"), url,
                               windows_path(os.path.join(scratch, "loop.out"))])
     shutil.rmtree(scratch)
     fields = dict(f.split("=", 1) for f in out.split() if "=" in f)
@@ -167,7 +162,7 @@ def file_floor(build, infos, scratch, handles=False):
                 f.write("%d %s\n" % (info.file_size, info.filename.replace("/", "\\")))
     settle()
     code, out = gui.run_wine(os.path.join(HERE, "wine-run.sh"),
-                             [os.path.join(build, "tools", "file_floor.exe"),
+                             [os.path.join(build, "bench", "file_floor.exe"),
                               windows_path(listing), windows_path(os.path.join(scratch, "out"))] +
                              (["handles"] if handles else []))
     shutil.rmtree(scratch)
@@ -228,7 +223,7 @@ def setup_run(build, work, prefix, temp_dir, package_size, entry_count, setup_bu
     the final box, download seconds, peak memory in KiB)."""
     shutil.rmtree(os.path.join(prefix, "drive_c", INSTALL_FOLDER), ignore_errors=True)
     setup = gui.Setup(os.path.join(setup_build or build, "QuellmarkSetup.exe"),
-                      os.path.join(build, "tools", "window_probe.exe"),
+                      os.path.join(build, "tests", "tools", "window_probe.exe"),
                       os.path.join(HERE, "wine-run.sh"))
     try:
         if not setup.wait_for_window():

@@ -58,7 +58,7 @@ program whose URL is fixed can be made to meet a misbehaving host too.
 The rest of the path names a file under --root. A missing file gets 404 with a
 small HTML page; so does a path that tries to leave the root.
 
-Usage: package_host.py --root DIR --cert PEM --key PEM [--port N]
+Usage: package_server.py --root DIR --cert PEM --key PEM [--port N]
                        [--port-file FILE] [--log FILE] [--max-seconds S]
                        [--prefix-file FILE] [--rate MBPS] [--cuts N]
                        [--body-log FILE] [--sign-key PEM] [--other-key PEM]

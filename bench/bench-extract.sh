@@ -7,7 +7,7 @@
 # a 2 GB package. With --huge, also passes one stored Zip64 entry of 4.5 GiB
 # through and checks its bytes (needs about 10 GB of free disk).
 #
-# usage: bash tools/bench-extract.sh [--huge] [--keep]
+# usage: bash bench/bench-extract.sh [--huge] [--keep]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -21,7 +21,7 @@ for arg in "$@"; do
 done
 
 data="$root/build/bench-data"
-helper="python3 $root/tools/bench-package.py"
+helper="python3 $root/bench/make_bench_package.py"
 mkdir -p "$data"
 [ "$keep" -eq 1 ] || trap 'rm -rf "$data"' EXIT
 
@@ -29,7 +29,7 @@ echo "== building (release, no sanitizers)"
 cmake -S . -B build/bench-host -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUELLMARK_SANITIZE=OFF \
   >/dev/null
 cmake --build build/bench-host --target bench_extract >/dev/null
-host_bench="$root/build/bench-host/tests/zip/bench_extract"
+host_bench="$root/build/bench-host/bench/bench_extract"
 have_wine=0
 if cmake --preset windows >/dev/null 2>&1 && cmake --build --preset windows --target bench_extract >/dev/null 2>&1; then
   have_wine=1
@@ -37,7 +37,7 @@ if cmake --preset windows >/dev/null 2>&1 && cmake --build --preset windows --ta
   export WINEDLLOVERRIDES="mscoree,mshtml="
   tools/prepare-prefix.sh >/dev/null 2>&1 || have_wine=0
 fi
-wine_bench="$root/build/windows/tests/zip/bench_extract.exe"
+wine_bench="$root/build/windows/bench/bench_extract.exe"
 winpath() { echo "Z:${1//\//\\}"; }
 
 make_package() {  # name total_mb files

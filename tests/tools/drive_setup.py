@@ -40,7 +40,7 @@ def main():
     for name in ("ready-page.png", "installing-page.png", "final-state.png"):
         if os.path.exists(os.path.join(out_dir, name)):
             os.remove(os.path.join(out_dir, name))
-    setup = gui.Setup(setup_exe, probe_exe, os.path.join(HERE, "wine-run.sh"))
+    setup = gui.Setup(setup_exe, probe_exe, os.path.join(HERE, "..", "..", "tools", "wine-run.sh"))
     try:
         if not setup.wait_for_window():
             print("The setup window did not appear.")

@@ -17,7 +17,7 @@
 #   host.log proxy.log          one line per request / per tunnel
 #   bodies.log                  one line per body sent, with its bytes
 # While STATE_DIR/prefix exists, the trusted server puts the control prefixes
-# it holds (such as /_silent/, see package_host.py) before every request path:
+# it holds (such as /_silent/, see package_server.py) before every request path:
 # that is how a test makes the setup's fixed URL meet a misbehaving host.
 # A package's signature (NAME.sig) is served from its file, or made by the
 # trusted server with the repository's development key when there is none.
@@ -29,9 +29,11 @@
 # tools/wine-run.sh uses (QUELLMARK_WINEPREFIX, else build/windows/wineprefix);
 # stop undoes both. --max-seconds makes the servers exit by themselves after
 # that long, in case nobody stops them. --rate and --cuts go to the trusted
-# server (see package_host.py): they pace its bodies and cut its first ones.
+# server (see package_server.py): they pace its bodies and cut its first ones.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+tools=$(cd "$here/../../tools" && pwd)
+wine_run=$tools/wine-run.sh keys=$tools/keys
 
 usage() {
   echo "usage: package-host.sh start STATE_DIR --base-url URL [--prefix-tool EXE] [--max-seconds N]" >&2
@@ -96,12 +98,12 @@ start() {
   : >"$state/bodies.log"
 
   local certs=$state/certs
-  launch host "$here/package_host.py" --root "$state/root" --cert "$certs/server.pem" \
+  launch host "$here/package_server.py" --root "$state/root" --cert "$certs/server.pem" \
     --key "$certs/server.key" --port-file "$state/https.port" --log "$state/host.log" \
     --max-seconds "$max_seconds" --prefix-file "$state/prefix" --rate "$rate" --cuts "$cuts" \
-    --body-log "$state/bodies.log" --sign-key "$here/keys/dev-package.pem" \
+    --body-log "$state/bodies.log" --sign-key "$keys/dev-package.pem" \
     --other-key "$state/certs/other-package.pem"
-  launch untrusted "$here/package_host.py" --root "$state/root" --cert "$certs/untrusted.pem" \
+  launch untrusted "$here/package_server.py" --root "$state/root" --cert "$certs/untrusted.pem" \
     --key "$certs/untrusted.key" --port-file "$state/untrusted.port" --log "$state/host.log" \
     --max-seconds "$max_seconds"
   wait_for_file "$state/https.port"
@@ -133,7 +135,7 @@ EOF
     # a whole test run, so a failure is tried again before the servers go.
     local try
     for try in 1 2 3; do
-      "$here/wine-run.sh" "$tool" trust "$(windows_path "$certs/ca.der")" \
+      "$wine_run" "$tool" trust "$(windows_path "$certs/ca.der")" \
         proxy "127.0.0.1:$proxy_port" && break
       echo "package-host: setting up the prefix failed (try $try of 3)" >&2
       [ "$try" -lt 3 ] || { stop_servers; return 1; }
@@ -167,7 +169,7 @@ stop_servers() {
 stop() {
   stop_servers
   if [ -f "$state/prefix-tool" ]; then
-    "$here/wine-run.sh" "$(cat "$state/prefix-tool")" noproxy \
+    "$wine_run" "$(cat "$state/prefix-tool")" noproxy \
       distrust "$(windows_path "$state/certs/ca.der")"
     rm -f "$state/prefix-tool"
   fi

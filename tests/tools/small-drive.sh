@@ -9,7 +9,7 @@
 #        small-drive.sh unmount FOLDER LETTER
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-root=$(dirname "$here")
+root=$(cd "$here/../.." && pwd)
 export WINEPREFIX="${QUELLMARK_WINEPREFIX:-$root/build/windows/wineprefix}"
 action=${1:-} folder=${2:-} letter=${3:-}
 if [ -z "$folder" ] || [ -z "$letter" ]; then
@@ -31,7 +31,7 @@ case $action in
   mount)
     size=${4:?size, e.g. 20m}
     release || exit 1
-    "$here/prepare-prefix.sh" >&2 || exit 1
+    "$root/tools/prepare-prefix.sh" >&2 || exit 1
     mkdir -p "$folder"
     if ! mount -t tmpfs -o "size=$size" tmpfs "$folder" 2>/dev/null; then
       rmdir "$folder" 2>/dev/null

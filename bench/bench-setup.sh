@@ -4,7 +4,7 @@
 # proxy; beside it, in the same run, curl through the same proxy plus
 # `unzip -q -o`, and a bare WinInet loop for the download alone.
 #
-#   bash tools/bench-setup.sh [--keep] [--rate MBPS] [--cuts N] [--against BUILD] [a] [b]
+#   bash bench/bench-setup.sh [--keep] [--rate MBPS] [--cuts N] [--against BUILD] [a] [b]
 #                                                   (both packages when none is named)
 #
 # --rate MBPS: the package host sends every body, to the setup and to curl
@@ -58,7 +58,7 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 xvfb_pid=""
 cleanup() {
-  bash tools/package-host.sh stop "$state" >/dev/null 2>&1 || true
+  bash tests/tools/package-host.sh stop "$state" >/dev/null 2>&1 || true
   wineserver -k >/dev/null 2>&1 || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   [ -n "$keep" ] || rm -rf "$work/packages"
@@ -67,8 +67,8 @@ cleanup() {
 trap cleanup EXIT
 
 mkdir -p "$work/packages" "$state/root$url_path"
-[ -f "$work/packages/a.zip" ] || python3 tools/bench-package.py mixed "$work/packages/a.zip" 400 2000
-[ -f "$work/packages/b.zip" ] || python3 tools/bench-package.py small "$work/packages/b.zip" 20000 200
+[ -f "$work/packages/a.zip" ] || python3 bench/make_bench_package.py mixed "$work/packages/a.zip" 400 2000
+[ -f "$work/packages/b.zip" ] || python3 bench/make_bench_package.py small "$work/packages/b.zip" 20000 200
 
 if [ -z "${DISPLAY:-}" ]; then
   source tools/xvfb.sh
@@ -78,10 +78,10 @@ tools/prepare-prefix.sh
 wineserver -p
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Georgia /d 'Liberation Serif' /f \
   >/dev/null 2>&1 || true
-bash tools/package-host.sh start "$state" --base-url "$base_url" \
-  --prefix-tool "$build/tools/prefix_network.exe" --max-seconds 3600 --rate "$rate" >/dev/null
+bash tests/tools/package-host.sh start "$state" --base-url "$base_url" \
+  --prefix-tool "$build/tests/tools/prefix_network.exe" --max-seconds 3600 --rate "$rate" >/dev/null
 
 packages=()
 for name in "${names[@]}"; do packages+=("$name=$work/packages/$name.zip"); done
 QUELLMARK_BENCH_CUTS=$cuts QUELLMARK_BENCH_AGAINST=$against \
-  python3 tools/bench_setup.py "$root/$build" "$work" "$state/host.env" "$url_path" "${packages[@]}"
+  python3 bench/timed_install.py "$root/$build" "$work" "$state/host.env" "$url_path" "${packages[@]}"

@@ -1,5 +1,5 @@
 // Benchmark driver (not a test): extracts one package with extract_package
-// and prints the figures tools/bench-extract.sh compares with unzip:
+// and prints the figures bench/bench-extract.sh compares with unzip:
 // files, output bytes, wall seconds, and the process's peak resident memory
 // before and after the extraction.
 #include <chrono>

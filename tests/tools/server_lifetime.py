@@ -1,4 +1,4 @@
-"""Shared by the local test servers (package_host.py, connect_proxy.py)."""
+"""Shared by the local test servers (package_server.py, connect_proxy.py)."""
 import os
 import threading
 
