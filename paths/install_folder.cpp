@@ -3,7 +3,7 @@
 #include "paths/path_operations.h"
 
 platform::EntryResult open_install_folder(const std::string& path, InstallFolder& folder) {
-    folder.handle.close();
+    folder.handle.reset();
     folder.path = path;
     folder.protected_access = false;
     // Folders the setup makes in the chain are its own, and a folder users may

@@ -3,9 +3,9 @@
 // POSIX each provide one implementation file; the build links the right one.
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
 
+#include "platform/owner.h"
 #include "platform_types.h"
 
 namespace platform {
@@ -52,10 +52,6 @@ void delete_file(const std::string& path);
 // opened, and a link at path is never followed. While the file is open, no
 // other program may write, rename or delete it (Windows).
 std::FILE* create_new_file(const std::string& path);
-
-// Removes an empty folder; a link is removed itself, never what it points
-// to. Callers never act on the outcome.
-void remove_folder(const std::string& path);
 
 // True when path names a link: on Windows anything that carries a reparse
 // point (a junction, a symbolic link, a mount point), elsewhere a symbolic
@@ -170,32 +166,9 @@ enum class EntryResult { done, missing, is_link, wrong_kind, in_use, failed };
 // One open folder: on Windows a handle that shares reading and writing but
 // not deletion, so while it is held nobody can rename, remove or replace the
 // folder; elsewhere a descriptor. Entries are then named relative to it, so
-// what happens to the path above it no longer matters. Closes once.
-class FolderHandle {
-public:
-    FolderHandle() = default;
-    explicit FolderHandle(std::intptr_t native) : native_(native) {}
-    FolderHandle(const FolderHandle&) = delete;
-    FolderHandle& operator=(const FolderHandle&) = delete;
-    FolderHandle(FolderHandle&& other) noexcept : native_(other.native_) { other.native_ = -1; }
-    FolderHandle& operator=(FolderHandle&& other) noexcept {
-        if (this != &other) {
-            close();
-            native_ = other.native_;
-            other.native_ = -1;
-        }
-        return *this;
-    }
-    ~FolderHandle() { close(); }
-
-    bool is_open() const { return native_ != -1; }
-    // The HANDLE or the descriptor; -1 when nothing is open.
-    std::intptr_t native() const { return native_; }
-    void close();
-
-private:
-    std::intptr_t native_ = -1;
-};
+// what happens to the path above it no longer matters.
+void close_folder(std::intptr_t native);
+using FolderHandle = Owner<std::intptr_t, close_folder, -1>;
 
 // Opens the existing folder path, a full path, and checks it: its parent is
 // reached by path (a games folder moved elsewhere by a junction keeps
@@ -255,11 +228,9 @@ constexpr unsigned box_icon_error = 0x10;
 constexpr unsigned box_icon_warning = 0x30;
 constexpr unsigned box_icon_information = 0x40;
 
-// Owns one stdio file; closes it once, whichever way the owner leaves.
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+// One stdio file. close_file is the close that reports a lost byte.
+inline void close_stdio(std::FILE* file) { std::fclose(file); }
+using File = Owner<std::FILE*, close_stdio>;
 
 // Flushes and closes the file, leaving file empty. True only when every byte
 // written through it reached the system: a full disk often shows only here,

@@ -9,7 +9,7 @@
 
 std::string recorded_install_location() {
     RegistryKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstall_key, 0, KEY_QUERY_VALUE, key.out()) !=
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstall_key, 0, KEY_QUERY_VALUE, key.put()) !=
         ERROR_SUCCESS) {
         return {};
     }

@@ -158,7 +158,7 @@ std::uint64_t uninstaller_size() {
 void register_uninstall_entry(const std::string& install_folder) {
     RegistryKey key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, uninstall_key, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_WRITE, nullptr, key.out(), nullptr) != ERROR_SUCCESS) {
+                        KEY_WRITE, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
         return;
     }
     const std::string client = join_path(install_folder, client_executable);

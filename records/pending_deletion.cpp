@@ -64,7 +64,7 @@ void cancel_pending_deletion(std::FILE* file) {
     }
     RegistryKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, session_manager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                      key.out()) != ERROR_SUCCESS) {
+                      key.put()) != ERROR_SUCCESS) {
         return;
     }
     DWORD type = 0;

@@ -30,7 +30,7 @@ bool create_shortcut(const std::string& shortcut_path, const std::string& target
                      const std::string& working_directory) {
     ComPtr<IShellLinkA> link;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                link.out())) ||
+                                reinterpret_cast<void**>(link.put()))) ||
         !link) {
         return false;
     }
@@ -39,7 +39,10 @@ bool create_shortcut(const std::string& shortcut_path, const std::string& target
     link->SetDescription(shortcut_description);
 
     ComPtr<IPersistFile> file;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, file.out())) || !file) return false;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))) ||
+        !file) {
+        return false;
+    }
     const std::wstring wide = wide_path(shortcut_path);
     if (wide.empty()) return false;
     return SUCCEEDED(file->Save(wide.c_str(), TRUE));
@@ -52,8 +55,10 @@ std::string shortcut_target(const std::string& shortcut_path) {
     const std::wstring wide = wide_path(shortcut_path);
     if (wide.empty() ||
         FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                link.out())) ||
-        !link || FAILED(link->QueryInterface(IID_IPersistFile, file.out())) || !file ||
+                                reinterpret_cast<void**>(link.put()))) ||
+        !link ||
+        FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))) ||
+        !file ||
         FAILED(file->Load(wide.c_str(), STGM_READ))) {
         return {};
     }

@@ -46,7 +46,7 @@ public:
     const platform::FolderHandle* open(const std::string& relative_folder) {
         if (relative_folder.empty()) return &root_;
         const auto known = open_.find(relative_folder);
-        if (known != open_.end()) return known->second.is_open() ? &known->second : nullptr;
+        if (known != open_.end()) return known->second ? &known->second : nullptr;
         // A long list of folders is walked in pieces; each is checked anew.
         if (open_.size() >= held_at_most) open_.clear();
         // The folders still to open, deepest first, up to one known already;
@@ -57,7 +57,7 @@ public:
              above = parent_folder(above)) {
             const auto found = open_.find(above);
             if (found != open_.end()) {
-                parent = found->second.is_open() ? &found->second : nullptr;
+                parent = found->second ? &found->second : nullptr;
                 break;
             }
             chain.push_back(above);
@@ -66,9 +66,9 @@ public:
             platform::FolderHandle& child = open_[*folder];
             if (parent && platform::open_child_folder(*parent, final_component(*folder), false,
                                                       child) != platform::EntryResult::done) {
-                child.close();
+                child.reset();
             }
-            parent = child.is_open() ? &child : nullptr;
+            parent = child ? &child : nullptr;
         }
         return parent;
     }

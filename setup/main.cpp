@@ -7,7 +7,7 @@
 #include "records/uninstall.h"
 #include "setup/install_sequence.h"
 #include "setup/one_copy.h"
-#include "system_dlls.h"
+#include "platform/system_dlls.h"
 
 namespace {
 constexpr char out_of_memory_text[] = "Setup ran out of memory.";

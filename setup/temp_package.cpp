@@ -25,7 +25,7 @@ bool TempPackage::holds_nothing() const {
 }
 
 void TempPackage::remove() {
-    if (!folder_handle_.is_open()) return;
+    if (!folder_handle_) return;
     platform::delete_open_file(file_.get(), folder_handle_, package_file_name);
     file_.reset();
     platform::remove_open_folder(folder_handle_, folder_);

@@ -3,7 +3,7 @@
 #include <shlobj.h>
 
 #include "paths/path_operations.h"
-#include "platform/win32/com_apartment.h"
+#include "platform/com_apartment.h"
 #include "ui/setup_window.h"
 
 namespace {
@@ -17,7 +17,7 @@ constexpr UINT dialog_flags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOG
 // dialog or a choice without a file-system path changes nothing.
 void SetupWindow::browse_for_folder() {
     // The new-style dialog is a COM client: it needs an apartment while open.
-    ComApartment apartment;
+    platform::ComApartment apartment;
     BROWSEINFOA request = {};
     request.hwndOwner = main_window;
     request.lpszTitle = dialog_title;

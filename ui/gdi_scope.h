@@ -3,45 +3,20 @@
 // each gives back exactly what it took, on every path out of a scope.
 #include <windows.h>
 
+#include "platform/owner.h"
+
 namespace gdi {
 
 // A GDI object this code created (font, bitmap, region, brush); deleted once.
 template <typename Handle>
-class Owned {
-public:
-    explicit Owned(Handle handle = nullptr) : handle_(handle) {}
-    ~Owned() {
-        if (handle_) DeleteObject(handle_);
-    }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    Handle get() const { return handle_; }
-    // Hands the object to a new owner (a window taking a region).
-    Handle release() {
-        Handle handle = handle_;
-        handle_ = nullptr;
-        return handle;
-    }
-    explicit operator bool() const { return handle_ != nullptr; }
-
-private:
-    Handle handle_;
-};
+void delete_object(Handle object) { DeleteObject(object); }
+template <typename Handle>
+using Owned = platform::Owner<Handle, delete_object<Handle>>;
 
 // A memory device context compatible with another one.
-class MemoryContext {
-public:
-    explicit MemoryContext(HDC compatible_with) : dc_(CreateCompatibleDC(compatible_with)) {}
-    ~MemoryContext() {
-        if (dc_) DeleteDC(dc_);
-    }
-    MemoryContext(const MemoryContext&) = delete;
-    MemoryContext& operator=(const MemoryContext&) = delete;
-    HDC get() const { return dc_; }
-    explicit operator bool() const { return dc_ != nullptr; }
-
-private:
-    HDC dc_;
+inline void delete_dc(HDC dc) { DeleteDC(dc); }
+struct MemoryContext : platform::Owner<HDC, delete_dc> {
+    explicit MemoryContext(HDC compatible_with) : Owner(CreateCompatibleDC(compatible_with)) {}
 };
 
 // An object selected into a context; the previous one goes back on scope exit.
@@ -60,18 +35,9 @@ private:
 };
 
 // The screen's device context (GetDC with no window).
-class ScreenContext {
-public:
-    ScreenContext() : dc_(GetDC(nullptr)) {}
-    ~ScreenContext() {
-        if (dc_) ReleaseDC(nullptr, dc_);
-    }
-    ScreenContext(const ScreenContext&) = delete;
-    ScreenContext& operator=(const ScreenContext&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
+inline void release_screen_dc(HDC dc) { ReleaseDC(nullptr, dc); }
+struct ScreenContext : platform::Owner<HDC, release_screen_dc> {
+    ScreenContext() : Owner(GetDC(nullptr)) {}
 };
 
 // A "Georgia" font of the window's one family: the given cell height and

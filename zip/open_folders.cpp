@@ -161,7 +161,7 @@ std::string OpenFolders::first_file_in_use(const std::vector<std::string>& names
                 platform::open_child_folder(*parent, folder.substr(start, end - start), false,
                                             found->second);
             }
-            parent = found->second.is_open() ? &found->second : nullptr;
+            parent = found->second ? &found->second : nullptr;
             start = end + 1;
         }
         if (parent && platform::file_in_use(*parent, file_name)) return name;
@@ -170,7 +170,7 @@ std::string OpenFolders::first_file_in_use(const std::vector<std::string>& names
 }
 
 const platform::FolderHandle* OpenFolders::open_install_folder_once(std::string& error_message) {
-    if (install_.handle.is_open()) return &install_.handle;
+    if (install_.handle) return &install_.handle;
     const platform::EntryResult result = open_install_folder(install_.path, install_);
     if (result == platform::EntryResult::done) return &install_.handle;
     met_link_ = result == platform::EntryResult::is_link;

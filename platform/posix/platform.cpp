@@ -77,20 +77,18 @@ std::FILE* create_new_file(const std::string& path) {
     return file;
 }
 
-void remove_folder(const std::string& path) { ::rmdir(native_path(path).c_str()); }
-
 bool is_link(const std::string& path) {
     struct stat status;
     return ::lstat(native_path(path).c_str(), &status) == 0 && S_ISLNK(status.st_mode);
 }
 
-void FolderHandle::close() {
-    if (native_ != -1) ::close(static_cast<int>(native_));
-    native_ = -1;
-}
+void close_folder(std::intptr_t native) { ::close(static_cast<int>(native)); }
 
 namespace {
-int descriptor(const FolderHandle& folder) { return static_cast<int>(folder.native()); }
+int descriptor(const FolderHandle& folder) { return static_cast<int>(folder.get()); }
+
+void close_descriptor(int descriptor) { ::close(descriptor); }
+using Descriptor = Owner<int, close_descriptor, -1>;
 
 bool is_one_component(const std::string& name) {
     return !name.empty() && name != "." && name != ".." &&
@@ -112,8 +110,8 @@ EntryResult classify(int folder, const std::string& name, bool want_folder) {
 
 EntryResult open_child_folder(const FolderHandle& parent, const std::string& name, bool create,
                               FolderHandle& child) {
-    child.close();
-    if (!parent.is_open() || !is_one_component(name)) return EntryResult::failed;
+    child.reset();
+    if (!parent || !is_one_component(name)) return EntryResult::failed;
     if (create) ::mkdirat(descriptor(parent), name.c_str(), 0777);
     const int opened = ::openat(descriptor(parent), name.c_str(),
                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -126,7 +124,7 @@ EntryResult open_child_folder(const FolderHandle& parent, const std::string& nam
 bool file_in_use(const FolderHandle&, const std::string&) { return false; }
 
 EntryResult open_temp_folder(FolderHandle& folder, std::string& shown) {
-    folder.close();
+    folder.reset();
     const char* dir = std::getenv("TMPDIR");
     shown = (dir && *dir) ? dir : "/tmp";
     const int opened = ::open(shown.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -138,8 +136,8 @@ EntryResult open_temp_folder(FolderHandle& folder, std::string& shown) {
 
 FolderResult create_new_child_folder(const FolderHandle& parent, const std::string& name,
                                      FolderHandle& child) {
-    child.close();
-    if (!parent.is_open() || !is_one_component(name)) return FolderResult::failed;
+    child.reset();
+    if (!parent || !is_one_component(name)) return FolderResult::failed;
     if (::mkdirat(descriptor(parent), name.c_str(), 0700) != 0) {
         return errno == EEXIST ? FolderResult::already_exists : FolderResult::failed;
     }
@@ -151,7 +149,7 @@ FolderResult create_new_child_folder(const FolderHandle& parent, const std::stri
 }
 
 EntryResult open_folder(const std::string& path, FolderHandle& folder, FolderUse) {
-    folder.close();
+    folder.reset();
     std::string native = native_path(path);
     while (native.size() > 1 && native.back() == '/') native.pop_back();
     const size_t last = native.find_last_of('/');
@@ -164,7 +162,7 @@ EntryResult open_folder(const std::string& path, FolderHandle& folder, FolderUse
 }
 
 EntryResult remove_folder_in(const FolderHandle& parent, const std::string& name) {
-    if (!parent.is_open() || !is_one_component(name)) return EntryResult::failed;
+    if (!parent || !is_one_component(name)) return EntryResult::failed;
     struct stat status;
     if (::fstatat(descriptor(parent), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         return errno == ENOENT ? EntryResult::missing : EntryResult::failed;
@@ -176,7 +174,7 @@ EntryResult remove_folder_in(const FolderHandle& parent, const std::string& name
 }
 
 EntryResult delete_file_in(const FolderHandle& parent, const std::string& name) {
-    if (!parent.is_open() || !is_one_component(name)) return EntryResult::failed;
+    if (!parent || !is_one_component(name)) return EntryResult::failed;
     struct stat status;
     if (::fstatat(descriptor(parent), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         return errno == ENOENT ? EntryResult::missing : EntryResult::failed;
@@ -190,8 +188,8 @@ EntryResult delete_file_in(const FolderHandle& parent, const std::string& name) 
 // A descriptor cannot delete what it is open on: the folder goes by name once
 // closed.
 bool remove_open_folder(FolderHandle& folder, const std::string& path) {
-    if (!folder.is_open()) return false;
-    folder.close();
+    if (!folder) return false;
+    folder.reset();
     return ::rmdir(native_path(path).c_str()) == 0;
 }
 
@@ -199,15 +197,15 @@ bool remove_open_folder(FolderHandle& folder, const std::string& path) {
 EntryResult create_file_in(const FolderHandle& parent, const std::string& name, File& file,
                            const AccessDescriptor*) {
     file.reset();
-    if (!parent.is_open() || !is_one_component(name)) return EntryResult::failed;
+    if (!parent || !is_one_component(name)) return EntryResult::failed;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const int opened = ::openat(descriptor(parent), name.c_str(),
-                                    O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (opened != -1) {
-            file.reset(::fdopen(opened, "w+b"));
-            if (file) return EntryResult::done;
-            ::close(opened);
-            return EntryResult::failed;
+        Descriptor opened(::openat(descriptor(parent), name.c_str(),
+                                   O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (opened) {
+            file.reset(::fdopen(opened.get(), "w+b"));
+            if (!file) return EntryResult::failed;
+            opened.release();  // the stream closes it
+            return EntryResult::done;
         }
         if (errno != EEXIST || attempt > 0) break;
         const EntryResult removed = delete_file_in(parent, name);
@@ -218,23 +216,22 @@ EntryResult create_file_in(const FolderHandle& parent, const std::string& name, 
 
 EntryResult open_file_in(const FolderHandle& parent, const std::string& name, File& file) {
     file.reset();
-    if (!parent.is_open() || !is_one_component(name)) return EntryResult::failed;
-    const int opened = ::openat(descriptor(parent), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (opened == -1) return classify(descriptor(parent), name, false);
+    if (!parent || !is_one_component(name)) return EntryResult::failed;
+    Descriptor opened(::openat(descriptor(parent), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!opened) return classify(descriptor(parent), name, false);
     struct stat status;
-    if (::fstat(opened, &status) != 0 || S_ISDIR(status.st_mode)) {
-        ::close(opened);
+    if (::fstat(opened.get(), &status) != 0 || S_ISDIR(status.st_mode)) {
         return S_ISDIR(status.st_mode) ? EntryResult::wrong_kind : EntryResult::failed;
     }
-    file.reset(::fdopen(opened, "rb"));
-    if (file) return EntryResult::done;
-    ::close(opened);
-    return EntryResult::failed;
+    file.reset(::fdopen(opened.get(), "rb"));
+    if (!file) return EntryResult::failed;
+    opened.release();  // the stream closes it
+    return EntryResult::done;
 }
 
 bool rename_open_file(std::FILE* file, const FolderHandle& folder, const std::string& file_name,
                       const std::string& name) {
-    if (!file || !folder.is_open() || !is_one_component(name) || std::fflush(file) != 0) {
+    if (!file || !folder || !is_one_component(name) || std::fflush(file) != 0) {
         return false;
     }
     return ::renameat(descriptor(folder), file_name.c_str(), descriptor(folder), name.c_str()) == 0;

@@ -80,12 +80,12 @@ std::string AccessDescriptor::text() const {
 // through a hard link a user placed inside would re-grant a file elsewhere
 // on the system. New entries inherit from the list when they are made.
 bool protect_install_folder(const FolderHandle& folder) {
-    if (!folder.is_open()) return false;
+    if (!folder) return false;
     AccessDescriptor access(AccessList::install_folder);
     if (!access.built()) return false;
     // The descriptor's own control carries the protection of its list.
     const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-    return SetKernelObjectSecurity(reinterpret_cast<HANDLE>(folder.native()), parts,
+    return SetKernelObjectSecurity(reinterpret_cast<HANDLE>(folder.get()), parts,
                                    access.security_descriptor()) != FALSE;
 }
 

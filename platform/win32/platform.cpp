@@ -112,8 +112,6 @@ std::FILE* create_new_file(const std::string& path) {
     return file;
 }
 
-void remove_folder(const std::string& path) { RemoveDirectoryA(path.c_str()); }
-
 bool is_link(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
@@ -146,7 +144,14 @@ constexpr ULONG open_if = 3;
 
 constexpr ULONG case_insensitive = 0x40;  // OBJ_CASE_INSENSITIVE
 
-HANDLE handle_of(const FolderHandle& folder) { return reinterpret_cast<HANDLE>(folder.native()); }
+HANDLE handle_of(const FolderHandle& folder) { return reinterpret_cast<HANDLE>(folder.get()); }
+
+void close_handle(HANDLE handle) { CloseHandle(handle); }
+// A kernel handle opened here. CreateFile answers INVALID_HANDLE_VALUE where
+// NtCreateFile leaves null; taken_from turns the one into the other, so that
+// an owner knows a single value that holds nothing.
+using Handle = Owner<HANDLE, close_handle>;
+HANDLE taken_from(HANDLE created) { return created == INVALID_HANDLE_VALUE ? nullptr : created; }
 
 // name in UTF-16, one component: empty for a name the code page cannot read,
 // one that holds a separator once read by character, or one that is no name.
@@ -169,19 +174,19 @@ std::wstring component_name(const std::string& name) {
 // Opens name relative to folder (or, without one, name as a full native
 // path). The entry itself is opened, never what a reparse point names.
 LONG open_relative(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
-                   ULONG how, ULONG options, HANDLE& opened, void* security = nullptr) {
+                   ULONG how, ULONG options, Handle& opened, void* security = nullptr) {
     native::UnicodeText text;
     text.buffer = const_cast<PWSTR>(name.c_str());
     text.length = text.maximum_length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
     native::ObjectAttributes attributes = {sizeof attributes, folder, &text, case_insensitive,
                                            security, nullptr};
     native::IoStatus io = {};
-    opened = nullptr;
+    HANDLE raw = nullptr;
     const LONG result =
-        NtCreateFile(&opened, access | SYNCHRONIZE, &attributes, &io, nullptr,
+        NtCreateFile(&raw, access | SYNCHRONIZE, &attributes, &io, nullptr,
                      FILE_ATTRIBUTE_NORMAL, share, how,
                      options | option::synchronous_io | option::open_reparse_point, nullptr, 0);
-    if (result != status::success) opened = nullptr;
+    opened.reset(result == status::success ? raw : nullptr);
     return result;
 }
 
@@ -238,16 +243,13 @@ EntryResult check_entry(HANDLE folder, const std::wstring& name, HANDLE entry, b
 // Opens what holds name in folder as itself, able to delete it, and checks
 // it: done when it is the kind wanted and no link.
 EntryResult open_existing(HANDLE folder, const std::wstring& name, bool want_folder,
-                          HANDLE& opened) {
+                          Handle& opened) {
     const LONG result = open_relative(
         folder, name, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition::open, 0, opened);
     if (result != status::success) return result_of(result);
-    const EntryResult checked = check_entry(folder, name, opened, want_folder);
-    if (checked != EntryResult::done) {
-        CloseHandle(opened);
-        opened = nullptr;
-    }
+    const EntryResult checked = check_entry(folder, name, opened.get(), want_folder);
+    if (checked != EntryResult::done) opened.reset();
     return checked;
 }
 
@@ -276,10 +278,10 @@ bool mark_for_replacement(HANDLE entry) {
 // Opens name in folder, or makes it, as a folder, with the access given.
 EntryResult open_folder_entry(HANDLE folder, const std::string& name, bool create,
                               ACCESS_MASK extra_access, FolderHandle& child) {
-    child.close();
+    child.reset();
     const std::wstring wide = component_name(name);
     if (!folder || wide.empty()) return EntryResult::failed;
-    HANDLE opened = nullptr;
+    Handle opened;
     // Others may read and add entries (a virus scanner, the game itself), but
     // not delete or rename it while it is held.
     const LONG result = open_relative(
@@ -289,17 +291,13 @@ EntryResult open_folder_entry(HANDLE folder, const std::string& name, bool creat
     if (result != status::success) {
         // A link to a file, or one that leads nowhere, fails to open as a
         // folder; its own attributes tell it from a plain file.
-        HANDLE existing = nullptr;
+        Handle existing;
         const EntryResult found = open_existing(folder, wide, true, existing);
-        if (existing) CloseHandle(existing);
         return found == EntryResult::is_link ? found : result_of(result);
     }
-    const EntryResult checked = check_entry(folder, wide, opened, true);
-    if (checked != EntryResult::done) {
-        CloseHandle(opened);
-        return checked;
-    }
-    child = FolderHandle(reinterpret_cast<std::intptr_t>(opened));
+    const EntryResult checked = check_entry(folder, wide, opened.get(), true);
+    if (checked != EntryResult::done) return checked;
+    child = FolderHandle(reinterpret_cast<std::intptr_t>(opened.release()));
     return EntryResult::done;
 }
 
@@ -307,34 +305,29 @@ EntryResult open_folder_entry(HANDLE folder, const std::string& name, bool creat
 // wanted. A folder must be empty: the system refuses the mark otherwise.
 EntryResult delete_entry(const FolderHandle& folder, const std::string& name, bool want_folder) {
     const std::wstring wide = component_name(name);
-    if (!folder.is_open() || wide.empty()) return EntryResult::failed;
-    HANDLE existing = nullptr;
+    if (!folder || wide.empty()) return EntryResult::failed;
+    Handle existing;
     const EntryResult found = open_existing(handle_of(folder), wide, want_folder, existing);
     // A file in use stays: that is one the system refuses to delete.
     if (found == EntryResult::in_use) return EntryResult::failed;
     if (found != EntryResult::done) return found;
-    const bool marked = mark_for_deletion(existing);
-    CloseHandle(existing);
-    return marked ? EntryResult::done : EntryResult::failed;
+    return mark_for_deletion(existing.get()) ? EntryResult::done : EntryResult::failed;
 }
 }  // namespace
 
-void FolderHandle::close() {
-    if (native_ != -1) CloseHandle(reinterpret_cast<HANDLE>(native_));
-    native_ = -1;
-}
+void close_folder(std::intptr_t native) { CloseHandle(reinterpret_cast<HANDLE>(native)); }
 
 EntryResult open_child_folder(const FolderHandle& parent, const std::string& name, bool create,
                               FolderHandle& child) {
-    if (!parent.is_open()) {
-        child.close();
+    if (!parent) {
+        child.reset();
         return EntryResult::failed;
     }
     return open_folder_entry(handle_of(parent), name, create, 0, child);
 }
 
 EntryResult open_folder(const std::string& path, FolderHandle& folder, FolderUse use) {
-    folder.close();
+    folder.reset();
     std::string trimmed = path;
     while (trimmed.size() > 3 && (trimmed.back() == '\\' || trimmed.back() == '/')) {
         trimmed.pop_back();
@@ -360,11 +353,11 @@ EntryResult open_folder(const std::string& path, FolderHandle& folder, FolderUse
     }
     // A drive's root keeps its separator; any other folder goes without.
     const std::wstring above = full.substr(0, last == 2 && full[1] == L':' ? last + 1 : last);
-    const HANDLE parent =
+    const Handle parent(taken_from(
         CreateFileW(above.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (parent == INVALID_HANDLE_VALUE) {
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+    if (!parent) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
                    ? EntryResult::missing
@@ -382,13 +375,11 @@ EntryResult open_folder(const std::string& path, FolderHandle& folder, FolderUse
     const ACCESS_MASK extra = use == FolderUse::removable     ? DELETE
                               : use == FolderUse::protectable ? READ_CONTROL | WRITE_DAC | WRITE_OWNER
                                                               : 0;
-    const EntryResult result = open_folder_entry(parent, name, false, extra, folder);
-    CloseHandle(parent);
-    return result;
+    return open_folder_entry(parent.get(), name, false, extra, folder);
 }
 
 EntryResult open_temp_folder(FolderHandle& folder, std::string& shown) {
-    folder.close();
+    folder.reset();
     shown.clear();
     wchar_t buffer[MAX_PATH + 1] = {};
     const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
@@ -412,16 +403,16 @@ EntryResult open_temp_folder(FolderHandle& folder, std::string& shown) {
 
 FolderResult create_new_child_folder(const FolderHandle& parent, const std::string& name,
                                      FolderHandle& child) {
-    child.close();
+    child.reset();
     const std::wstring wide = component_name(name);
-    if (!parent.is_open() || wide.empty()) return FolderResult::failed;
-    HANDLE opened = nullptr;
+    if (!parent || wide.empty()) return FolderResult::failed;
+    Handle opened;
     const LONG result = open_relative(
         handle_of(parent), wide, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | DELETE,
         FILE_SHARE_READ | FILE_SHARE_WRITE, disposition::create, option::directory_file, opened);
     if (result == status::object_name_collision) return FolderResult::already_exists;
     if (result != status::success) return FolderResult::failed;
-    child = FolderHandle(reinterpret_cast<std::intptr_t>(opened));
+    child = FolderHandle(reinterpret_cast<std::intptr_t>(opened.release()));
     return FolderResult::created;
 }
 
@@ -434,9 +425,9 @@ EntryResult delete_file_in(const FolderHandle& parent, const std::string& name) 
 }
 
 bool remove_open_folder(FolderHandle& folder, const std::string&) {
-    if (!folder.is_open()) return false;
+    if (!folder) return false;
     const bool marked = mark_for_deletion(handle_of(folder));
-    folder.close();
+    folder.reset();
     return marked;
 }
 
@@ -445,14 +436,13 @@ namespace {
 // file held elsewhere is in use; a folder (the walk holds its own open) or a
 // link is what it is.
 EntryResult in_use_or_other(HANDLE folder, const std::wstring& name) {
-    HANDLE probe = nullptr;
+    Handle probe;
     if (open_relative(folder, name, FILE_READ_ATTRIBUTES,
                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition::open,
                       0, probe) != status::success) {
         return EntryResult::in_use;
     }
-    const EntryResult checked = check_entry(folder, name, probe, false);
-    CloseHandle(probe);
+    const EntryResult checked = check_entry(folder, name, probe.get(), false);
     return checked == EntryResult::done ? EntryResult::in_use : checked;
 }
 }  // namespace
@@ -461,13 +451,13 @@ EntryResult create_file_in(const FolderHandle& parent, const std::string& name, 
                            const AccessDescriptor* access) {
     file.reset();
     const std::wstring wide = component_name(name);
-    if (!parent.is_open() || wide.empty()) return EntryResult::failed;
+    if (!parent || wide.empty()) return EntryResult::failed;
     // Asked for and not built, the file would silently take what its folder
     // grants: better not made.
     void* security = access ? access->security_descriptor() : nullptr;
     if (access && !security) return EntryResult::failed;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        HANDLE opened = nullptr;
+        Handle opened;
         // Others may read (a virus scanner, say) but neither write nor delete
         // nor rename. DELETE lets the owner delete it through this handle.
         const LONG result = open_relative(handle_of(parent), wide,
@@ -476,11 +466,9 @@ EntryResult create_file_in(const FolderHandle& parent, const std::string& name, 
                                           security);
         if (result == status::success) {
             const int descriptor =
-                _open_osfhandle(reinterpret_cast<intptr_t>(opened), _O_RDWR | _O_BINARY);
-            if (descriptor == -1) {
-                CloseHandle(opened);
-                return EntryResult::failed;
-            }
+                _open_osfhandle(reinterpret_cast<intptr_t>(opened.get()), _O_RDWR | _O_BINARY);
+            if (descriptor == -1) return EntryResult::failed;
+            opened.release();  // the descriptor closes it
             file.reset(_fdopen(descriptor, "w+b"));
             if (!file) {
                 _close(descriptor);
@@ -490,14 +478,13 @@ EntryResult create_file_in(const FolderHandle& parent, const std::string& name, 
         }
         if (result != status::object_name_collision || attempt > 0) return result_of(result);
         // Only now is the name looked at: a fresh install pays nothing for it.
-        HANDLE existing = nullptr;
+        Handle existing;
         const EntryResult found = open_existing(handle_of(parent), wide, false, existing);
         if (found == EntryResult::missing) continue;
         if (found == EntryResult::in_use) return in_use_or_other(handle_of(parent), wide);
         if (found != EntryResult::done) return found;
-        const bool marked = mark_for_replacement(existing);
-        CloseHandle(existing);
-        if (!marked) return EntryResult::failed;
+        // Closed at the end of this pass: the name is free once it is.
+        if (!mark_for_replacement(existing.get())) return EntryResult::failed;
     }
     return EntryResult::failed;
 }
@@ -505,21 +492,17 @@ EntryResult create_file_in(const FolderHandle& parent, const std::string& name, 
 EntryResult open_file_in(const FolderHandle& parent, const std::string& name, File& file) {
     file.reset();
     const std::wstring wide = component_name(name);
-    if (!parent.is_open() || wide.empty()) return EntryResult::failed;
-    HANDLE opened = nullptr;
+    if (!parent || wide.empty()) return EntryResult::failed;
+    Handle opened;
     const LONG result = open_relative(handle_of(parent), wide, GENERIC_READ, FILE_SHARE_READ,
                                       disposition::open, option::non_directory_file, opened);
     if (result != status::success) return result_of(result);
-    const EntryResult checked = check_entry(handle_of(parent), wide, opened, false);
-    if (checked != EntryResult::done) {
-        CloseHandle(opened);
-        return checked;
-    }
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(opened), _O_RDONLY | _O_BINARY);
-    if (descriptor == -1) {
-        CloseHandle(opened);
-        return EntryResult::failed;
-    }
+    const EntryResult checked = check_entry(handle_of(parent), wide, opened.get(), false);
+    if (checked != EntryResult::done) return checked;
+    const int descriptor =
+        _open_osfhandle(reinterpret_cast<intptr_t>(opened.get()), _O_RDONLY | _O_BINARY);
+    if (descriptor == -1) return EntryResult::failed;
+    opened.release();  // the descriptor closes it
     file.reset(_fdopen(descriptor, "rb"));
     if (file) return EntryResult::done;
     _close(descriptor);
@@ -531,7 +514,7 @@ EntryResult open_file_in(const FolderHandle& parent, const std::string& name, Fi
 bool rename_open_file(std::FILE* file, const FolderHandle& folder, const std::string&,
                       const std::string& name) {
     const std::wstring wide = component_name(name);
-    if (!file || !folder.is_open() || wide.empty() || std::fflush(file) != 0) return false;
+    if (!file || !folder || wide.empty() || std::fflush(file) != 0) return false;
     std::vector<unsigned char> buffer(sizeof(native::RenameInformation) +
                                       wide.size() * sizeof(wchar_t));
     auto* rename = reinterpret_cast<native::RenameInformation*>(buffer.data());
@@ -547,12 +530,11 @@ bool rename_open_file(std::FILE* file, const FolderHandle& folder, const std::st
 
 bool file_in_use(const FolderHandle& folder, const std::string& name) {
     const std::wstring wide = component_name(name);
-    if (!folder.is_open() || wide.empty()) return false;
-    HANDLE opened = nullptr;
+    if (!folder || wide.empty()) return false;
+    Handle opened;
     const LONG result = open_relative(handle_of(folder), wide, DELETE | FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       disposition::open, option::non_directory_file, opened);
-    if (opened) CloseHandle(opened);
     return result == status::sharing_violation;
 }
 
@@ -569,7 +551,7 @@ namespace {
 // The volume and file index that identify a file, however it was reached.
 // Slow under Wine (the volume is asked of its mount manager every time).
 bool identity_of(HANDLE file, BY_HANDLE_FILE_INFORMATION& identity) {
-    return file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &identity);
+    return file && file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &identity);
 }
 }  // namespace
 
@@ -588,12 +570,12 @@ bool is_same_file(const std::string& path, std::FILE* open_file) {
     if (!identity_of(open_handle, open_identity)) return false;
     // No access asked, every kind of sharing granted: opening only to look
     // must not fail because the package is open, nor disturb it.
-    const HANDLE other = CreateFileA(path.c_str(), 0,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const Handle other(taken_from(CreateFileA(path.c_str(), 0,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                              nullptr)));
     BY_HANDLE_FILE_INFORMATION other_identity;
-    const bool known = identity_of(other, other_identity);
-    if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+    const bool known = identity_of(other.get(), other_identity);
     return known && open_identity.dwVolumeSerialNumber == other_identity.dwVolumeSerialNumber &&
            open_identity.nFileIndexHigh == other_identity.nFileIndexHigh &&
            open_identity.nFileIndexLow == other_identity.nFileIndexLow;

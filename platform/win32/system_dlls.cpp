@@ -1,4 +1,4 @@
-#include "system_dlls.h"
+#include "platform/system_dlls.h"
 
 #include <windows.h>
 

@@ -79,7 +79,7 @@ TEST(FolderHandles, NothingIsOpenedMadeOrDeletedThroughALink) {
     EXPECT_EQ(platform::open_folder(tree.scratch.at("base\\top"), other), EntryResult::is_link);
     // Only the folder itself is checked, not the way to it.
     EXPECT_EQ(platform::open_folder(tree.scratch.at("moved\\real"), other), EntryResult::done);
-    other.close();
+    other.reset();
 
     const struct {
         const char* name;
@@ -97,8 +97,8 @@ TEST(FolderHandles, NothingIsOpenedMadeOrDeletedThroughALink) {
     for (const auto& c : cases) {
         FolderHandle child;
         EXPECT_EQ(platform::open_child_folder(base, c.name, true, child), c.folder) << c.name;
-        EXPECT_EQ(child.is_open(), c.folder == EntryResult::done) << c.name;
-        child.close();
+        EXPECT_EQ(static_cast<bool>(child), c.folder == EntryResult::done) << c.name;
+        child.reset();
         platform::File file;
         EXPECT_EQ(platform::create_file_in(base, c.name, file), c.file) << c.name;
         if (file) std::fputs("new", file.get());
@@ -109,7 +109,7 @@ TEST(FolderHandles, NothingIsOpenedMadeOrDeletedThroughALink) {
     FolderHandle made;
     EXPECT_EQ(platform::open_child_folder(base, "absent", false, made), EntryResult::missing);
     EXPECT_EQ(platform::open_child_folder(base, "made", true, made), EntryResult::done);
-    made.close();
+    made.reset();
     EXPECT_EQ(platform::remove_folder_in(base, "made"), EntryResult::done);
 
     EXPECT_TRUE(tree.outside_is_empty());
@@ -168,7 +168,7 @@ TEST(FolderHandles, AHeldFolderCannotBeMovedOrRemovedByAnotherProgram) {
     // Deleted through their own handles: the folder only once empty.
     EXPECT_EQ(platform::remove_folder_in(base, "bin"), EntryResult::failed);
     EXPECT_EQ(platform::delete_file_in(bin, "game.dat"), EntryResult::done);
-    bin.close();
+    bin.reset();
     EXPECT_EQ(platform::remove_folder_in(base, "bin"), EntryResult::done);
     EXPECT_FALSE(fs::exists(fs::path(scratch.at("base\\bin"))));
 }
@@ -185,7 +185,7 @@ TEST(FolderHandles, AnOpenFileAndItsHeldFolderAreDeletedThroughTheirHandles) {
     EXPECT_TRUE(platform::delete_open_file(file.get(), run, "package.zip"));
     file.reset();
     EXPECT_TRUE(platform::remove_open_folder(run, scratch.at("run")));
-    EXPECT_FALSE(run.is_open());
+    EXPECT_FALSE(static_cast<bool>(run));
     EXPECT_FALSE(fs::exists(fs::path(test_support::native(scratch.at("run")))));
 }
 

@@ -98,7 +98,7 @@ bool extract_package(std::FILE* package, InstallFolder& install_folder, StepRepo
     char bytes[64] = {};
     journal.extracted_package_bytes.assign(bytes, std::fread(bytes, 1, sizeof bytes, package));
     journal.extract_install_folder = install_folder.path;
-    journal.extract_folder_was_open = install_folder.handle.is_open();
+    journal.extract_folder_was_open = static_cast<bool>(install_folder.handle);
     journal.extract_extra_bytes = extra_bytes;
     installed_files.insert(installed_files.end(), script.extracted.begin(), script.extracted.end());
     // A Cancel pressed late, after the last block, must change nothing.
@@ -137,7 +137,7 @@ bool write_manifest(HeldRecords&, const std::vector<InstalledFile>& files) {
 }
 
 bool read_manifest(const platform::FolderHandle& folder, std::vector<std::string>& paths) {
-    journal.read_manifest_through_handle = folder.is_open();
+    journal.read_manifest_through_handle = static_cast<bool>(folder);
     journal.calls.push_back("read_manifest");
     paths.insert(paths.end(), script.earlier_manifest.begin(), script.earlier_manifest.end());
     return !script.earlier_manifest.empty();

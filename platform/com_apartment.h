@@ -1,6 +1,9 @@
 #pragma once
+// Windows only: the shortcuts and the folder browser speak COM.
 #include <windows.h>
 #include <objbase.h>
+
+namespace platform {
 
 // COM for this thread, single-threaded apartment, for the owner's lifetime:
 // joins one that is already there or makes one. Uninitialises only what it
@@ -17,3 +20,5 @@ public:
 private:
     bool initialised_;
 };
+
+}  // namespace platform
