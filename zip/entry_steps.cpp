@@ -36,7 +36,7 @@ std::string shown_entry_name(const std::string& name) {
 // beyond ASCII counts too, as some such characters match ASCII letters when
 // case is ignored. Only such names are worth asking the file system about.
 bool may_name_package(const std::string& name, const std::string& package_name) {
-    std::string last = name.substr(name.find_last_of('\\') + 1);
+    std::string last = final_component(name);
     while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
     const auto beyond_ascii = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
     if (last.find('~') != std::string::npos ||
