@@ -38,10 +38,7 @@ bool decode_entry_data(std::FILE* package, EntryDecoder& decoder, std::uint64_t 
         // first drain before they are read.
         if (remaining != size) {
             report.process_pending_messages();
-            if (report.cancel_requested()) {
-                error_message = cancelled_message;
-                return false;
-            }
+            if (cancelled(report, error_message)) return false;
         }
         const std::size_t block =
             static_cast<std::size_t>(std::min<std::uint64_t>(remaining, entry_block_size));

@@ -54,12 +54,6 @@ int progress_for(std::uint64_t index, std::uint64_t count) {
     return static_cast<int>(50 + (49 * index) / count);
 }
 
-bool cancelled(const StepReport& report, std::string& error_message) {
-    if (!report.cancel_requested()) return false;
-    error_message = cancelled_message;
-    return true;
-}
-
 // Handles one entry of the walk: folders are created, files written and
 // listed. Unsafe names (folder entries included) and encrypted entries end
 // the walk. Each entry drains the window's queue once before its work, and a

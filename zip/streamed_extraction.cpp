@@ -76,10 +76,7 @@ bool StreamedExtraction::finish() {
 bool StreamedExtraction::start_entries(std::string& error_message) {
     while (following_ && !started_ && index_ < entries_.size()) {
         const ZipEntry& entry = entries_[index_];
-        if (report_.cancel_requested()) {
-            error_message = cancelled_message;
-            return false;
-        }
+        if (cancelled(report_, error_message)) return false;
         if (!check_entry_allowed(entry, error_message)) return false;
         if (is_file_entry(entry)) {
             if (!check_not_package(folders_, entry, package_name_, package_, error_message)) {
@@ -167,10 +164,7 @@ bool StreamedExtraction::take_data(const unsigned char*& bytes, std::size_t& siz
 }
 
 bool StreamedExtraction::feed_block(std::string& error_message) {
-    if (blocks_fed_ > 0 && report_.cancel_requested()) {
-        error_message = cancelled_message;
-        return false;
-    }
+    if (blocks_fed_ > 0 && cancelled(report_, error_message)) return false;
     ++blocks_fed_;
     const bool ok = decoder_->take(block_.data(), block_.size(), error_message);
     block_.clear();
