@@ -7,14 +7,7 @@
 #include "zip/zip_records.h"
 
 bool StoredCopy::take(const unsigned char* bytes, std::size_t size, std::string& error_message) {
-    switch (output_.write(bytes, size)) {
-        case EntryOutput::Result::written: return true;
-        case EntryOutput::Result::write_failed: error_message = stored_copy_failure; return false;
-        case EntryOutput::Result::past_stated_size:
-            error_message = output_.wrong_size_message();
-            return false;
-    }
-    return false;
+    return output_.write(bytes, size, stored_copy_failure, error_message);
 }
 
 std::unique_ptr<EntryDecoder> make_entry_decoder(const ZipEntry& entry, EntryOutput& output,

@@ -37,14 +37,9 @@ bool drain_inflater(z_stream& stream, EntryOutput& output, std::vector<unsigned 
             error_message = decompress_error(name, result, stream);
             return false;
         }
-        switch (output.write(out_buffer.data(), out_size - stream.avail_out)) {
-            case EntryOutput::Result::written: break;
-            case EntryOutput::Result::write_failed:
-                error_message = inflate_write_failure;
-                return false;
-            case EntryOutput::Result::past_stated_size:
-                error_message = output.wrong_size_message();
-                return false;
+        if (!output.write(out_buffer.data(), out_size - stream.avail_out, inflate_write_failure,
+                          error_message)) {
+            return false;
         }
     } while (last_result == Z_OK && stream.avail_out == 0);
     return true;
