@@ -5,7 +5,6 @@
 
 #include <zlib.h>
 
-
 namespace {
 
 std::string decompress_error(const std::string& name, int result, const z_stream& stream) {

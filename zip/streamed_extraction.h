@@ -28,10 +28,10 @@ class EntryDecoder;
 class StreamedExtraction {
 public:
     // entries: the package's directory as read_package_directory gives it,
-    // passed by directory_refusal. Folders and files are made
-    // in install_folder as the extraction from the file makes them. package
-    // is the package file the download writes, named package_name; the
-    // entries are checked against it as the extraction from the file does.
+    // passed by directory_refusal. Folders and files are made in
+    // install_folder as the extraction from the file makes them. package is
+    // the package file the download writes, named package_name; the entries
+    // are checked against it as the extraction from the file does.
     // The extraction is silent: of report it reads only the Cancel flag, once
     // per entry and per 64 KiB block, since the download owns the window
     // meanwhile.
