@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "tests/support/package_extraction.h"
 #include "ui/setup_window.h"
-#include "zip/extract_package.h"
 
 #ifdef _WIN32
 #include <windows.h>

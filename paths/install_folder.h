@@ -4,6 +4,7 @@
 // its path for messages and records. Every step that makes or writes
 // something in it names that entry relative to the handle, never by a path
 // resolved again.
+#include <cstdint>
 #include <string>
 
 #include "platform/platform.h"
@@ -14,6 +15,9 @@
 class FileLedger {
 public:
     virtual void file_to_be_made(const std::string& name) = 0;
+    // The bytes the list of installed files gives name, which the free
+    // space must hold beside the file itself.
+    virtual std::uint64_t listed_bytes(const std::string& name) const = 0;
 
 protected:
     ~FileLedger() = default;

@@ -4,7 +4,7 @@
 
 #include "paths/install_folder.h"
 #include "records/held_records.h"
-#include "zip/installed_file.h"
+#include "report/installed_file.h"
 
 // Writes "installed-files.txt" in the install folder, one CR LF line per file.
 // False when the file cannot be opened, or when any byte of it, the last

@@ -4,6 +4,7 @@
 // leaves a list that names every file it made, beside the earlier install's
 // lines; the next install and the uninstall then find them all. At the end
 // of a whole run the list is written anew from the files installed.
+#include <cstdint>
 #include <string>
 
 #include "paths/install_folder.h"
@@ -20,6 +21,8 @@ public:
     // Adds name and hands the line to the system. A list that cannot be
     // written is given up; the final list is still attempted.
     void file_to_be_made(const std::string& name) override;
+    // The name and its CR LF, as every list of installed files holds it.
+    std::uint64_t listed_bytes(const std::string& name) const override { return name.size() + 2; }
     // Whether any file was about to be made: its records must then stay.
     bool named_any() const { return named_any_; }
 

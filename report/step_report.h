@@ -27,3 +27,10 @@ public:
 protected:
     ~StepReport() = default;
 };
+
+// True once the person asked to stop, error_message then the cancellation.
+inline bool cancelled(const StepReport& report, std::string& error_message) {
+    if (!report.cancel_requested()) return false;
+    error_message = cancelled_message;
+    return true;
+}

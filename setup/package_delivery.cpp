@@ -9,7 +9,6 @@
 #include "zip/central_directory.h"
 #include "zip/extract_package.h"
 #include "zip/streamed_extraction.h"
-#include "zip/utf8_names.h"
 
 namespace {
 
@@ -27,27 +26,20 @@ public:
                           const std::string& tail, std::uint64_t& need_from,
                           std::string& error_message) override {
         // A directory that cannot be read from the tail is read from the
-        // whole package later, which reports it exactly as before.
+        // whole package later, which reports it in its own words.
         HeldPackageBytes bytes(tail_offset, tail);
         std::string unread;
-        std::uint64_t directory_offset = 0, entry_count = 0;
-        if (!locate_central_directory(bytes, package_size, directory_offset, entry_count, unread))
-            return Answer::cannot_follow;
-        if (directory_offset < tail_offset) {
+        std::uint64_t directory_offset = UINT64_MAX;
+        std::vector<ZipEntry> entries;
+        if (!read_package_directory(bytes, package_size, directory_offset, entries, unread)) {
+            if (directory_offset >= tail_offset) return Answer::cannot_follow;
             need_from = directory_offset;
             return Answer::need_more;
         }
-        std::vector<ZipEntry> entries;
-        if (!read_central_directory(bytes, directory_offset, entry_count, entries, unread) ||
-            !convert_utf8_names(entries, unread))
-            return Answer::cannot_follow;
-        // A drive too small is refused before the body is fetched.
-        error_message = install_space_shortfall(entries, install_folder_.path, extra_bytes_);
-        // Nothing is replaced while the game runs: checked before the body.
-        if (error_message.empty()) {
-            error_message =
-                file_in_use_message(entries, install_folder_, package_, package_file_name);
-        }
+        // A drive too small, or the game running, is refused before the body
+        // is fetched.
+        error_message = directory_refusal(entries, install_folder_, package_, package_file_name,
+                                          extra_bytes_);
         if (!error_message.empty()) {
             refused_ = true;
             return Answer::refused;

@@ -8,7 +8,7 @@
 
 #include "paths/install_folder.h"
 #include "report/step_report.h"
-#include "zip/installed_file.h"
+#include "report/installed_file.h"
 
 enum class Delivery {
     extracted,          // every entry is written: installed_files lists them

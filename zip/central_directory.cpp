@@ -4,34 +4,13 @@
 
 #include "platform/platform.h"
 #include "zip/little_endian.h"
+#include "zip/utf8_names.h"
 #include "zip/zip64_extra_field.h"
 #include "zip/zip_records.h"
 
 namespace {
 
 constexpr std::uint64_t search_window = 66000;
-
-// The package file, read where asked; a read that goes on where the last one
-// ended costs no seek, so walking the headers in order reads sequentially.
-class FileBytes final : public PackageBytes {
-public:
-    explicit FileBytes(std::FILE* file) : file_(file) {}
-    bool read_at(std::uint64_t offset, void* buffer, std::size_t count) override {
-        if (offset != position_ && !platform::seek_to(file_, offset)) {
-            position_ = UINT64_MAX;
-            return false;
-        }
-        position_ = offset;
-        if (count == 0) return true;
-        const std::size_t got = std::fread(buffer, 1, count, file_);
-        position_ = got == count ? offset + count : UINT64_MAX;
-        return got == count;
-    }
-
-private:
-    std::FILE* file_;
-    std::uint64_t position_ = UINT64_MAX;
-};
 
 // Index of the end record in the tail, searching from tail - 22 down to 0
 // so the occurrence nearest the end of the file wins; false when none.
@@ -108,10 +87,16 @@ bool read_zip64_location(PackageBytes& package, std::uint64_t end_record_positio
 
 }  // namespace
 
-bool read_exact_at(std::FILE* package, std::uint64_t offset, void* buffer, std::size_t count) {
-    if (!platform::seek_to(package, offset)) return false;
+bool FilePackageBytes::read_at(std::uint64_t offset, void* buffer, std::size_t count) {
+    if (offset != position_ && !platform::seek_to(file_, offset)) {
+        position_ = UINT64_MAX;
+        return false;
+    }
+    position_ = offset;
     if (count == 0) return true;
-    return std::fread(buffer, 1, count, package) == count;
+    const std::size_t got = std::fread(buffer, 1, count, file_);
+    position_ = got == count ? offset + count : UINT64_MAX;
+    return got == count;
 }
 
 bool HeldPackageBytes::read_at(std::uint64_t offset, void* buffer, std::size_t count) {
@@ -121,14 +106,6 @@ bool HeldPackageBytes::read_at(std::uint64_t offset, void* buffer, std::size_t c
     }
     if (count > 0) bytes_.copy(static_cast<char*>(buffer), count, offset - start_);
     return true;
-}
-
-bool locate_central_directory(std::FILE* package, std::uint64_t package_size,
-                              std::uint64_t& directory_offset, std::uint64_t& entry_count,
-                              std::string& error_message) {
-    FileBytes bytes(package);
-    return locate_central_directory(bytes, package_size, directory_offset, entry_count,
-                                    error_message);
 }
 
 bool locate_central_directory(PackageBytes& package, std::uint64_t package_size,
@@ -201,13 +178,6 @@ bool read_directory_header(PackageBytes& package, std::uint64_t position, ZipEnt
 
 }  // namespace
 
-bool read_central_directory(std::FILE* package, std::uint64_t directory_offset,
-                            std::uint64_t entry_count, std::vector<ZipEntry>& entries,
-                            std::string& error_message) {
-    FileBytes bytes(package);
-    return read_central_directory(bytes, directory_offset, entry_count, entries, error_message);
-}
-
 bool read_central_directory(PackageBytes& package, std::uint64_t directory_offset,
                             std::uint64_t entry_count, std::vector<ZipEntry>& entries,
                             std::string& error_message) {
@@ -224,4 +194,17 @@ bool read_central_directory(PackageBytes& package, std::uint64_t directory_offse
         position += header_length;
     }
     return true;
+}
+
+bool read_package_directory(PackageBytes& package, std::uint64_t package_size,
+                            std::uint64_t& directory_offset, std::vector<ZipEntry>& entries,
+                            std::string& error_message) {
+    std::uint64_t offset = 0;
+    std::uint64_t entry_count = 0;
+    if (!locate_central_directory(package, package_size, offset, entry_count, error_message)) {
+        return false;
+    }
+    directory_offset = offset;
+    return read_central_directory(package, offset, entry_count, entries, error_message) &&
+           convert_utf8_names(entries, error_message);
 }

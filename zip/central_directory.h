@@ -8,11 +8,6 @@
 
 #include "zip/zip_entry.h"
 
-// Seeks package to offset and, when count > 0, reads exactly count bytes into
-// buffer. False when the seek fails or fewer bytes arrive; with count 0 only
-// the seek decides.
-bool read_exact_at(std::FILE* package, std::uint64_t offset, void* buffer, std::size_t count);
-
 // Where the directory is read from: the package file, or the package's tail
 // held in memory before the body has arrived.
 class PackageBytes {
@@ -23,6 +18,18 @@ public:
 
 protected:
     ~PackageBytes() = default;
+};
+
+// The package file, read where asked; a read that goes on where the last one
+// ended costs no seek, so walking the headers in order reads sequentially.
+class FilePackageBytes final : public PackageBytes {
+public:
+    explicit FilePackageBytes(std::FILE* file) : file_(file) {}
+    bool read_at(std::uint64_t offset, void* buffer, std::size_t count) override;
+
+private:
+    std::FILE* file_;
+    std::uint64_t position_ = UINT64_MAX;
 };
 
 // The bytes of a package from start on, held in memory; nothing before start.
@@ -43,9 +50,6 @@ private:
 // error_message is one of: "Could not read zip directory.", "The downloaded
 // file is not a valid zip package.", "Zip64 package is missing its
 // locator.", "Zip64 package has an invalid directory.".
-bool locate_central_directory(std::FILE* package, std::uint64_t package_size,
-                              std::uint64_t& directory_offset, std::uint64_t& entry_count,
-                              std::string& error_message);
 bool locate_central_directory(PackageBytes& package, std::uint64_t package_size,
                               std::uint64_t& directory_offset, std::uint64_t& entry_count,
                               std::string& error_message);
@@ -53,9 +57,14 @@ bool locate_central_directory(PackageBytes& package, std::uint64_t package_size,
 // Walks entry_count headers from directory_offset, appending one ZipEntry per
 // header. On failure error_message is "The zip directory is corrupt." or
 // "Could not read a zip entry."; entries already appended stay.
-bool read_central_directory(std::FILE* package, std::uint64_t directory_offset,
-                            std::uint64_t entry_count, std::vector<ZipEntry>& entries,
-                            std::string& error_message);
 bool read_central_directory(PackageBytes& package, std::uint64_t directory_offset,
                             std::uint64_t entry_count, std::vector<ZipEntry>& entries,
+                            std::string& error_message);
+
+// The two above, then convert_utf8_names: the package's entries in directory
+// order, as the extraction sees them. On failure error_message is the first
+// failing step's; directory_offset is where the directory starts once the end
+// records have named it, and is untouched until then.
+bool read_package_directory(PackageBytes& package, std::uint64_t package_size,
+                            std::uint64_t& directory_offset, std::vector<ZipEntry>& entries,
                             std::string& error_message);

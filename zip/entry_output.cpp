@@ -2,15 +2,20 @@
 
 #include "zip/crc32.h"
 
-EntryOutput::Result EntryOutput::write(const unsigned char* bytes, std::size_t count) {
+bool EntryOutput::write(const unsigned char* bytes, std::size_t count, const char* write_failure,
+                        std::string& error_message) {
     const bool fits = count <= room();
     const std::size_t allowed = fits ? count : static_cast<std::size_t>(room());
     if (allowed > 0) {
-        if (std::fwrite(bytes, 1, allowed, file_) != allowed) return Result::write_failed;
+        if (std::fwrite(bytes, 1, allowed, file_) != allowed) {
+            error_message = write_failure;
+            return false;
+        }
         crc_ = update_crc32(crc_, bytes, allowed);
         written_ += allowed;
     }
-    return fits ? Result::written : Result::past_stated_size;
+    if (!fits) error_message = wrong_size_message();
+    return fits;
 }
 
 bool EntryOutput::matches_directory(std::string& error_message) const {

@@ -11,14 +11,16 @@
 
 class EntryOutput {
 public:
-    enum class Result { written, write_failed, past_stated_size };
-
     // Both must outlive the output.
     EntryOutput(std::FILE* file, const ZipEntry& entry) : file_(file), entry_(entry) {}
 
     // Writes count bytes. Of bytes that would pass the stated size, only the
-    // part that fits is written, and the result is past_stated_size.
-    Result write(const unsigned char* bytes, std::size_t count);
+    // part that fits is written, and error_message is the wrong-size message:
+    // "The package is damaged: an entry is not the size its directory
+    // states.\n\nEntry: " and the entry's name. Bytes that do not reach the
+    // file leave write_failure.
+    bool write(const unsigned char* bytes, std::size_t count, const char* write_failure,
+               std::string& error_message);
 
     // How many more bytes the stated size allows.
     std::uint64_t room() const { return entry_.uncompressed_size - written_; }
@@ -27,11 +29,9 @@ public:
     // against the directory's values; on a mismatch error_message says which.
     bool matches_directory(std::string& error_message) const;
 
-    // "The package is damaged: an entry is not the size its directory
-    // states.\n\nEntry: " and the entry's name.
+private:
     std::string wrong_size_message() const;
 
-private:
     std::FILE* file_;
     const ZipEntry& entry_;
     std::uint64_t written_ = 0;

@@ -14,9 +14,12 @@
 // A file entry, as opposed to a folder entry or one with an empty name.
 bool is_file_entry(const ZipEntry& entry);
 
+// A name that may be joined to the install folder.
+bool is_safe_entry_name(const std::string& name);
+
 // What ends the extraction at an entry before anything of it is made: an
 // unsafe name or encryption. Entries with an empty name always pass.
-bool check_entry(const ZipEntry& entry, std::string& error_message);
+bool check_entry_allowed(const ZipEntry& entry, std::string& error_message);
 
 // A folder entry's folders; false only for a link found on the way.
 bool make_folder_entry(OpenFolders& folders, const ZipEntry& entry, std::string& error_message);
@@ -33,10 +36,7 @@ bool local_header_data_offset(const unsigned char* header, const ZipEntry& entry
                               std::uint64_t& data_offset);
 inline constexpr char invalid_local_header[] = "A zip entry has an invalid local header.";
 
-// False with the message for a method other than stored or deflated.
-bool check_method(const ZipEntry& entry, std::string& error_message);
-
 // Closes the entry's written target; only a file whose every byte reached the
 // system, in the size and with the CRC-32 the directory states, passes.
-bool close_entry_output(platform::File& output, const ZipEntry& entry,
-                        const EntryOutput& checked, std::string& error_message);
+bool close_entry_output(platform::File& target, const ZipEntry& entry,
+                        const EntryOutput& output, std::string& error_message);

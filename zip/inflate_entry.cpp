@@ -1,12 +1,9 @@
 #include "zip/inflate_entry.h"
 
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include <zlib.h>
-
-#include "zip/entry_blocks.h"
 
 namespace {
 
@@ -39,14 +36,9 @@ bool drain_inflater(z_stream& stream, EntryOutput& output, std::vector<unsigned 
             error_message = decompress_error(name, result, stream);
             return false;
         }
-        switch (output.write(out_buffer.data(), out_size - stream.avail_out)) {
-            case EntryOutput::Result::written: break;
-            case EntryOutput::Result::write_failed:
-                error_message = inflate_write_failure;
-                return false;
-            case EntryOutput::Result::past_stated_size:
-                error_message = output.wrong_size_message();
-                return false;
+        if (!output.write(out_buffer.data(), out_size - stream.avail_out, inflate_write_failure,
+                          error_message)) {
+            return false;
         }
     } while (last_result == Z_OK && stream.avail_out == 0);
     return true;
@@ -58,7 +50,8 @@ bool drain_inflater(z_stream& stream, EntryOutput& output, std::vector<unsigned 
 struct InflateDecoder::State {
     State() : out_buffer(entry_block_size) {
         std::memset(&stream, 0, sizeof stream);
-        ready = inflateInit2_(&stream, -15, "1.2.1", static_cast<int>(sizeof(z_stream))) == Z_OK;
+        // Negative window bits: raw deflate data, without a zlib header.
+        ready = inflateInit2(&stream, -15) == Z_OK;
     }
     ~State() {
         if (ready) inflateEnd(&stream);
@@ -96,32 +89,4 @@ bool InflateDecoder::finish(std::string& error_message) const {
     error_message = "Could not finish decompressing zip entry:\n" + name_ +
                     "\n\nThe compressed data ended unexpectedly.";
     return false;
-}
-
-bool inflate_entry(std::FILE* package, EntryOutput& output, std::uint64_t compressed_size,
-                   StepReport& report, const std::string& name, std::string& error_message) {
-    InflateDecoder decoder(output, name);
-    if (!decoder.ready(error_message)) return false;
-    std::vector<unsigned char> in_buffer(entry_block_size);
-    std::uint64_t remaining = compressed_size;
-    while (remaining > 0 && !decoder.ended()) {
-        // The entry's own start has just drained the queue: input blocks after
-        // the first drain before they are read.
-        if (remaining != compressed_size) {
-            report.process_pending_messages();
-            if (report.cancel_requested()) {
-                error_message = cancelled_message;
-                return false;
-            }
-        }
-        const std::size_t block =
-            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, entry_block_size));
-        if (std::fread(in_buffer.data(), 1, block, package) != block) {
-            error_message = "Could not read compressed data.";
-            return false;
-        }
-        remaining -= block;
-        if (!decoder.take(in_buffer.data(), block, error_message)) return false;
-    }
-    return decoder.finish(error_message);
 }

@@ -1,12 +1,10 @@
 #pragma once
 // Decoding of one deflated (method 8) package entry.
-#include <cstdint>
-#include <cstdio>
+#include <cstddef>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "report/step_report.h"
+#include "zip/entry_decoder.h"
 #include "zip/entry_output.h"
 
 // Decoded bytes that cannot be written, the last ones included.
@@ -15,11 +13,11 @@ inline constexpr char inflate_write_failure[] = "Could not write extracted data.
 // One entry's raw-inflate stream, fed its compressed data block by block as
 // it is handed over (from the package file or from the download); the state
 // between blocks is kept here.
-class InflateDecoder {
+class InflateDecoder final : public EntryDecoder {
 public:
     // Both must outlive the decoder.
     InflateDecoder(EntryOutput& output, const std::string& name);
-    ~InflateDecoder();
+    ~InflateDecoder() override;
     InflateDecoder(const InflateDecoder&) = delete;
     InflateDecoder& operator=(const InflateDecoder&) = delete;
 
@@ -30,14 +28,15 @@ public:
     // On failure error_message is "Could not decompress zip entry:\n<name>
     // \n\nzlib error: <result>[\n<zlib text>]", inflate_write_failure, or the
     // output's wrong-size message.
-    bool take(const unsigned char* bytes, std::size_t size, std::string& error_message);
+    bool take(const unsigned char* bytes, std::size_t size, std::string& error_message) override;
     // True once the deflate stream is complete; bytes after its end are
     // ignored and need not be handed over.
-    bool ended() const;
+    bool ended() const override;
     // Once every compressed byte has been handed over: false with "Could not
     // finish decompressing zip entry:\n<name>\n\nThe compressed data ended
     // unexpectedly." unless the stream ended.
-    bool finish(std::string& error_message) const;
+    bool finish(std::string& error_message) const override;
+    const char* read_failure() const override { return "Could not read compressed data."; }
 
 private:
     struct State;
@@ -45,17 +44,3 @@ private:
     EntryOutput& output_;
     const std::string& name_;
 };
-
-// Streams compressed_size bytes from package (positioned at the entry's data)
-// through raw inflate into output, 64 KiB of input at a time, draining the
-// window's queue and honouring Cancel before each input block after the first
-// (the caller drains before the entry). True when the deflate stream ended;
-// bytes after its end are ignored. Decoding stops at the first byte past the
-// entry's stated size. On failure error_message is one of "Could not
-// initialize decompression.", "Setup was cancelled.", "Could not read
-// compressed data.", "Could not decompress zip entry:\n<name>\n\nzlib error:
-// <result>[\n<zlib text>]", inflate_write_failure, the output's wrong-size
-// message, or "Could not finish decompressing zip entry:\n<name>\n\nThe
-// compressed data ended unexpectedly.". The output stays open.
-bool inflate_entry(std::FILE* package, EntryOutput& output, std::uint64_t compressed_size,
-                   StepReport& report, const std::string& name, std::string& error_message);

@@ -2,11 +2,8 @@
 
 #include <algorithm>
 
-#include "zip/copy_stored_entry.h"
-#include "zip/entry_blocks.h"
+#include "zip/entry_decoder.h"
 #include "zip/entry_steps.h"
-#include "zip/inflate_entry.h"
-#include "zip/zip_records.h"
 
 StreamedExtraction::StreamedExtraction(std::vector<ZipEntry> entries,
                                        InstallFolder& install_folder, std::FILE* package,
@@ -79,11 +76,8 @@ bool StreamedExtraction::finish() {
 bool StreamedExtraction::start_entries(std::string& error_message) {
     while (following_ && !started_ && index_ < entries_.size()) {
         const ZipEntry& entry = entries_[index_];
-        if (report_.cancel_requested()) {
-            error_message = cancelled_message;
-            return false;
-        }
-        if (!check_entry(entry, error_message)) return false;
+        if (cancelled(report_, error_message)) return false;
+        if (!check_entry_allowed(entry, error_message)) return false;
         if (is_file_entry(entry)) {
             if (!check_not_package(folders_, entry, package_name_, package_, error_message)) {
                 return false;
@@ -146,17 +140,12 @@ bool StreamedExtraction::take_header(const unsigned char*& bytes, std::size_t& s
 bool StreamedExtraction::open_entry(std::string& error_message) {
     const ZipEntry& entry = entries_[index_];
     const bool existed = folders_.holds(entry.name);
-    output_ = folders_.create_file(entry.name, error_message);
-    if (!output_) return false;
+    target_ = folders_.create_file(entry.name, error_message);
+    if (!target_) return false;
     if (!existed) created_.push_back(entry.name);
-    if (!check_method(entry, error_message)) return false;
-    checked_ = std::make_unique<EntryOutput>(output_.get(), entry);
-    if (entry.method == 0) {
-        copy_ = std::make_unique<StoredCopy>(*checked_);
-    } else {
-        inflater_ = std::make_unique<InflateDecoder>(*checked_, entry.name);
-        if (!inflater_->ready(error_message)) return false;
-    }
+    output_ = std::make_unique<EntryOutput>(target_.get(), entry);
+    decoder_ = make_entry_decoder(entry, *output_, error_message);
+    if (!decoder_) return false;
     in_data_ = true;
     blocks_fed_ = 0;
     block_.clear();
@@ -175,27 +164,22 @@ bool StreamedExtraction::take_data(const unsigned char*& bytes, std::size_t& siz
 }
 
 bool StreamedExtraction::feed_block(std::string& error_message) {
-    if (blocks_fed_ > 0 && report_.cancel_requested()) {
-        error_message = cancelled_message;
-        return false;
-    }
+    if (blocks_fed_ > 0 && cancelled(report_, error_message)) return false;
     ++blocks_fed_;
-    const bool ok = copy_ ? copy_->take(block_.data(), block_.size(), error_message)
-                          : inflater_->take(block_.data(), block_.size(), error_message);
+    const bool ok = decoder_->take(block_.data(), block_.size(), error_message);
     block_.clear();
     if (!ok) return false;
     // The bytes after a deflate stream's end are not read, as from the file.
-    if (position_ == data_end_ || (inflater_ && inflater_->ended())) return end_entry(error_message);
+    if (position_ == data_end_ || decoder_->ended()) return end_entry(error_message);
     return true;
 }
 
 bool StreamedExtraction::end_entry(std::string& error_message) {
     const ZipEntry& entry = entries_[index_];
-    if (inflater_ && !inflater_->finish(error_message)) return false;
-    inflater_.reset();
-    copy_.reset();
-    const bool ok = close_entry_output(output_, entry, *checked_, error_message);
-    checked_.reset();
+    if (!decoder_->finish(error_message)) return false;
+    decoder_.reset();
+    const bool ok = close_entry_output(target_, entry, *output_, error_message);
+    output_.reset();
     if (!ok) return false;
     installed_.push_back(entry.name);
     ++index_;
@@ -205,10 +189,9 @@ bool StreamedExtraction::end_entry(std::string& error_message) {
 }
 
 void StreamedExtraction::close_entry() {
-    inflater_.reset();
-    copy_.reset();
-    checked_.reset();
+    decoder_.reset();
     output_.reset();
+    target_.reset();
 }
 
 void StreamedExtraction::stop_following() {

@@ -4,33 +4,34 @@
 // package only when every file entry's bytes (local header, name, extra field
 // and data) lie in directory order, one after the other; otherwise, or on
 // anything else it cannot follow, it goes passive and the caller extracts the
-// entries not yet written from the package file afterwards, as before, with
-// the same results.
+// entries not yet written from the package file afterwards, with the same
+// results.
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "download/block_consumer.h"
 #include "paths/install_folder.h"
 #include "platform/platform.h"
+#include "report/installed_file.h"
 #include "report/step_report.h"
 #include "zip/entry_output.h"
-#include "zip/installed_file.h"
 #include "zip/open_folders.h"
 #include "zip/zip_entry.h"
+#include "zip/zip_records.h"
 
-class InflateDecoder;
-class StoredCopy;
+class EntryDecoder;
 
-class StreamedExtraction final : public BlockConsumer {
+// Takes the package's blocks as the download hands them on: each once it is
+// in the package file, in file order, never taken back except by start_over.
+class StreamedExtraction {
 public:
-    // entries: the package's directory as read_checked_directory gives it,
-    // already checked (the free space included). Folders and files are made
-    // in install_folder as the extraction from the file makes them. package
-    // is the package file the download writes, named package_name; the
-    // entries are checked against it as the extraction from the file does.
+    // entries: the package's directory as read_package_directory gives it,
+    // passed by directory_refusal. Folders and files are made in
+    // install_folder as the extraction from the file makes them. package is
+    // the package file the download writes, named package_name; the entries
+    // are checked against it as the extraction from the file does.
     // The extraction is silent: of report it reads only the Cancel flag, once
     // per entry and per 64 KiB block, since the download owns the window
     // meanwhile.
@@ -44,10 +45,10 @@ public:
     // at the first entry that fails (what was written stays, as from the
     // file); the download then stops.
     bool take_block(std::uint64_t offset, const char* bytes, std::size_t size,
-                    std::string& error_message) override;
+                    std::string& error_message);
     // Deletes the files this run created that were not there before, and
     // goes passive: the new package's directory is not known.
-    bool start_over(std::string& error_message) override;
+    bool start_over(std::string& error_message);
 
     // Once the whole package has arrived: true when every entry was written
     // behind the download; false when the caller must extract the rest from
@@ -88,16 +89,15 @@ private:
     bool started_ = false;        // its checks have run
     bool in_data_ = false;        // its local header is done
     std::size_t header_fill_ = 0;
-    unsigned char header_[30] = {};
+    unsigned char header_[zip_record::local_header::size] = {};
     std::uint64_t data_offset_ = 0;
     std::uint64_t data_end_ = 0;
     std::uint64_t blocks_fed_ = 0;
     std::vector<unsigned char> block_;
     OpenFolders folders_;
-    platform::File output_;
-    std::unique_ptr<EntryOutput> checked_;
-    std::unique_ptr<StoredCopy> copy_;
-    std::unique_ptr<InflateDecoder> inflater_;
+    platform::File target_;
+    std::unique_ptr<EntryOutput> output_;
+    std::unique_ptr<EntryDecoder> decoder_;
     std::vector<InstalledFile> installed_;
     std::vector<std::string> created_;  // entry names, made anew by this run
 };

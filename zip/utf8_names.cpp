@@ -3,10 +3,9 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "zip/zip_records.h"
 
 namespace {
-
-constexpr std::uint16_t utf8_name_flag = 0x0800;
 
 bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
@@ -14,7 +13,8 @@ bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 // are not valid UTF-8 (overlong forms, surrogates and values past 0x10FFFF
 // included); position then moves past the longest start of a valid sequence,
 // at least one byte, so each broken character counts once.
-bool next_character(const std::string& text, std::size_t& position, std::uint32_t& code_point) {
+bool decode_utf8_character(const std::string& text, std::size_t& position,
+                           std::uint32_t& code_point) {
     const unsigned char lead = static_cast<unsigned char>(text[position]);
     std::size_t length = 0;
     // The allowed range of the second byte narrows for some lead bytes; that
@@ -63,7 +63,7 @@ bool to_ansi(const std::string& utf8, std::string& ansi, std::string& shown) {
     for (std::size_t position = 0; position < utf8.size();) {
         std::uint32_t code_point = 0;
         const std::size_t before = ansi.size();
-        const bool valid = next_character(utf8, position, code_point);
+        const bool valid = decode_utf8_character(utf8, position, code_point);
         if (valid && code_point < 0x80) {
             // Every ANSI code page keeps ASCII as it is.
             ansi += static_cast<char>(code_point);
@@ -82,7 +82,7 @@ bool to_ansi(const std::string& utf8, std::string& ansi, std::string& shown) {
 
 bool convert_utf8_names(std::vector<ZipEntry>& entries, std::string& error_message) {
     for (ZipEntry& entry : entries) {
-        if (!(entry.flags & utf8_name_flag)) continue;
+        if (!(entry.flags & zip_record::flag::utf8_name)) continue;
         std::string ansi;
         std::string shown;
         if (!to_ansi(entry.name, ansi, shown)) {

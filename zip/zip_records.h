@@ -10,6 +10,19 @@ namespace zip_record {
 constexpr std::uint32_t saturated32 = 0xFFFFFFFFu;
 constexpr std::uint16_t saturated16 = 0xFFFFu;
 
+// General-purpose flags of a directory header.
+namespace flag {
+constexpr std::uint16_t encrypted = 0x0001;
+// The name is UTF-8, not the code page of the system that wrote it.
+constexpr std::uint16_t utf8_name = 0x0800;
+}  // namespace flag
+
+// The compression methods this program extracts.
+namespace method {
+constexpr std::uint16_t stored = 0;
+constexpr std::uint16_t deflated = 8;
+}  // namespace method
+
 namespace end_of_directory {
 constexpr std::uint32_t signature = 0x06054B50u;
 constexpr std::size_t size = 22;

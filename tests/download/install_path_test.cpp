@@ -12,8 +12,8 @@
 #include "paths/path_operations.h"
 #include "tests/download/local_package_host.h"
 #include "tests/download/test_windows.h"
+#include "tests/support/package_extraction.h"
 #include "tests/support/scratch_folder.h"
-#include "zip/extract_package.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "zip/installed_file.h"
+#include "report/installed_file.h"
 
 struct StepScript {
     // The install folder's manifest before the run; none when empty.

@@ -37,7 +37,7 @@ Directory read_directory(const std::string& bytes, std::uint64_t size_bias = 0) 
     const std::string path = scratch.at("pkg.zip");
     test_support::write_file(path, bytes);
     platform::File package(platform::open_file(path, "rb"));
-    std::FILE* file = package.get();
+    FilePackageBytes file(package.get());
     const Directory directory = read_from(file, bytes.size() + size_bias);
     HeldPackageBytes held(0, bytes);
     const Directory from_memory = read_from(held, bytes.size() + size_bias);

@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include "paths/path_operations.h"
+#include "tests/support/package_extraction.h"
 #include "tests/zip/extraction_sandbox.h"
 #include "tests/zip/zip_writer.h"
 #include "zip/crc32.h"

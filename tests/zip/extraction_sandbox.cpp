@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "tests/support/package_extraction.h"
 #include "zip/extract_package.h"
 #include "zip/streamed_extraction.h"
 
@@ -79,18 +80,18 @@ Outcome run_extraction(const std::string& package_path, const std::string& insta
     if (!older) older = &bytes;
     // The directory comes first, from the package's tail.
     test_support::write_file(package_path, *older);
+    test_support::FolderByPath by_path(install_folder);
+    InstallFolder& folder = by_path.folder;
     std::vector<ZipEntry> entries;
     {
         platform::File package(platform::open_file(package_path, "rb"));
-        if (!read_checked_directory(package.get(), older->size(), install_folder, 0, entries,
+        if (!read_checked_directory(package.get(), older->size(), by_path, 0, entries,
                                     outcome.message)) {
             return outcome;
         }
     }
     platform::File file(platform::open_file(package_path, "wb"));
     const std::string name = package_path.substr(package_path.find_last_of("\\/") + 1);
-    InstallFolder folder;
-    folder.path = install_folder;
     StreamedExtraction stream(entries, folder, file.get(), name, report);
     if (older != &bytes) {
         if (!feed(stream, file.get(), *older, 0, older_cut, window, outcome)) return outcome;

@@ -8,7 +8,7 @@
 
 #include "tests/support/scratch_folder.h"
 #include "ui/setup_window.h"
-#include "zip/installed_file.h"
+#include "report/installed_file.h"
 
 namespace zip_test {
 

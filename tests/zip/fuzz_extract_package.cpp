@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include "platform/posix/message_pump.h"
+#include "tests/support/package_extraction.h"
 #include "ui/setup_window.h"
-#include "zip/extract_package.h"
 
 namespace fs = std::filesystem;
 

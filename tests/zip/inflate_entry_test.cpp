@@ -7,8 +7,8 @@
 
 #ifndef _WIN32
 #include "platform/platform.h"
-#include "zip/copy_stored_entry.h"
-#include "zip/inflate_entry.h"
+#include "zip/entry_decoder.h"
+#include "zip/zip_records.h"
 #endif
 
 using namespace zip_test;
@@ -163,15 +163,22 @@ TEST(InflateEntry, ReportsOutputThatCannotBeWritten) {
     WindowReport report(window);
     std::string message;
     ZipEntry entry;
+    entry.name = "x";
+    entry.method = zip_record::method::deflated;
     entry.uncompressed_size = data.size();
     EntryOutput decoded(full.get(), entry);
-    EXPECT_FALSE(inflate_entry(package.get(), decoded, stream.size(), report, "x", message));
+    const auto inflater = make_entry_decoder(entry, decoded, message);
+    ASSERT_TRUE(inflater) << message;
+    EXPECT_FALSE(decode_entry_data(package.get(), *inflater, stream.size(), report, message));
     EXPECT_EQ(message, "Could not write extracted data.");
 
     ASSERT_TRUE(platform::seek_to(package.get(), 0));
+    entry.method = zip_record::method::stored;
     entry.uncompressed_size = stream.size();
     EntryOutput copied(full.get(), entry);
-    EXPECT_FALSE(copy_stored_entry(package.get(), copied, stream.size(), report, message));
+    const auto copy = make_entry_decoder(entry, copied, message);
+    ASSERT_TRUE(copy) << message;
+    EXPECT_FALSE(decode_entry_data(package.get(), *copy, stream.size(), report, message));
     EXPECT_EQ(message, "Could not extract a stored file.");
 }
 #endif

@@ -117,9 +117,10 @@ TEST_F(RealTools, PythonZipfileWithExactly65535Entries) {
     std::uint64_t count = 0;
     std::string message;
     std::vector<ZipEntry> entries;
-    ASSERT_TRUE(locate_central_directory(package.get(), size, offset, count, message)) << message;
+    FilePackageBytes bytes(package.get());
+    ASSERT_TRUE(locate_central_directory(bytes, size, offset, count, message)) << message;
     EXPECT_EQ(count, 65535u);
-    ASSERT_TRUE(read_central_directory(package.get(), offset, count, entries, message)) << message;
+    ASSERT_TRUE(read_central_directory(bytes, offset, count, entries, message)) << message;
     ASSERT_EQ(entries.size(), 65535u);
     EXPECT_EQ(entries.back().name, "e65534");
 }
