@@ -5,9 +5,6 @@
 
 #include "platform/platform.h"
 
-// The caption of the uninstaller's boxes, which are its only windows.
-inline constexpr char uninstall_box_caption[] = "Quellmark Uninstall";
-
 // Returns the process exit code: 1 when the install folder cannot be
 // determined, 0 otherwise (also when the user declines).
 int run_uninstall();
