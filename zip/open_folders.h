@@ -1,11 +1,9 @@
 #pragma once
-// The folders of an extraction, each open by handle from the moment it was
-// made or found, and every entry named relative to its folder's handle: a
-// folder swapped for a link meanwhile is never written through. Packages with
-// many folders keep only a bounded set open; a folder closed and opened again
-// is checked again, as opening it is the check. Both the extraction from the
-// package file and the one behind the download make their folders and files
-// through this, and only through this.
+// The folders and files of an extraction, made through a FolderCache on the
+// install folder, every entry named relative to its folder's handle: a
+// folder swapped for a link meanwhile is never written through. Both the
+// extraction from the package file and the one behind the download make
+// their folders and files through this, and only through this.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,7 +17,8 @@ class OpenFolders {
 public:
     // install is open already, or is opened (made and checked) when the
     // first entry needs it.
-    explicit OpenFolders(InstallFolder& install) : install_(install), folders_(install.handle, true) {}
+    explicit OpenFolders(InstallFolder& install)
+        : install_(install), folders_(install.handle, true) {}
     OpenFolders(const OpenFolders&) = delete;
     OpenFolders& operator=(const OpenFolders&) = delete;
 

@@ -131,8 +131,9 @@ TEST(KeepEarlierFiles, AddsTheEarlierFilesStillThereAfterTheNewOnesEachOnce) {
     std::vector<InstalledFile> files{"data\\a.pak"};
     // The new file spelled otherwise; one still there, listed twice; one gone;
     // a folder; a file that exists, but not below the install folder.
-    keep_earlier_files(test_support::opened(game), {"DATA/A.PAK", "data/old.pak", "Data\\Old.pak", "data\\gone.pak",
-                              "data", "..\\outside.txt"},
+    keep_earlier_files(test_support::opened(game),
+                       {"DATA/A.PAK", "data/old.pak", "Data\\Old.pak", "data\\gone.pak", "data",
+                        "..\\outside.txt"},
                        files);
     EXPECT_EQ(files, (std::vector<InstalledFile>{"data\\a.pak", "data/old.pak"}));
 }
