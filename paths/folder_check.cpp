@@ -6,7 +6,6 @@
 
 namespace {
 
-bool is_separator(char c) { return c == '\\' || c == '/'; }
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 

@@ -10,7 +10,7 @@ platform::EntryResult open_install_folder(const std::string& path, InstallFolder
     // rename above the install would let them move it: they get the list too.
     // A folder that was there before keeps its list.
     platform::AccessDescriptor access(platform::AccessList::install_folder);
-    if (!create_directory_tree(path, nullptr, &access)) return platform::EntryResult::failed;
+    if (!create_directory_tree(path, &access)) return platform::EntryResult::failed;
     const platform::EntryResult opened =
         platform::open_folder(path, folder.handle, platform::FolderUse::protectable);
     if (opened != platform::EntryResult::done) return opened;

@@ -5,8 +5,6 @@
 #include <array>
 
 namespace {
-bool is_separator(char c) { return c == '\\' || c == '/'; }
-
 // Paths are walked by character, never by byte: in a double-byte code page
 // the trail byte of a character may be 0x5C, which is no separator there.
 std::size_t last_separator(const std::string& path) {
@@ -101,8 +99,7 @@ bool is_safe_relative_path(const std::string& path) {
     }
 }
 
-bool create_directory_tree(const std::string& path, FolderMemory* memory,
-                           platform::AccessDescriptor* access) {
+bool create_directory_tree(const std::string& path, platform::AccessDescriptor* access) {
     if (path.empty()) return true;
 
     std::string built;
@@ -130,24 +127,11 @@ bool create_directory_tree(const std::string& path, FolderMemory* memory,
         if (!built.empty() && !ends_with_separator(built)) built += '\\';
         built += component;
         component.clear();
-        if (memory && memory->holds(built)) continue;
         if (platform::create_folder(built, attributes) == platform::FolderResult::failed) {
             return false;
         }
-        if (memory) memory->remember(built);
     }
     return true;
-}
-
-std::string link_crossed_below(const std::string& folder, const std::string& relative_path,
-                               const FolderMemory* checked) {
-    for (size_t end = relative_path.find_first_of("\\/"); end != std::string::npos;
-         end = relative_path.find_first_of("\\/", end + 1)) {
-        const std::string crossed = join_path(folder, relative_path.substr(0, end));
-        if (checked && checked->holds(crossed)) continue;
-        if (platform::is_link(crossed)) return crossed;
-    }
-    return {};
 }
 
 bool random_name(const std::string& prefix, std::string& name) {

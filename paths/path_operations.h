@@ -2,13 +2,15 @@
 // The path operations the whole program shares. Paths are narrow ANSI text;
 // every separator produced here is a single backslash.
 #include <string>
-#include <unordered_set>
 
 #include "platform/platform.h"
 
 // Joins a folder and a name. An empty side, or a name that is itself rooted
 // or carries a drive, wins unchanged; nothing else is normalised.
 std::string join_path(const std::string& folder, const std::string& name);
+
+// Both separators, '\\' and '/', count alike in every operation below.
+inline bool is_separator(char c) { return c == '\\' || c == '/'; }
 
 // Everything before the last '\' or '/', without it; empty when there is none.
 // Paths are split by character, so a double-byte character's trail byte that
@@ -44,33 +46,8 @@ bool ends_with_separator(const std::string& path);
 // can have made before the one who draws it. False without a random source.
 bool random_name(const std::string& prefix, std::string& name);
 
-// The folders one run has already made or found, so that the many files of a
-// folder cost one folder call between them instead of one per level each.
-// Only a hint: a folder removed behind the run's back is still remembered,
-// which is why a caller whose file cannot be created forgets and tries again.
-class FolderMemory {
-public:
-    bool holds(const std::string& folder) const { return folders_.count(folder) != 0; }
-    void remember(const std::string& folder) { folders_.insert(folder); }
-    void forget_all() { folders_.clear(); }
-
-private:
-    std::unordered_set<std::string> folders_;
-};
-
 // Creates every folder of the chain, outermost first, including those that
-// exist already, except the levels memory (when given) holds. The folders it
-// makes get access (when given); those that exist keep theirs. False when a
-// creation fails for any reason other than the name being taken; folders made
-// before that stay.
-bool create_directory_tree(const std::string& path, FolderMemory* memory = nullptr,
-                           platform::AccessDescriptor* access = nullptr);
-
-// Does relative_path cross a link below folder? The full path of the first
-// folder that relative_path passes through below folder (every component but
-// the last) that is a link in platform::is_link's sense; empty when none is.
-// folder itself and the folders above it are never asked about: a games
-// folder moved to another drive by a junction keeps working. Folders that
-// checked holds count as asked already.
-std::string link_crossed_below(const std::string& folder, const std::string& relative_path,
-                               const FolderMemory* checked = nullptr);
+// exist already. The folders it makes get access (when given); those that
+// exist keep theirs. False when a creation fails for any reason other than
+// the name being taken; folders made before that stay.
+bool create_directory_tree(const std::string& path, platform::AccessDescriptor* access = nullptr);

@@ -95,19 +95,6 @@ platform::EntryResult create_uninstaller(const InstallFolder& install_folder, pl
 }
 }  // namespace
 
-// Writes the copy as "QuellmarkUninstall.exe", replacing an earlier one.
-// True when the copy is complete; a copy cut short (a full disk) is removed
-// again, as a truncated program would only fail when the user tries to
-// uninstall.
-bool install_uninstaller(const InstallFolder& install_folder) {
-    platform::File copy;
-    if (create_uninstaller(install_folder, copy) != platform::EntryResult::done) return false;
-    const bool copied = write_uninstaller(copy.get());
-    if (platform::close_file(copy) && copied) return true;
-    platform::delete_file_in(install_folder.handle, uninstaller_file_name);
-    return false;
-}
-
 bool install_uninstaller(const InstallFolder& install_folder, HeldRecords& records) {
     if (!records.uninstaller) return false;
     if (!records.uninstaller_copied) {
@@ -155,18 +142,19 @@ std::uint64_t uninstaller_size() {
 // Creates or opens the uninstall key under HKEY_LOCAL_MACHINE and writes its
 // seven values in order. Without the key nothing is written; a value that
 // cannot be written is skipped.
-void register_uninstall_entry(const std::string& install_folder) {
+void register_uninstall_entry(const InstallFolder& install_folder) {
     RegistryKey key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, uninstall_key, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_WRITE, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
         return;
     }
-    const std::string client = join_path(install_folder, client_executable);
+    const std::string& folder = install_folder.path;
+    const std::string client = join_path(folder, client_executable);
     const std::string command =
-        quote_argument(join_path(install_folder, uninstaller_file_name)) + " /uninstall";
+        quote_argument(join_path(folder, uninstaller_file_name)) + " /uninstall";
     set_text_value(key.get(), "DisplayName", display_name);
     set_text_value(key.get(), "Publisher", publisher);
-    set_text_value(key.get(), "InstallLocation", install_folder);
+    set_text_value(key.get(), "InstallLocation", folder);
     set_text_value(key.get(), "DisplayIcon", client);
     set_text_value(key.get(), "UninstallString", command);
     set_text_value(key.get(), "QuietUninstallString", command);

@@ -18,21 +18,20 @@
 // use opens it otherwise.
 void hold_running_program();
 
-// Writes the uninstaller, a copy of the running program, into the install
-// folder through its handle.
-bool install_uninstaller(const InstallFolder& install_folder);
-// Closes the uninstaller take_records wrote; true when it holds every byte
-// of the running program. One that does not is deleted.
+// Closes the uninstaller, the copy of the running program that take_records
+// wrote; true when it holds every byte of the running program. One that does
+// not is deleted: a truncated program would only fail when the user tries
+// to uninstall.
 bool install_uninstaller(const InstallFolder& install_folder, HeldRecords& records);
 // The bytes install_uninstaller will write; 0 when the program's own file
 // cannot be opened.
 std::uint64_t uninstaller_size();
-void create_shortcuts(const std::string& install_folder);
+void create_shortcuts(const InstallFolder& install_folder);
 bool create_shortcut(const std::string& shortcut_path, const std::string& target_path,
                      const std::string& working_directory);
 // The path a shortcut file starts, as stored; empty when it cannot be read.
 std::string shortcut_target(const std::string& shortcut_path);
-void register_uninstall_entry(const std::string& install_folder);
+void register_uninstall_entry(const InstallFolder& install_folder);
 
 // Wraps text in double quotes, writing each inner quote as \".
 std::string quote_argument(const std::string& text);

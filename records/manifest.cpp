@@ -4,6 +4,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "paths/folder_cache.h"
 #include "paths/path_operations.h"
 #include "platform/platform.h"
 #include "records/install_names.h"
@@ -12,10 +13,6 @@ namespace {
 // One read takes the longest path the install writes with its line end and
 // a few bytes more; a line that does not end within it is skipped whole.
 constexpr int line_buffer_bytes = static_cast<int>(longest_relative_path) + 16;
-
-std::string manifest_path(const std::string& install_folder) {
-    return join_path(install_folder, manifest_file_name);
-}
 
 // Two lines name the same file when they differ only in ASCII case or in
 // which separator they use, as the file system sees them.
@@ -32,31 +29,7 @@ std::string same_file_key(const std::string& line) {
 void strip_line_end(std::string& line) {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
 }
-}  // namespace
 
-// Writes one "%s\r\n" line per file, in list order, into a truncated
-// "installed-files.txt". False when the file cannot be opened, and also when
-// a write or the final flush fails: a cut-short manifest would later leave
-// files behind on uninstall.
-namespace {
-bool write_lines(platform::File& file, const std::vector<InstalledFile>& files) {
-    bool written = true;
-    for (const InstalledFile& path : files) {
-        if (std::fprintf(file.get(), "%s\r\n", path.c_str()) < 0) written = false;
-    }
-    // Closing flushes the last buffered lines; its outcome is part of the write.
-    const bool closed = platform::close_file(file);
-    return written && closed;
-}
-}  // namespace
-
-bool write_manifest(const std::string& install_folder, const std::vector<InstalledFile>& files) {
-    platform::File file(platform::open_file(manifest_path(install_folder), "wb"));
-    if (!file) return false;
-    return write_lines(file, files);
-}
-
-namespace {
 // It steers the elevated uninstaller's deletions: only administrators may change it.
 bool create_manifest(const InstallFolder& install_folder, platform::File& file) {
     const platform::AccessDescriptor access(platform::AccessList::manifest);
@@ -113,10 +86,9 @@ bool write_manifest(HeldRecords& records, const std::vector<InstalledFile>& file
 // that passes is_safe_relative_path exactly as stored. A line naming a
 // record is left out: the uninstaller removes those itself, and its own
 // running image would otherwise fail every run.
-bool read_manifest(const platform::FolderHandle& install_folder,
-                   std::vector<std::string>& paths) {
+bool read_manifest(const InstallFolder& install_folder, std::vector<std::string>& paths) {
     platform::File file;
-    if (platform::open_file_in(install_folder, manifest_file_name, file) !=
+    if (platform::open_file_in(install_folder.handle, manifest_file_name, file) !=
         platform::EntryResult::done) {
         return false;
     }
@@ -135,22 +107,23 @@ bool read_manifest(const platform::FolderHandle& install_folder,
     return true;
 }
 
-bool read_manifest(const std::string& install_folder, std::vector<std::string>& paths) {
-    platform::FolderHandle folder;
-    return platform::open_folder(install_folder, folder) == platform::EntryResult::done &&
-           read_manifest(folder, paths);
-}
-
 // Only lines not named already are looked for on disk: a reinstall of the
-// same package asks the file system nothing.
-void keep_earlier_files(const std::string& install_folder,
+// same package asks the file system nothing. Opened as a folder, a plain file
+// answers wrong_kind; a link in its place is no file of the install.
+void keep_earlier_files(const InstallFolder& install_folder,
                         const std::vector<std::string>& earlier_lines,
                         std::vector<InstalledFile>& files) {
     std::unordered_set<std::string> named;
     for (const InstalledFile& file : files) named.insert(same_file_key(file));
+    FolderCache folders(install_folder.handle, false);
     for (const std::string& line : earlier_lines) {
         if (!is_safe_relative_path(line)) continue;
         if (!named.insert(same_file_key(line)).second) continue;
-        if (platform::file_exists(join_path(install_folder, line))) files.push_back(line);
+        const platform::FolderHandle* folder = folders.open(parent_folder(line));
+        platform::FolderHandle probe;
+        if (folder && platform::open_child_folder(*folder, final_component(line), false, probe) ==
+                          platform::EntryResult::wrong_kind) {
+            files.push_back(line);
+        }
     }
 }

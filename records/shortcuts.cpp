@@ -71,18 +71,19 @@ std::string shortcut_target(const std::string& shortcut_path) {
 // Puts "The Annals of Quellmark.lnk" on the all-users desktop and into the
 // Start-menu folder "The Annals of Quellmark". A shell folder that cannot be
 // resolved skips its shortcut; the other is still made.
-void create_shortcuts(const std::string& install_folder) {
+void create_shortcuts(const InstallFolder& install_folder) {
     ComApartment com;
-    const std::string client = join_path(install_folder, client_executable);
+    const std::string& folder = install_folder.path;
+    const std::string client = join_path(folder, client_executable);
 
     std::string desktop;
     if (common_folder(CSIDL_COMMON_DESKTOPDIRECTORY, desktop)) {
-        create_shortcut(join_path(desktop, shortcut_file_name), client, install_folder);
+        create_shortcut(join_path(desktop, shortcut_file_name), client, folder);
     }
     std::string programs;
     if (common_folder(CSIDL_COMMON_PROGRAMS, programs)) {
         const std::string menu_folder = join_path(programs, start_menu_folder_name);
         create_directory_tree(menu_folder);
-        create_shortcut(join_path(menu_folder, shortcut_file_name), client, install_folder);
+        create_shortcut(join_path(menu_folder, shortcut_file_name), client, folder);
     }
 }

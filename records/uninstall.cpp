@@ -4,8 +4,9 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <map>
+#include <vector>
 
+#include "paths/folder_cache.h"
 #include "paths/path_operations.h"
 #include "records/earlier_install.h"
 #include "records/install_names.h"
@@ -13,6 +14,7 @@
 #include "records/manifest.h"
 #include "records/system_paths.h"
 #include "records/win32_owners.h"
+#include "report/shown_texts.h"
 
 namespace {
 constexpr char confirmation_text[] = "Remove The Annals of Quellmark from this computer?";
@@ -28,65 +30,21 @@ constexpr char list_not_updated_text[] =
 // A box has room for a few paths; the rest are counted.
 constexpr std::size_t named_files_at_most = 10;
 
-bool user_confirms() {
-    return MessageBoxA(nullptr, confirmation_text, uninstall_box_caption, MB_YESNO | MB_ICONQUESTION) ==
-           IDYES;
+// Every box but the confirmation has only OK.
+void show_box(const std::string& text, UINT icon) {
+    MessageBoxA(nullptr, text.c_str(), uninstall_caption, MB_OK | icon);
 }
 
-// The folders below the install folder, each opened once relative to its
-// parent's handle and held while its entries go: a folder name is never
-// resolved twice, so nothing can be swapped in between the check and the
-// deletion. A link in a folder's place is never opened as a folder.
-class FolderWalk {
-public:
-    explicit FolderWalk(const platform::FolderHandle& root) : root_(root) {}
-
-    // The open folder that relative_folder ("" for the install folder)
-    // names, or null when it is missing or a link stands on the way.
-    const platform::FolderHandle* open(const std::string& relative_folder) {
-        if (relative_folder.empty()) return &root_;
-        const auto known = open_.find(relative_folder);
-        if (known != open_.end()) return known->second ? &known->second : nullptr;
-        // A long list of folders is walked in pieces; each is checked anew.
-        if (open_.size() >= held_at_most) open_.clear();
-        // The folders still to open, deepest first, up to one known already;
-        // then down through them, each relative to the one above.
-        std::vector<std::string> chain{relative_folder};
-        const platform::FolderHandle* parent = &root_;
-        for (std::string above = parent_folder(relative_folder); !above.empty();
-             above = parent_folder(above)) {
-            const auto found = open_.find(above);
-            if (found != open_.end()) {
-                parent = found->second ? &found->second : nullptr;
-                break;
-            }
-            chain.push_back(above);
-        }
-        for (auto folder = chain.rbegin(); folder != chain.rend(); ++folder) {
-            platform::FolderHandle& child = open_[*folder];
-            if (parent && platform::open_child_folder(*parent, final_component(*folder), false,
-                                                      child) != platform::EntryResult::done) {
-                child.reset();
-            }
-            parent = child ? &child : nullptr;
-        }
-        return parent;
-    }
-
-    // Lets go of every folder, so they can be removed.
-    void close_all() { open_.clear(); }
-
-private:
-    static constexpr std::size_t held_at_most = 256;
-    const platform::FolderHandle& root_;
-    std::map<std::string, platform::FolderHandle> open_;
-};
+bool user_confirms() {
+    return MessageBoxA(nullptr, confirmation_text, uninstall_caption, MB_YESNO | MB_ICONQUESTION) ==
+           IDYES;
+}
 
 // Deletes every listed file through its folder's handle and returns the
 // lines of those that stay (in use, or access denied). A file already gone
 // counts as removed; a line that leads through a link, or names one, would
 // reach outside the install folder: it is skipped, and not kept either.
-std::vector<std::string> delete_listed_files(FolderWalk& folders,
+std::vector<std::string> delete_listed_files(FolderCache& folders,
                                              const std::vector<std::string>& manifest_paths) {
     std::vector<std::string> kept;
     for (const std::string& path : manifest_paths) {
@@ -150,62 +108,6 @@ std::vector<std::string> folders_to_try(const std::vector<std::string>& manifest
                      [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
     return folders;
 }
-}  // namespace
-
-// Asks once, then removes the listed files, the manifest, the shortcuts and
-// the uninstall key (those of this install only) and the emptied folders,
-// schedules the program's own file for deletion and reports. 1 when the
-// install folder is unknown (no box), when the list cannot be read (nothing
-// is removed), when listed files stay (the records stay with them, the list
-// replaced by one naming exactly those files, so a second run can finish the
-// job), and when the list cannot be replaced or deleted (the records stay).
-int run_uninstall() {
-    const std::string install_folder = module_folder();
-    if (install_folder.empty()) return 1;
-    if (!user_confirms()) return 0;
-
-    // Held, and checked to be no link, until the uninstall ends: every entry
-    // below is reached from this handle.
-    InstallFolder held;
-    held.path = install_folder;
-    platform::FolderHandle& root = held.handle;
-    std::vector<std::string> manifest_paths;
-    if (platform::open_folder(install_folder, root, platform::FolderUse::removable) !=
-            platform::EntryResult::done ||
-        !read_manifest(root, manifest_paths)) {
-        // Without its list the uninstaller cannot tell the game's files from
-        // anything else; removing the records would leave them unfindable.
-        MessageBoxA(nullptr, (unreadable_list_text + install_folder).c_str(),
-                    uninstall_box_caption, MB_OK | MB_ICONERROR);
-        return 1;
-    }
-    FolderWalk folders(root);
-    const std::vector<std::string> kept = delete_listed_files(folders, manifest_paths);
-    folders.close_all();
-    if (!kept.empty()) {
-        std::string message = files_in_use_message(install_folder, kept);
-        if (!replace_manifest(held, kept)) message += std::string("\n\n") + list_not_updated_text;
-        remove_installed_directories(root, manifest_paths);
-        MessageBoxA(nullptr, message.c_str(), uninstall_box_caption, MB_OK | MB_ICONWARNING);
-        return 1;
-    }
-    // A list that stays names files already gone: the records stay with it,
-    // and the next run, finding nothing left to delete, finishes.
-    const platform::EntryResult list = platform::delete_file_in(root, manifest_file_name);
-    if (list != platform::EntryResult::done && list != platform::EntryResult::missing) {
-        remove_installed_directories(root, manifest_paths);
-        MessageBoxA(nullptr, list_not_updated_text, uninstall_box_caption,
-                    MB_OK | MB_ICONWARNING);
-        return 1;
-    }
-    remove_shortcuts(install_folder);
-    if (entry_names_folder(install_folder)) RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstall_key);
-    remove_installed_directories(root, manifest_paths);
-    platform::remove_open_folder(root, install_folder);
-    schedule_own_deletion();
-    MessageBoxA(nullptr, completion_text, uninstall_box_caption, MB_OK | MB_ICONINFORMATION);
-    return 0;
-}
 
 // The uninstaller's own folder is the install folder; the registry is never
 // asked.
@@ -238,8 +140,64 @@ void remove_shortcuts(const std::string& install_folder) {
 void remove_installed_directories(const platform::FolderHandle& install_folder,
                                   const std::vector<std::string>& manifest_paths) {
     for (const std::string& folder : folders_to_try(manifest_paths)) {
-        FolderWalk parents(install_folder);
+        FolderCache parents(install_folder, false);
         const platform::FolderHandle* parent = parents.open(parent_folder(folder));
         if (parent) platform::remove_folder_in(*parent, final_component(folder));
     }
+}
+}  // namespace
+
+// Asks once, then removes the listed files, the manifest, the shortcuts and
+// the uninstall key (those of this install only) and the emptied folders,
+// schedules the program's own file for deletion and reports. 1 when the
+// install folder is unknown (no box), when the list cannot be read (nothing
+// is removed), when listed files stay (the records stay with them, the list
+// replaced by one naming exactly those files, so a second run can finish the
+// job), and when the list cannot be replaced or deleted (the records stay).
+int run_uninstall() {
+    const std::string install_folder = module_folder();
+    if (install_folder.empty()) return 1;
+    if (!user_confirms()) return 0;
+
+    // Held, and checked to be no link, until the uninstall ends: every entry
+    // below is reached from this handle.
+    InstallFolder held;
+    held.path = install_folder;
+    platform::FolderHandle& root = held.handle;
+    std::vector<std::string> manifest_paths;
+    if (platform::open_folder(install_folder, root, platform::FolderUse::removable) !=
+            platform::EntryResult::done ||
+        !read_manifest(held, manifest_paths)) {
+        // Without its list the uninstaller cannot tell the game's files from
+        // anything else; removing the records would leave them unfindable.
+        show_box(unreadable_list_text + install_folder, MB_ICONERROR);
+        return 1;
+    }
+    // Each folder is opened once, relative to its parent's handle, and held
+    // while its entries go: nothing can be swapped in between.
+    FolderCache folders(root, false);
+    const std::vector<std::string> kept = delete_listed_files(folders, manifest_paths);
+    folders.close_all();
+    if (!kept.empty()) {
+        std::string message = files_in_use_message(install_folder, kept);
+        if (!replace_manifest(held, kept)) message += std::string("\n\n") + list_not_updated_text;
+        remove_installed_directories(root, manifest_paths);
+        show_box(message, MB_ICONWARNING);
+        return 1;
+    }
+    // A list that stays names files already gone: the records stay with it,
+    // and the next run, finding nothing left to delete, finishes.
+    const platform::EntryResult list = platform::delete_file_in(root, manifest_file_name);
+    if (list != platform::EntryResult::done && list != platform::EntryResult::missing) {
+        remove_installed_directories(root, manifest_paths);
+        show_box(list_not_updated_text, MB_ICONWARNING);
+        return 1;
+    }
+    remove_shortcuts(install_folder);
+    if (entry_names_folder(install_folder)) RegDeleteKeyA(HKEY_LOCAL_MACHINE, uninstall_key);
+    remove_installed_directories(root, manifest_paths);
+    platform::remove_open_folder(root, install_folder);
+    schedule_own_deletion();
+    show_box(completion_text, MB_ICONINFORMATION);
+    return 0;
 }

@@ -14,16 +14,15 @@
 #include "records/install_records.h"
 #include "records/manifest.h"
 #include "records/manifest_log.h"
+#include "report/shown_texts.h"
 #include "setup/package_delivery.h"
 #include "setup/temp_package.h"
 #include "ui/setup_window.h"
 #include "zip/extract_package.h"
-#include "zip/open_folders.h"
 
 namespace {
 constexpr char folder_failure_message[] =
     "Could not create the install folder. Please run setup as administrator.";
-constexpr char link_message[] = "The install folder contains a link to another location: ";
 constexpr char kept_package_suffix[] = "\n\nThe downloaded zip was kept here for inspection:\n";
 constexpr char unusable_characters_message[] =
     "This folder name holds characters that setup cannot use on this system. Choose a folder "
@@ -37,118 +36,125 @@ constexpr char incomplete_records_note[] =
 // merely contains the words is a failure and is shown.
 bool is_cancellation(const std::string& message) { return message == cancelled_message; }
 
-// Runs the steps from the installing page to the final box. The window and
-// the texts belong to run_install, which releases them on every path.
-int install_into(SetupWindow& window, const std::string& install_path) {
-    window.enter_install_mode();
-    window.set_status("Preparing install folder...", install_path);
+// What one run holds from the installing page to the final box. The window
+// and the texts belong to run_install, which releases them on every path.
+struct InstallRun {
+    explicit InstallRun(SetupWindow& shown) : window(shown), manifest_log(records.manifest) {}
+    SetupWindow& window;
+    InstallFolder folder;
+    std::vector<std::string> earlier_lines;
+    bool earlier_install = false;
+    HeldRecords records;
+    ManifestLog manifest_log;
+    std::string error_message;
+    std::vector<InstalledFile> installed_files;
+};
 
-    // Made, opened and checked once, then held to the end of the run: nobody
-    // can rename, remove or replace it meanwhile, and every step names what
-    // it makes there relative to this handle.
-    InstallFolder install_folder;
-    switch (open_install_folder(install_path, install_folder)) {
-        case platform::EntryResult::done: break;
-        case platform::EntryResult::is_link:
-            window.finish(link_message + install_path, false);
-            return 1;
-        default:
-            window.finish(folder_failure_message, false);
-            return 1;
+// Made, opened and checked once, then held to the end of the run: nobody can
+// rename, remove or replace it meanwhile, and every step names what it makes
+// there relative to this handle. False once the failure is shown.
+bool open_and_check_folder(InstallRun& run, const std::string& path) {
+    run.window.enter_install_mode();
+    run.window.set_status("Preparing install folder...", path);
+    const platform::EntryResult opened = open_install_folder(path, run.folder);
+    if (opened != platform::EntryResult::done) {
+        run.window.finish(opened == platform::EntryResult::is_link ? install_link_message + path
+                                                                   : folder_failure_message,
+                          false);
+        return false;
     }
-
     // An earlier install's list, read before this run takes its name: what
     // it installed stays listed, so one uninstall removes every install's
     // files.
-    std::vector<std::string> earlier_lines;
-    const bool earlier_install = read_manifest(install_folder.handle, earlier_lines);
-
+    run.earlier_install = read_manifest(run.folder, run.earlier_lines);
     // The records' names are the setup's from here to their writing: nobody
     // can squat them during the download, and a name something else holds
     // ends the run before the download.
-    std::string error_message;
-    HeldRecords records;
-    if (!take_records(install_folder, earlier_lines, records, error_message)) {
-        drop_records(install_folder, records, earlier_install);
-        window.finish(error_message, false);
-        return 1;
+    if (!take_records(run.folder, run.earlier_lines, run.records, run.error_message)) {
+        drop_records(run.folder, run.records, run.earlier_install);
+        run.window.finish(run.error_message, false);
+        return false;
     }
     // From the first file on, the held list names each file before it is
     // made, beside those earlier lines: a run killed part-way leaves nothing
     // that the next install and the uninstall cannot find.
-    ManifestLog manifest_log(records.manifest);
-    install_folder.ledger = &manifest_log;
+    run.folder.ledger = &run.manifest_log;
+    return true;
+}
 
+// Ends a run whose package did not install: the records go unless files
+// were made, and the package stays for inspection when it may be at fault.
+void end_failed_delivery(InstallRun& run, TempPackage& package, bool downloaded) {
+    drop_records(run.folder, run.records, run.earlier_install || run.manifest_log.named_any());
+    const bool cancelled = is_cancellation(run.error_message);
+    if (!downloaded) {
+        // A partial package stays for inspection; an empty one is no package.
+        if (cancelled || package.holds_nothing()) package.remove();
+    } else if (cancelled || run.error_message.rfind(game_running_message, 0) == 0) {
+        // Nothing is wrong with the package: the player closes the game
+        // and installs again.
+        package.remove();
+    } else {
+        run.error_message += kept_package_suffix;
+        run.error_message += package.path();
+    }
+    if (!cancelled) run.window.finish(run.error_message, false);
+}
+
+// The download with the extraction behind it; what that could not follow,
+// the extraction does from the file, from the first entry it had not
+// finished. False once the failure is shown.
+bool deliver_and_extract(InstallRun& run) {
     // Open from here to the end of the extraction. One that cannot be made is
     // reported by the download, once the host has answered.
     TempPackage package;
     package.create();
-    WindowReport report(window);
-    std::vector<InstalledFile> installed_files;
+    WindowReport report(run.window);
     std::size_t entries_done = 0;
-    Delivery delivery;
-    {
-        const std::string url = package_url();
-        delivery = deliver_package(url, package.path(), package.file(), install_folder,
-                                   uninstaller_size(), report, error_message, installed_files,
-                                   entries_done);
-    }
+    Delivery delivery = deliver_package(package_url(), package.path(), package.file(), run.folder,
+                                        uninstaller_size(), report, run.error_message,
+                                        run.installed_files, entries_done);
     // A package that is not its publisher's is kept, as a damaged one is,
     // once some of it arrived.
     if (delivery == Delivery::unverified && !package.holds_nothing())
         delivery = Delivery::extraction_failed;
-    if (delivery == Delivery::download_failed || delivery == Delivery::unverified) {
-        drop_records(install_folder, records, earlier_install || manifest_log.named_any());
-        // A partial package stays for inspection; an empty one is no package.
-        if (is_cancellation(error_message) || package.holds_nothing()) package.remove();
-        if (!is_cancellation(error_message)) window.finish(error_message, false);
-        return 1;
-    }
-
-    // What the extraction behind the download could not follow, it does from
-    // the file, from the first entry it had not finished.
-    const bool extracted =
-        delivery == Delivery::extracted ||
+    const bool downloaded =
+        delivery != Delivery::download_failed && delivery != Delivery::unverified;
+    if (delivery == Delivery::extracted ||
         (delivery == Delivery::downloaded &&
-         extract_package(package.file(), install_folder, report, error_message, installed_files,
-                         uninstaller_size(), entries_done));
-    if (!extracted) {
-        drop_records(install_folder, records, earlier_install || manifest_log.named_any());
-        if (is_cancellation(error_message)) {
-            package.remove();
-        } else if (error_message.rfind(game_running_message, 0) == 0) {
-            // Nothing is wrong with the package: the player closes the game
-            // and installs again.
-            package.remove();
-            window.finish(error_message, false);
-        } else {
-            // The package stays on disk, so it can be inspected.
-            error_message += kept_package_suffix;
-            error_message += package.path();
-            window.finish(error_message, false);
-        }
-        return 1;
+         extract_package(package.file(), run.folder, report, run.error_message,
+                         run.installed_files, uninstaller_size(), entries_done))) {
+        package.remove();
+        return true;
     }
+    end_failed_delivery(run, package, downloaded);
+    return false;
+}
 
-    // From here on nothing can fail the install: the game files are in place.
-    package.remove();
-    window.set_status("Preparing uninstaller...", "");
-    const bool uninstaller_written = install_uninstaller(install_folder, records);
-    keep_earlier_files(install_path, earlier_lines, installed_files);
-    install_folder.ledger = nullptr;
-    const bool manifest_written = write_manifest(records, installed_files);
-    window.set_status("Creating shortcuts...", "");
-    create_shortcuts(install_path);
+// Nothing here can fail the install: the game files are in place. The user
+// only learns how to remove the game when its records are not whole.
+void write_records(InstallRun& run) {
+    run.window.set_status("Preparing uninstaller...", "");
+    const bool uninstaller_written = install_uninstaller(run.folder, run.records);
+    keep_earlier_files(run.folder, run.earlier_lines, run.installed_files);
+    run.folder.ledger = nullptr;
+    const bool manifest_written = write_manifest(run.records, run.installed_files);
+    run.window.set_status("Creating shortcuts...", "");
+    create_shortcuts(run.folder);
     // The entry starts its uninstaller elevated: only a copy this run wrote
     // whole may be named there.
-    if (uninstaller_written) register_uninstall_entry(install_path);
-    // The game is installed either way; the user only learns how to remove
-    // it when its records are not whole.
+    if (uninstaller_written) register_uninstall_entry(run.folder);
     std::string message = success_message;
-    if (!uninstaller_written || !manifest_written || !install_folder.protected_access) {
+    if (!uninstaller_written || !manifest_written || !run.folder.protected_access) {
         message += incomplete_records_note;
     }
-    window.finish(message, true);
+    run.window.finish(message, true);
+}
+
+int install_into(SetupWindow& window, const std::string& install_path) {
+    InstallRun run(window);
+    if (!open_and_check_folder(run, install_path) || !deliver_and_extract(run)) return 1;
+    write_records(run);
     return 0;
 }
 }  // namespace

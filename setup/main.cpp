@@ -5,6 +5,7 @@
 
 #include "records/install_records.h"
 #include "records/uninstall.h"
+#include "report/shown_texts.h"
 #include "setup/install_sequence.h"
 #include "setup/one_copy.h"
 #include "platform/system_dlls.h"
@@ -12,7 +13,6 @@
 namespace {
 constexpr char out_of_memory_text[] = "Setup ran out of memory.";
 constexpr char unexpected_failure_text[] = "Setup stopped because of an unexpected error.";
-constexpr char install_caption[] = "Quellmark Setup";
 
 bool uninstall_mode = false;
 
@@ -31,7 +31,7 @@ const char* failure_text(std::exception_ptr failure) {
 // Shows the sentence in a box of the run's mode, with no owner: the window
 // may be gone with the step that failed. Nothing here allocates.
 int report_failure(const char* text) {
-    MessageBoxA(nullptr, text, uninstall_mode ? uninstall_box_caption : install_caption,
+    MessageBoxA(nullptr, text, uninstall_mode ? uninstall_caption : setup_caption,
                 MB_OK | MB_ICONERROR);
     return 1;
 }

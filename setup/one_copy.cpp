@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "records/uninstall.h"
+#include "report/shown_texts.h"
 #include "ui/setup_window.h"
 
 namespace {
@@ -13,7 +13,6 @@ constexpr char global_name[] = "Global\\QuellmarkSetup";
 constexpr char namespace_alias[] = "Quellmark";
 constexpr char name_in_namespace[] = "Quellmark\\QuellmarkSetup";
 constexpr char dialog_class[] = "#32770";
-constexpr char setup_box_caption[] = "Quellmark Setup";
 constexpr char already_running[] = "Another Quellmark setup is already running.";
 constexpr ULONGLONG answer_wait_milliseconds = 5000;
 
@@ -74,7 +73,7 @@ bool held_by_another_copy() {
 // a box standing over the setup window is the one that comes to the front.
 bool bring_running_copy_forward() {
     HWND window = FindWindowA(setup_window_class, nullptr);
-    if (!window) window = FindWindowA(dialog_class, uninstall_box_caption);
+    if (!window) window = FindWindowA(dialog_class, uninstall_caption);
     if (!window) return false;
     if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
     SetForegroundWindow(GetLastActivePopup(window));
@@ -82,8 +81,6 @@ bool bring_running_copy_forward() {
 }
 
 }  // namespace
-
-bool claim_the_one_copy_mutex() { return !held_by_another_copy(); }
 
 bool become_the_only_copy(bool uninstall_mode, int& exit_code) {
     if (!held_by_another_copy()) return true;
@@ -100,7 +97,7 @@ bool become_the_only_copy(bool uninstall_mode, int& exit_code) {
         if (GetTickCount64() >= deadline) break;
         Sleep(100);
     }
-    MessageBoxA(nullptr, already_running, uninstall_mode ? uninstall_box_caption : setup_box_caption,
+    MessageBoxA(nullptr, already_running, uninstall_mode ? uninstall_caption : setup_caption,
                 MB_OK | MB_ICONERROR);
     exit_code = 1;
     return false;

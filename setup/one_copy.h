@@ -12,7 +12,3 @@
 // a few seconds and was brought to the front, 1 after a box that says
 // another setup is running, in the caption of the mode's boxes.
 bool become_the_only_copy(bool uninstall_mode, int& exit_code);
-
-// Takes the mutex for this process, for good: true when it was free. For a
-// test that plays the running copy.
-bool claim_the_one_copy_mutex();

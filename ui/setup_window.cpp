@@ -1,10 +1,11 @@
 #include "ui/setup_window.h"
 
+#include "report/shown_texts.h"
+
 namespace {
 constexpr int folder_field_buffer_characters = 520;
 constexpr int start_poll_milliseconds = 25;
 constexpr int progress_full = 100;
-constexpr char box_caption[] = "Quellmark Setup";
 }  // namespace
 
 SetupWindow::~SetupWindow() {
@@ -103,7 +104,7 @@ bool SetupWindow::wait_for_start(std::string& folder) {
 }
 
 void SetupWindow::refuse_folder(const std::string& message) {
-    platform::message_box(main_window, message, box_caption,
+    platform::message_box(main_window, message, setup_caption,
                           platform::box_ok | platform::box_icon_warning);
     start_requested = false;
     platform::focus_text_field(folder_edit);
@@ -135,7 +136,7 @@ void SetupWindow::finish(const std::string& message, bool success) {
     process_pending_messages();
     sentence_detail = message;
     set_status(success ? "Setup complete." : "Setup failed.", message);
-    platform::message_box(main_window, message, box_caption,
+    platform::message_box(main_window, message, setup_caption,
                           platform::box_ok | (success ? platform::box_icon_information
                                                       : platform::box_icon_error));
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "report/shown_texts.h"
 #include "ui/gdi_scope.h"
 #include "ui/setup_window.h"
 #include "ui/skin.h"
@@ -11,7 +12,6 @@
 
 namespace {
 
-constexpr char window_title[] = "Quellmark Setup";
 constexpr int first_skin_resource = 201;
 constexpr SIZE size_without_skin = {900, 650};
 
@@ -89,7 +89,7 @@ bool SetupWindow::create(const std::string& proposed_folder) {
     // A control parent: the dialog keys of the queue draining (Tab, Enter,
     // Escape) work on its children as in a dialog box.
     main_window = CreateWindowExA(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, setup_window_class,
-                                  window_title, WS_POPUP | WS_CLIPCHILDREN, position.left,
+                                  setup_caption, WS_POPUP | WS_CLIPCHILDREN, position.left,
                                   position.top, width, height, nullptr, nullptr, own_module(), this);
     if (!main_window) return false;
 

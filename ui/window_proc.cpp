@@ -122,15 +122,17 @@ int default_button(const SetupWindow& record) {
     return record.install_running ? 0 : ID_INSTALL;
 }
 
-// The control that had the focus when the window was last deactivated gets
-// it back on activation, as in a dialog box; the folder field when there was
-// none on the ready page.
-void remember_focus(SetupWindow& record, HWND window) {
-    HWND focus = GetFocus();
-    if (focus && IsChild(window, focus)) record.focused_control = focus;
-}
-
-bool restore_focus(SetupWindow& record) {
+// WM_ACTIVATE: the control that had the focus when the window was last
+// deactivated gets it back, as in a dialog box; the folder field when there
+// was none on the ready page. False where the default processing is left to
+// place it (deactivation, a minimized window, no control).
+bool handle_activation(SetupWindow& record, HWND window, WPARAM wparam) {
+    if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(window, focus)) record.focused_control = focus;
+        return false;
+    }
+    if (HIWORD(wparam)) return false;
     HWND control = record.focused_control;
     if (!control || !IsWindowVisible(control)) {
         control = record.install_running ? nullptr : record.folder_edit;
@@ -154,34 +156,40 @@ bool handle_command(SetupWindow& record, HWND window, int id) {
     }
 }
 
-// The window has neither border nor caption, so its client origin is its
-// top-left corner: keeping the grabbed point under the cursor is a move of
-// the corner to the cursor minus the grab offset.
-void begin_drag(SetupWindow& record, HWND window, LPARAM position) {
-    record.dragging = true;
-    SetCapture(window);
-    record.drag_offset.x = static_cast<short>(LOWORD(position));
-    record.drag_offset.y = static_cast<short>(HIWORD(position));
-}
-
-void continue_drag(SetupWindow& record, HWND window) {
+// The drag's mouse messages. The window has neither border nor caption, so
+// its client origin is its top-left corner: keeping the grabbed point under
+// the cursor is a move of the corner to the cursor minus the grab offset.
+// False for the messages that get default processing.
+bool handle_drag(SetupWindow& record, HWND window, UINT message, LPARAM position) {
+    if (message == WM_LBUTTONDOWN) {
+        record.dragging = true;
+        SetCapture(window);
+        record.drag_offset.x = static_cast<short>(LOWORD(position));
+        record.drag_offset.y = static_cast<short>(HIWORD(position));
+        return true;
+    }
+    // Another window took the mouse mid-drag: the button-up that would end
+    // the drag will never reach this window.
+    if (message == WM_CAPTURECHANGED) record.dragging = false;
+    if (!record.dragging) return false;
+    if (message == WM_LBUTTONUP) {
+        record.dragging = false;
+        ReleaseCapture();
+        return true;
+    }
     POINT cursor;
     GetCursorPos(&cursor);
     SetWindowPos(window, nullptr, cursor.x - record.drag_offset.x, cursor.y - record.drag_offset.y,
                  0, 0, SWP_NOSIZE | SWP_NOZORDER);
-}
-
-void end_drag(SetupWindow& record) {
-    record.dragging = false;
-    ReleaseCapture();
+    return true;
 }
 
 }  // namespace
 
-// Every paint copies from the skin already stretched to the window's size:
-// stretching the whole skin again for each status line was the bulk of the
-// cost of a paint. The text drawing sees window coordinates, so a part of the
-// face comes out with the same pixels as the whole face would have there.
+// Every paint copies from the skin stretched once to the window's size:
+// stretching the whole skin would cost most of each status line's repaint.
+// The text drawing sees window coordinates, so a part of the face comes out
+// with the same pixels as the whole face would have there.
 void SetupWindow::compose_face(HDC target, const platform::Rect& area) {
     RECT client = {0, 0, 0, 0};
     if (main_window) GetClientRect(main_window, &client);
@@ -245,31 +253,17 @@ LRESULT CALLBACK SetupWindow::window_proc(HWND window, UINT message, WPARAM wpar
             return MAKELRESULT(id, DC_HASDEFID);
         }
         case WM_ACTIVATE:
-            if (LOWORD(wparam) == WA_INACTIVE) {
-                remember_focus(*record, window);
-                break;
-            }
-            if (HIWORD(wparam) || !restore_focus(*record)) break;  // minimized, or the window itself
+            if (!handle_activation(*record, window, wparam)) break;
             return 0;
         case WM_CLOSE:
             record->cancel_requested = true;  // the run ends through the install sequence
             return 0;
         case WM_LBUTTONDOWN:
-            begin_drag(*record, window, lparam);
-            return 0;
         case WM_MOUSEMOVE:
-            if (!record->dragging) break;
-            continue_drag(*record, window);
-            return 0;
         case WM_LBUTTONUP:
-            if (!record->dragging) break;
-            end_drag(*record);
-            return 0;
         case WM_CAPTURECHANGED:
-            // Another window took the mouse mid-drag: the button-up that
-            // would end the drag will never reach this window.
-            record->dragging = false;
-            break;
+            if (!handle_drag(*record, window, message, lparam)) break;
+            return 0;
         default:
             break;
     }

@@ -1,31 +1,24 @@
 #pragma once
-// The folders of an extraction, each open by handle from the moment it was
-// made or found, and every entry named relative to its folder's handle: a
-// folder swapped for a link meanwhile is never written through. Packages with
-// many folders keep only a bounded set open; a folder closed and opened again
-// is checked again, as opening it is the check. Both the extraction from the
-// package file and the one behind the download make their folders and files
-// through this, and only through this.
+// The folders and files of an extraction, made through a FolderCache on the
+// install folder, every entry named relative to its folder's handle: a
+// folder swapped for a link meanwhile is never written through. Both the
+// extraction from the package file and the one behind the download make
+// their folders and files through this, and only through this.
 #include <cstdint>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
+#include "paths/folder_cache.h"
 #include "paths/install_folder.h"
 #include "platform/platform.h"
-
-inline constexpr char install_link_message[] =
-    "The install folder contains a link to another location: ";
-// Followed by a line break and the full path of the file in use.
-inline constexpr char game_running_message[] =
-    "The game is still running. Close it, then press Install again.";
+#include "report/shown_texts.h"
 
 class OpenFolders {
 public:
     // install is open already, or is opened (made and checked) when the
     // first entry needs it.
-    explicit OpenFolders(InstallFolder& install) : install_(install) {}
+    explicit OpenFolders(InstallFolder& install)
+        : install_(install), folders_(install.handle, true) {}
     OpenFolders(const OpenFolders&) = delete;
     OpenFolders& operator=(const OpenFolders&) = delete;
 
@@ -55,31 +48,18 @@ public:
 
     // Closes every folder below the install folder; they are opened, and
     // checked, again when next needed.
-    void close_all() { held_.clear(); }
+    void close_all() { folders_.close_all(); }
 
     const std::string& install_path() const { return install_.path; }
     // Whether the last open failed at a link.
     bool met_link() const { return met_link_; }
 
 private:
-    // Enough for a package that spreads its files over a few hundred folders
-    // in turn: each folder closed and opened again is checked again, which
-    // under Wine costs about as much as writing a small file.
-    static constexpr std::size_t limit = 256;
     static constexpr std::uint64_t busy_wait_milliseconds = 2000;
-    struct Held {
-        platform::FolderHandle handle;
-        std::uint64_t last_use = 0;
-    };
 
     const platform::FolderHandle* open_install_folder_once(std::string& error_message);
-    void close_least_used();
-    // Whether folder, or a folder above it, was made by this walk.
-    bool was_made(const std::string& folder) const;
 
     InstallFolder& install_;
-    std::unordered_map<std::string, Held> held_;
-    std::unordered_set<std::string> made_;  // the topmost folders this walk created
-    std::uint64_t uses_ = 0;
+    FolderCache folders_;
     bool met_link_ = false;
 };

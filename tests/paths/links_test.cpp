@@ -2,6 +2,7 @@
 // Wine a test program that starts the Unix programs planting them loses
 // handles of its own, so there the end-to-end tests plant them from outside;
 // what a held folder refuses other Windows programs is checked here.
+#include "paths/folder_cache.h"
 #include "paths/path_operations.h"
 
 #include <gtest/gtest.h>
@@ -41,30 +42,47 @@ struct LinkedTree {
     std::string base = scratch.at("base");
 };
 
-TEST(LinkCrossedBelow, NamesTheFirstLinkAPathPassesThroughBelowTheFolder) {
+// The walk stops at the first link a path passes through and names it; a
+// cache that does not make folders remembers what it could not open.
+TEST(FolderCache, StopsAtTheFirstLinkOnTheWayAndNamesIt) {
     LinkedTree tree;
+    FolderHandle base;
+    ASSERT_EQ(platform::open_folder(tree.base, base), EntryResult::done);
     const struct {
-        const char* path;
-        const char* link;  // below base; empty for none
+        const char* folder;
+        const char* refused;  // empty when it opens
+        EntryResult found, made;
     } cases[] = {
-        {"real\\file.txt", ""},
-        {"real\\link\\file.txt", "real\\link"},
-        {"real/link/deeper/file.txt", "real/link"},
-        {"top\\real\\link\\file.txt", "top"},
-        {"real\\link", ""},   // the link itself is not passed through
-        {"real\\link\\", "real\\link"},
-        {"missing\\file.txt", ""},
+        {"real", "", EntryResult::done, EntryResult::done},
+        {"real\\link", "real\\link", EntryResult::is_link, EntryResult::is_link},
+        {"real/link/deeper", "real/link", EntryResult::is_link, EntryResult::is_link},
+        {"top\\real\\link", "top", EntryResult::is_link, EntryResult::is_link},
+        {"missing\\deeper", "missing", EntryResult::missing, EntryResult::done},
     };
-    for (const auto& c : cases) {
-        const std::string expected = *c.link ? join_path(tree.base, c.link) : "";
-        EXPECT_EQ(link_crossed_below(tree.base, c.path), expected) << c.path;
+    for (const bool make : {false, true}) {
+        FolderCache folders(base, make);
+        for (const auto& c : cases) {
+            const EntryResult expected = make ? c.made : c.found;
+            for (int pass = 0; pass < 2; ++pass) {  // the second from what is held
+                std::string refused;
+                const FolderHandle* folder = folders.open(c.folder, &refused);
+                EXPECT_EQ(folder != nullptr, expected == EntryResult::done) << c.folder;
+                EXPECT_EQ(folders.last_result(), expected) << c.folder;
+                if (!folder) EXPECT_EQ(refused, c.refused) << c.folder;
+            }
+        }
+        EXPECT_EQ(folders.was_made("missing\\deeper\\more"), make);
+        EXPECT_FALSE(folders.was_made("real"));
     }
-    // The folder itself and those above it are never asked about.
-    EXPECT_EQ(link_crossed_below(tree.scratch.at("moved"), "real\\file.txt"), "");
-    // A folder already checked is not asked about again.
-    FolderMemory checked;
-    checked.remember(join_path(tree.base, "top"));
-    EXPECT_EQ(link_crossed_below(tree.base, "top\\file.txt", &checked), "");
+    // Made behind the back of a cache that found it missing: not looked at
+    // again until the cache lets go.
+    FolderCache folders(base, false);
+    EXPECT_EQ(folders.open("later"), nullptr);
+    make_folders(tree.scratch.at("base\\later"));
+    EXPECT_EQ(folders.open("later"), nullptr);
+    folders.close_all();
+    EXPECT_NE(folders.open("later"), nullptr);
+    EXPECT_TRUE(tree.outside_is_empty());
 }
 
 TEST(FolderHandles, NothingIsOpenedMadeOrDeletedThroughALink) {

@@ -1,3 +1,4 @@
+#include "paths/folder_cache.h"
 #include "paths/folder_check.h"
 #include "paths/install_folder.h"
 #include "paths/install_locations.h"
@@ -182,4 +183,9 @@ TEST(DoubleByteCodePage, ATrailByteThatIsABackslashIsNoSeparator) {
     // Asked through the ANSI functions: the test helpers read paths otherwise.
     EXPECT_TRUE(platform::folder_exists(scratch.at(kanji + "\\sub")));
     EXPECT_FALSE(platform::folder_exists(scratch.at(kanji + "sub")));
+    platform::FolderHandle root;
+    ASSERT_EQ(platform::open_folder(scratch.path(), root), platform::EntryResult::done);
+    FolderCache folders(root, true);
+    EXPECT_NE(folders.open(kanji + "\\deeper"), nullptr);
+    EXPECT_TRUE(platform::folder_exists(scratch.at(kanji + "\\deeper")));
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "records/manifest_log.h"
+#include "tests/support/held_folder.h"
 #include "tests/support/scratch_folder.h"
 #include "zip/open_folders.h"
 
@@ -17,35 +18,41 @@ using test_support::ScratchFolder;
 std::vector<std::string> read_back(const ScratchFolder& folder, const std::string& bytes) {
     test_support::write_file(folder.at("installed-files.txt"), bytes);
     std::vector<std::string> paths;
-    EXPECT_TRUE(read_manifest(folder.path(), paths));
+    EXPECT_TRUE(test_support::read_manifest(folder.path(), paths));
     return paths;
 }
 
 TEST(WriteManifest, WritesOneCrLfLinePerFileAndNothingElse) {
     ScratchFolder folder;
-    ASSERT_TRUE(write_manifest(folder.path(), {"a.txt", "bin\\b.dll"}));
+    ASSERT_TRUE(test_support::write_manifest(folder.path(), {"a.txt", "bin\\b.dll"}));
     EXPECT_EQ(test_support::read_file(folder.at("installed-files.txt")),
               "a.txt\r\nbin\\b.dll\r\n");
 
     // A second install replaces the whole file; an empty list leaves it empty.
-    ASSERT_TRUE(write_manifest(folder.path(), {}));
+    ASSERT_TRUE(test_support::write_manifest(folder.path(), {}));
     EXPECT_EQ(test_support::read_file(folder.at("installed-files.txt")), "");
     std::vector<std::string> paths;
-    EXPECT_TRUE(read_manifest(folder.path(), paths));
+    EXPECT_TRUE(test_support::read_manifest(folder.path(), paths));
     EXPECT_TRUE(paths.empty());
 }
 
 TEST(WriteManifest, FailsWhenTheFileCannotBeCreated) {
     ScratchFolder folder;
-    EXPECT_FALSE(write_manifest(folder.at("missing"), {"a.txt"}));
+    EXPECT_FALSE(test_support::write_manifest(folder.at("missing"), {"a.txt"}));
 }
 
 #ifndef _WIN32
-// A disk that fills up mid-write must not pass for a complete manifest.
+// A disk that fills up mid-write must not pass for a complete manifest; a
+// link in the list's place is not written through at all.
 TEST(WriteManifest, FailsWhenTheBytesCannotBeWritten) {
+    HeldRecords records;
+    records.manifest.reset(std::fopen("/dev/full", "w+b"));
+    ASSERT_TRUE(records.manifest);
+    EXPECT_FALSE(write_manifest(records, {"a.txt"}));
+
     ScratchFolder folder;
     std::filesystem::create_symlink("/dev/full", test_support::native(folder.at("installed-files.txt")));
-    EXPECT_FALSE(write_manifest(folder.path(), {"a.txt"}));
+    EXPECT_FALSE(test_support::write_manifest(folder.path(), {"a.txt"}));
 }
 #endif
 
@@ -101,14 +108,14 @@ TEST(ReadManifest, AppendsToTheCallersList) {
     ScratchFolder folder;
     test_support::write_file(folder.at("installed-files.txt"), "a.txt\r\n");
     std::vector<std::string> paths{"earlier"};
-    EXPECT_TRUE(read_manifest(folder.path(), paths));
+    EXPECT_TRUE(test_support::read_manifest(folder.path(), paths));
     EXPECT_EQ(paths, (std::vector<std::string>{"earlier", "a.txt"}));
 }
 
 TEST(ReadManifest, MissingManifestIsFalseAndLeavesTheListAlone) {
     ScratchFolder folder;
     std::vector<std::string> paths{"earlier"};
-    EXPECT_FALSE(read_manifest(folder.path(), paths));
+    EXPECT_FALSE(test_support::read_manifest(folder.path(), paths));
     EXPECT_EQ(paths, std::vector<std::string>{"earlier"});
 }
 
@@ -124,8 +131,9 @@ TEST(KeepEarlierFiles, AddsTheEarlierFilesStillThereAfterTheNewOnesEachOnce) {
     std::vector<InstalledFile> files{"data\\a.pak"};
     // The new file spelled otherwise; one still there, listed twice; one gone;
     // a folder; a file that exists, but not below the install folder.
-    keep_earlier_files(game, {"DATA/A.PAK", "data/old.pak", "Data\\Old.pak", "data\\gone.pak",
-                              "data", "..\\outside.txt"},
+    keep_earlier_files(test_support::opened(game),
+                       {"DATA/A.PAK", "data/old.pak", "Data\\Old.pak", "data\\gone.pak", "data",
+                        "..\\outside.txt"},
                        files);
     EXPECT_EQ(files, (std::vector<InstalledFile>{"data\\a.pak", "data/old.pak"}));
 }

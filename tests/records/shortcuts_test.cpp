@@ -7,6 +7,7 @@
 
 #include "records/install_records.h"
 #include "tests/records/probes.h"
+#include "tests/support/held_folder.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -49,7 +50,7 @@ protected:
 };
 
 TEST_F(Shortcuts, BothStartTheClientFromTheInstallFolder) {
-    create_shortcuts(install_folder);
+    create_shortcuts(test_support::opened(install_folder));
     expect_points_at_client(desktop_shortcut());
     expect_points_at_client(menu_shortcut());
 }
@@ -79,7 +80,7 @@ TEST_F(Shortcuts, StartMenuShortcutIsMadeWhenTheDesktopCannotBeResolved) {
         UnusableDesktop unusable;
         ASSERT_TRUE(unusable.was_set());
         ASSERT_TRUE(common_desktop().empty());
-        create_shortcuts(install_folder);
+        create_shortcuts(test_support::opened(install_folder));
     }
     EXPECT_FALSE(common_desktop().empty());
     EXPECT_FALSE(file_exists(real_desktop_shortcut));
@@ -100,7 +101,7 @@ TEST_F(Shortcuts, LeavesAnotherApartmentOfTheThreadInPlace) {
     HRESULT after = E_FAIL;
     std::thread caller([&] {
         if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return;
-        create_shortcuts(install_folder);
+        create_shortcuts(test_support::opened(install_folder));
         APTTYPEQUALIFIER qualifier;
         after = CoGetApartmentType(&type, &qualifier);
         if (SUCCEEDED(after)) CoUninitialize();

@@ -9,6 +9,7 @@
 #include "records/manifest.h"
 #include "records/mapped_image.h"
 #include "tests/records/probes.h"
+#include "tests/support/held_folder.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/small_drive.h"
 
@@ -16,13 +17,7 @@ namespace {
 
 using namespace records_test;
 
-// The folder as an install holds it: open by handle, or not at all.
-InstallFolder opened(const std::string& path) {
-    InstallFolder folder;
-    folder.path = path;
-    platform::open_folder(path, folder.handle);
-    return folder;
-}
+using test_support::opened;
 
 std::string text_bytes(const std::string& text) { return text + '\0'; }
 
@@ -60,18 +55,18 @@ protected:
 };
 
 TEST_F(UninstallEntry, DefaultFolderGivesTheSevenValues) {
-    register_uninstall_entry("C:\\Games\\The Annals of Quellmark");
+    register_uninstall_entry(opened("C:\\Games\\The Annals of Quellmark"));
     expect_entry("C:\\Games\\The Annals of Quellmark", "C:\\Games\\The Annals of Quellmark");
 }
 
 TEST_F(UninstallEntry, TrailingBackslashIsKeptInTheLocationOnly) {
-    register_uninstall_entry("D:\\Play\\Quellmark\\");
+    register_uninstall_entry(opened("D:\\Play\\Quellmark\\"));
     expect_entry("D:\\Play\\Quellmark\\", "D:\\Play\\Quellmark");
 }
 
 TEST_F(UninstallEntry, SecondInstallLeavesOneEntryWithItsOwnValues) {
-    register_uninstall_entry("C:\\First Place");
-    register_uninstall_entry("E:\\Second Place");
+    register_uninstall_entry(opened("C:\\First Place"));
+    register_uninstall_entry(opened("E:\\Second Place"));
     expect_entry("E:\\Second Place", "E:\\Second Place");
 }
 
@@ -84,13 +79,13 @@ TEST(InstallUninstaller, ReplacesAnEarlierCopyWithTheRunningProgram) {
     test_support::ScratchFolder folder;
     const std::string uninstaller = folder.at("QuellmarkUninstall.exe");
     test_support::write_file(uninstaller, "an older uninstaller");
-    EXPECT_TRUE(install_uninstaller(opened(folder.path())));
+    EXPECT_TRUE(test_support::install_uninstaller(folder.path()));
     EXPECT_EQ(test_support::read_file(uninstaller), test_support::read_file(running_program()));
 }
 
 TEST(InstallUninstaller, FailsWhenTheFolderIsMissing) {
     test_support::ScratchFolder folder;
-    EXPECT_FALSE(install_uninstaller(opened(folder.at("missing"))));
+    EXPECT_FALSE(test_support::install_uninstaller(folder.at("missing")));
     EXPECT_FALSE(test_support::file_exists(folder.at("missing\\QuellmarkUninstall.exe")));
     EXPECT_EQ(uninstaller_size(), test_support::read_file(running_program()).size());
 }
@@ -196,9 +191,9 @@ TEST(InstallUninstaller, RecordsOnAFullDiskFailAndLeaveNoCutShortCopy) {
     }
     CloseHandle(file);
 
-    EXPECT_FALSE(install_uninstaller(opened(drive)));
+    EXPECT_FALSE(test_support::install_uninstaller(drive));
     EXPECT_FALSE(test_support::file_exists(drive + "QuellmarkUninstall.exe"));
-    EXPECT_FALSE(write_manifest(drive, {"bin\\client\\Qm_client.exe", "a.txt"}));
+    EXPECT_FALSE(test_support::write_manifest(drive, {"bin\\client\\Qm_client.exe", "a.txt"}));
     DeleteFileA(filler.c_str());
     DeleteFileA((drive + "installed-files.txt").c_str());
 }

@@ -10,17 +10,12 @@
 #include "records/manifest.h"
 #include "tests/records/box_script.h"
 #include "tests/records/probes.h"
+#include "tests/support/held_folder.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
 
-// The folder as an install holds it: open by handle, or not at all.
-InstallFolder opened(const std::string& path) {
-    InstallFolder folder;
-    folder.path = path;
-    platform::open_folder(path, folder.handle);
-    return folder;
-}
+using test_support::opened;
 
 using namespace records_test;
 using test_support::file_exists;
@@ -75,9 +70,9 @@ protected:
             if (cut != std::string::npos) test_support::make_folders(at(file.substr(0, cut)));
             test_support::write_file(at(file), file);
         }
-        ASSERT_TRUE(write_manifest(install_folder, files));
-        create_shortcuts(install_folder);
-        register_uninstall_entry(install_folder);
+        ASSERT_TRUE(test_support::write_manifest(install_folder, files));
+        create_shortcuts(opened(install_folder));
+        register_uninstall_entry(opened(install_folder));
         ASSERT_TRUE(file_exists(desktop_shortcut()));
         ASSERT_TRUE(file_exists(menu_shortcut()));
         ASSERT_TRUE(key_exists(HKEY_LOCAL_MACHINE, uninstall_key));
@@ -210,8 +205,8 @@ TEST_F(UninstallMode, RemovesNestedFoldersAndRecordsWhateverTheirCase) {
     std::string spelled = install_folder + "\\";
     CharUpperA(&spelled[0]);
     spelled[spelled.find_last_of('\\', spelled.size() - 2)] = '/';
-    register_uninstall_entry(spelled);
-    create_shortcuts(spelled);
+    register_uninstall_entry(opened(spelled));
+    create_shortcuts(opened(spelled));
     const UninstallRun run = uninstall({IDYES, IDOK});
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exit_code, 0u);
@@ -379,8 +374,8 @@ TEST_F(UninstallMode, FoldersAndFilesSwappedForLinksLeadNowhereOutside) {
 TEST_F(UninstallMode, RecordsOfAnInstallElsewhereStay) {
     install(game_files);
     const std::string elsewhere = scratch.at("Quellmark2");
-    register_uninstall_entry(elsewhere);
-    create_shortcuts(elsewhere);
+    register_uninstall_entry(opened(elsewhere));
+    create_shortcuts(opened(elsewhere));
     const UninstallRun run = uninstall({IDYES, IDOK});
     ASSERT_TRUE(run.finished);
     ASSERT_EQ(run.boxes.size(), 2u) << "exit code " << run.exit_code;
@@ -427,7 +422,7 @@ TEST_F(UninstallMode, ReinstallTakesBackOnlyThePendingDeletionOfItsUninstaller) 
     }
     set_pending_operations(spelt + pending_operations());
 
-    EXPECT_TRUE(install_uninstaller(opened(install_folder)));
+    EXPECT_TRUE(test_support::install_uninstaller(install_folder));
     EXPECT_FALSE(deletion_pending());
     EXPECT_TRUE(pending_operations() == others);
 }

@@ -136,8 +136,8 @@ bool write_manifest(HeldRecords&, const std::vector<InstalledFile>& files) {
     return !script.manifest_fails;
 }
 
-bool read_manifest(const platform::FolderHandle& folder, std::vector<std::string>& paths) {
-    journal.read_manifest_through_handle = static_cast<bool>(folder);
+bool read_manifest(const InstallFolder& folder, std::vector<std::string>& paths) {
+    journal.read_manifest_through_handle = static_cast<bool>(folder.handle);
     journal.calls.push_back("read_manifest");
     paths.insert(paths.end(), script.earlier_manifest.begin(), script.earlier_manifest.end());
     return !script.earlier_manifest.empty();
@@ -145,7 +145,7 @@ bool read_manifest(const platform::FolderHandle& folder, std::vector<std::string
 
 // What the records keep of the earlier list is theirs to test; the sequence
 // must only hand it over.
-void keep_earlier_files(const std::string&, const std::vector<std::string>& earlier_lines,
+void keep_earlier_files(const InstallFolder&, const std::vector<std::string>& earlier_lines,
                         std::vector<InstalledFile>& files) {
     files.insert(files.end(), earlier_lines.begin(), earlier_lines.end());
 }
@@ -153,12 +153,12 @@ void keep_earlier_files(const std::string&, const std::vector<std::string>& earl
 // No earlier install: the real registry is the end-to-end test's.
 std::string earlier_install_folder() { return {}; }
 
-void create_shortcuts(const std::string& install_folder) {
+void create_shortcuts(const InstallFolder& install_folder) {
     journal.calls.push_back("create_shortcuts");
-    journal.record_folders.push_back(install_folder);
+    journal.record_folders.push_back(install_folder.path);
 }
 
-void register_uninstall_entry(const std::string& install_folder) {
+void register_uninstall_entry(const InstallFolder& install_folder) {
     journal.calls.push_back("register_uninstall_entry");
-    journal.record_folders.push_back(install_folder);
+    journal.record_folders.push_back(install_folder.path);
 }

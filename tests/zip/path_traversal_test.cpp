@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "platform/platform.h"
-#include "records/manifest.h"
+#include "tests/support/held_folder.h"
 #include "tests/zip/extraction_sandbox.h"
 #include "tests/zip/zip_writer.h"
 #include "zip/extract_package.h"
@@ -158,9 +158,9 @@ TEST(PathTraversal, Utf8FlaggedNamesLandConvertedAndRoundTripTheManifest) {
     EXPECT_NE(GetFileAttributesW((wide_install + L"\\donn\u00e9es\\carte du monde.txt").c_str()),
               INVALID_FILE_ATTRIBUTES);
 #endif
-    ASSERT_TRUE(write_manifest(sandbox.install(), outcome.files));
+    ASSERT_TRUE(test_support::write_manifest(sandbox.install(), outcome.files));
     std::vector<std::string> listed;
-    ASSERT_TRUE(read_manifest(sandbox.install(), listed));
+    ASSERT_TRUE(test_support::read_manifest(sandbox.install(), listed));
     EXPECT_EQ(listed, outcome.files);
     EXPECT_TRUE(sandbox.strays().empty());
 }
