@@ -41,15 +41,14 @@ std::FILE* running_program() {
         wchar_t path[MAX_PATH] = {};
         const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
         if (length == 0 || length >= MAX_PATH) return platform::File();
-        const HANDLE handle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) return platform::File();
+        platform::KernelHandle handle(platform::taken_from(CreateFileW(
+            path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+            nullptr)));
+        if (!handle) return platform::File();
         const int descriptor =
-            _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
-        if (descriptor == -1) {
-            CloseHandle(handle);
-            return platform::File();
-        }
+            _open_osfhandle(reinterpret_cast<intptr_t>(handle.get()), _O_RDONLY | _O_BINARY);
+        if (descriptor == -1) return platform::File();
+        handle.release();  // the descriptor closes it
         platform::File file(_fdopen(descriptor, "rb"));
         if (!file) {
             _close(descriptor);

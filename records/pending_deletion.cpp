@@ -46,13 +46,11 @@ bool identity_of(HANDLE handle, FileIdentity& identity) {
 bool names(const wchar_t* source, size_t length, const FileIdentity& file) {
     std::wstring wide(source, length);
     if (wide.compare(0, 4, nt_prefix) == 0) wide.erase(0, 4);
-    const HANDLE other = CreateFileW(wide.c_str(), 0,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const platform::KernelHandle other(platform::taken_from(
+        CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
     FileIdentity identity;
-    const bool known = identity_of(other, identity);
-    if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
-    return known && identity == file;
+    return other && identity_of(other.get(), identity) && identity == file;
 }
 }  // namespace
 

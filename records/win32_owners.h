@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include "platform/com_apartment.h"
+#include "platform/kernel_handle.h"
 #include "platform/owner.h"
 
 using platform::ComApartment;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/kernel_handle.h"
 #include "report/shown_texts.h"
 #include "ui/setup_window.h"
 
@@ -60,12 +61,12 @@ const std::string& mutex_name() {
 // was free; the system releases it when the process ends, however it ends.
 bool held_by_another_copy() {
     SetLastError(ERROR_SUCCESS);
-    HANDLE mutex = CreateMutexA(nullptr, TRUE, mutex_name().c_str());
+    platform::KernelHandle mutex(CreateMutexA(nullptr, TRUE, mutex_name().c_str()));
     const DWORD error = GetLastError();
     // A mutex of another user's copy cannot be opened at all; any other
     // failure says nothing about other copies, and the setup goes on.
     const bool taken = mutex ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
-    if (taken && mutex) CloseHandle(mutex);
+    if (!taken) mutex.release();  // held for the rest of the process
     return taken;
 }
 

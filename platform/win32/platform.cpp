@@ -1,5 +1,7 @@
 #include "platform/platform.h"
 
+#include "platform/kernel_handle.h"
+
 #include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
@@ -146,12 +148,7 @@ constexpr ULONG case_insensitive = 0x40;  // OBJ_CASE_INSENSITIVE
 
 HANDLE handle_of(const FolderHandle& folder) { return reinterpret_cast<HANDLE>(folder.get()); }
 
-void close_handle(HANDLE handle) { CloseHandle(handle); }
-// A kernel handle opened here. CreateFile answers INVALID_HANDLE_VALUE where
-// NtCreateFile leaves null; taken_from turns the one into the other, so that
-// an owner knows a single value that holds nothing.
-using Handle = Owner<HANDLE, close_handle>;
-HANDLE taken_from(HANDLE created) { return created == INVALID_HANDLE_VALUE ? nullptr : created; }
+using Handle = KernelHandle;
 
 // name in UTF-16, one component: empty for a name the code page cannot read,
 // one that holds a separator once read by character, or one that is no name.
