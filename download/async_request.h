@@ -13,7 +13,9 @@
 
 namespace async_internet {
 
-enum class Result { done, failed, cancelled };
+enum class Result { succeeded, failed, cancelled };
+// How a wait ends: its event came, its time ran out, or the person cancelled.
+enum class Wait { signalled, timed_out, cancelled };
 
 constexpr DWORD block_bytes = 65536;
 
@@ -22,10 +24,8 @@ constexpr DWORD block_bytes = 65536;
 HINTERNET open_session(const char* user_agent);
 
 // Waits up to milliseconds for event (null: only the time), draining the
-// window's queue every slice. done when the event came or the time ran out
-// (timed_out tells which), cancelled as soon as the person cancels.
-Result wait_responsively(HANDLE event, DWORD milliseconds, StepReport& report,
-                         bool* timed_out = nullptr);
+// window's queue every slice; cancelled as soon as the person cancels.
+Wait wait_responsively(HANDLE event, DWORD milliseconds, StepReport& report);
 
 class Request {
 public:
