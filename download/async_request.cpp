@@ -7,6 +7,14 @@ namespace {
 // even while the host says nothing.
 constexpr DWORD slice_milliseconds = 25;
 
+void limit_waits(HINTERNET handle, DWORD milliseconds) {
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        DWORD timeout = milliseconds;
+        InternetSetOptionA(handle, option, &timeout, sizeof timeout);
+    }
+}
+
 }  // namespace
 
 // What a request shares with WinInet's thread: the completion it waits for,
@@ -49,10 +57,11 @@ void CALLBACK on_status(HINTERNET, DWORD_PTR context, DWORD status, LPVOID infor
 
 }  // namespace
 
-HINTERNET open_session(const char* user_agent) {
+HINTERNET open_session(const char* user_agent, DWORD limit_milliseconds) {
     HINTERNET session =
         InternetOpenA(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
     if (!session) return nullptr;
+    limit_waits(session, limit_milliseconds);
     if (InternetSetStatusCallbackA(session, on_status) == INTERNET_INVALID_STATUS_CALLBACK) {
         InternetCloseHandle(session);
         return nullptr;
@@ -114,11 +123,7 @@ Result Request::send(HINTERNET connection, const std::string& object, DWORD flag
     if (!request_) return Result::failed;
     // Some WinInet implementations give a request none of the limits of the
     // handles above it.
-    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                         INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-        DWORD timeout = limit_;
-        InternetSetOptionA(request_, option, &timeout, sizeof timeout);
-    }
+    limit_waits(request_, limit_);
     Shared* const shared = shared_;
     return run(
         [&] {

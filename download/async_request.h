@@ -20,8 +20,9 @@ enum class Wait { signalled, timed_out, cancelled };
 constexpr DWORD block_bytes = 65536;
 
 // The root handle of an asynchronous session, with the status callback that
-// every request below it reports to; null when WinInet cannot give one.
-HINTERNET open_session(const char* user_agent);
+// every request below it reports to, and limit_milliseconds for each
+// connect, send and receive; null when WinInet cannot give one.
+HINTERNET open_session(const char* user_agent, DWORD limit_milliseconds);
 
 // Waits up to milliseconds for event (null: only the time), draining the
 // window's queue every slice; cancelled as soon as the person cancels.

@@ -146,15 +146,6 @@ bool split_url(const std::string& url, UrlParts& parts) {
     return !parts.host.empty();
 }
 
-// Gives a connect, a send and every receive of the handle the same limit.
-void limit_waits(HINTERNET handle) {
-    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                         INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-        DWORD timeout = network_timeout_milliseconds;
-        InternetSetOptionA(handle, option, &timeout, sizeof timeout);
-    }
-}
-
 // The package file and where it stands: the bytes of the package received
 // so far follow start, the file's position when the download began.
 struct PackageFile {
@@ -313,9 +304,9 @@ struct Connection {
 };
 
 Outcome open_connection(const std::string& package_url, Connection& connection) {
-    connection.internet.reset(async_internet::open_session(user_agent));
+    connection.internet.reset(
+        async_internet::open_session(user_agent, network_timeout_milliseconds));
     if (!connection.internet) return Outcome::no_downloader;
-    limit_waits(connection.internet.get());
     UrlParts& url = connection.url;
     if (!split_url(package_url, url)) return Outcome::no_url;
     connection.host.reset(InternetConnectA(connection.internet.get(), url.host.c_str(), url.port,

@@ -27,7 +27,7 @@ public:
                           const std::string& tail, std::uint64_t& need_from,
                           std::string& error_message) override {
         // A directory that cannot be read from the tail is read from the
-        // whole package later, which reports it exactly as before.
+        // whole package once it is in, and any fault of it reported there.
         HeldPackageBytes bytes(tail_offset, tail);
         std::string unread;
         std::uint64_t directory_offset = 0, entry_count = 0;
