@@ -96,7 +96,7 @@ Result Request::run(Call call, StepReport& report, Completion completion) {
         // sets the event in a moment: taken now, it cannot end the next
         // call's wait with this call's result.
         if (InterlockedExchange(&shared_->call_pending, 0) == 1) shared_->release();
-        else WaitForSingleObject(shared_->completed, INFINITE);
+        else WaitForSingleObject(shared_->completed, limit_);
         return finished ? Result::succeeded : Result::failed;
     }
     const Wait waited = wait_responsively(shared_->completed, limit_, report);
@@ -140,13 +140,16 @@ Result Request::send(HINTERNET connection, const std::string& object, DWORD flag
 // next ones. So a block is gathered from what has already arrived: ask how
 // much is there (the one call that may wait), then take no more than that,
 // without waiting. Only a query that finds nothing marks the end of the
-// body. A read that completes on WinInet's thread reports its count in the
-// buffers it was given; InternetReadFile's own count may be set to 0 after
-// that completion, and a 0 taken for the end would lose the rest of a body
-// that only the closing of its connection ends.
+// body: a read may bring nothing although the query counted bytes, and that
+// 0 taken for the end would lose the rest of a body that only the closing of
+// its connection ends. Such a read hands on what the block holds, or, with
+// nothing gathered yet, asks again after a slice, up to the limit. A read
+// that completes on WinInet's thread reports its count in the buffers it was
+// given; InternetReadFile's own count may be set to 0 after that completion.
 Result Request::read(DWORD& size, StepReport& report) {
     size = 0;
     Shared* const shared = shared_;
+    const DWORD started = GetTickCount();
     while (size < block_bytes) {
         shared->available = 0;
         const Result asked = run(
@@ -164,6 +167,11 @@ Result Request::read(DWORD& size, StepReport& report) {
                 report);
         if (read != Result::succeeded) return read;
         size += shared->read.dwBufferLength;
+        if (shared->read.dwBufferLength > 0) continue;
+        if (size > 0) break;
+        if (GetTickCount() - started >= limit_) return Result::failed;
+        if (wait_responsively(nullptr, slice_milliseconds, report) == Wait::cancelled)
+            return Result::cancelled;
     }
     return Result::succeeded;
 }
