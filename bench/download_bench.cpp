@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
-#include "download/download_package.h"
 #include "platform/platform.h"
+#include "tests/support/download_to_path.h"
 #include "ui/setup_window.h"
 
 namespace {

@@ -7,6 +7,14 @@ namespace {
 // even while the host says nothing.
 constexpr DWORD slice_milliseconds = 25;
 
+void limit_waits(HINTERNET handle, DWORD milliseconds) {
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        DWORD timeout = milliseconds;
+        InternetSetOptionA(handle, option, &timeout, sizeof timeout);
+    }
+}
+
 }  // namespace
 
 // What a request shares with WinInet's thread: the completion it waits for,
@@ -20,7 +28,7 @@ struct Request::Shared {
     HANDLE completed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     DWORD error = ERROR_SUCCESS;
     BOOL succeeded = TRUE;
-    DWORD bytes_read = 0;
+    INTERNET_BUFFERSA read = {};
     DWORD available = 0;
     std::string headers;
     char block[block_bytes];
@@ -49,10 +57,11 @@ void CALLBACK on_status(HINTERNET, DWORD_PTR context, DWORD status, LPVOID infor
 
 }  // namespace
 
-HINTERNET open_session(const char* user_agent) {
+HINTERNET open_session(const char* user_agent, DWORD limit_milliseconds) {
     HINTERNET session =
         InternetOpenA(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
     if (!session) return nullptr;
+    limit_waits(session, limit_milliseconds);
     if (InternetSetStatusCallbackA(session, on_status) == INTERNET_INVALID_STATUS_CALLBACK) {
         InternetCloseHandle(session);
         return nullptr;
@@ -60,7 +69,7 @@ HINTERNET open_session(const char* user_agent) {
     return session;
 }
 
-Result wait_responsively(HANDLE event, DWORD milliseconds, StepReport& report, bool* timed_out) {
+Wait wait_responsively(HANDLE event, DWORD milliseconds, StepReport& report) {
     const DWORD started = GetTickCount();
     for (;;) {
         const DWORD waited = GetTickCount() - started;
@@ -69,16 +78,10 @@ Result wait_responsively(HANDLE event, DWORD milliseconds, StepReport& report, b
                                                         slice < slice_milliseconds ? slice
                                                                                    : slice_milliseconds,
                                                         QS_ALLINPUT);
-        if (event && outcome == WAIT_OBJECT_0) {
-            if (timed_out) *timed_out = false;
-            return Result::done;
-        }
+        if (event && outcome == WAIT_OBJECT_0) return Wait::signalled;
         report.process_pending_messages();
-        if (report.cancel_requested()) return Result::cancelled;
-        if (GetTickCount() - started >= milliseconds) {
-            if (timed_out) *timed_out = true;
-            return Result::done;
-        }
+        if (report.cancel_requested()) return Wait::cancelled;
+        if (GetTickCount() - started >= milliseconds) return Wait::timed_out;
     }
 }
 
@@ -89,23 +92,24 @@ Result Request::run(Call call, StepReport& report, Completion completion) {
     const BOOL finished = call();
     const DWORD error = finished ? ERROR_SUCCESS : GetLastError();
     if (finished || error != ERROR_IO_PENDING) {
-        // No completion will follow unless one already came.
+        // No completion will follow unless one has begun. One that has begun
+        // sets the event in a moment: taken now, it cannot end the next
+        // call's wait with this call's result.
         if (InterlockedExchange(&shared_->call_pending, 0) == 1) shared_->release();
-        else ResetEvent(shared_->completed);
-        return finished ? Result::done : Result::failed;
+        else WaitForSingleObject(shared_->completed, limit_);
+        return finished ? Result::succeeded : Result::failed;
     }
-    bool timed_out = false;
-    const Result waited = wait_responsively(shared_->completed, limit_, report, &timed_out);
-    if (waited == Result::cancelled) return waited;
-    if (timed_out) return Result::failed;
+    const Wait waited = wait_responsively(shared_->completed, limit_, report);
+    if (waited == Wait::cancelled) return Result::cancelled;
+    if (waited == Wait::timed_out) return Result::failed;
     if (completion == Completion::counts_bytes) {
         // A query that waited tells its count in the completion; some
         // versions leave the caller's variable alone.
         if (!shared_->succeeded) return Result::failed;
         if (shared_->available == 0) shared_->available = shared_->error;
-        return Result::done;
+        return Result::succeeded;
     }
-    return shared_->error == ERROR_SUCCESS ? Result::done : Result::failed;
+    return shared_->error == ERROR_SUCCESS ? Result::succeeded : Result::failed;
 }
 
 Result Request::send(HINTERNET connection, const std::string& object, DWORD flags,
@@ -119,11 +123,7 @@ Result Request::send(HINTERNET connection, const std::string& object, DWORD flag
     if (!request_) return Result::failed;
     // Some WinInet implementations give a request none of the limits of the
     // handles above it.
-    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                         INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-        DWORD timeout = limit_;
-        InternetSetOptionA(request_, option, &timeout, sizeof timeout);
-    }
+    limit_waits(request_, limit_);
     Shared* const shared = shared_;
     return run(
         [&] {
@@ -138,32 +138,42 @@ Result Request::send(HINTERNET connection, const std::string& object, DWORD flag
 // it on a worker thread; while the host paces its bytes, such a read now and
 // then completes with nothing, and the bytes after it are not the stream's
 // next ones. So a block is gathered from what has already arrived: ask how
-// much is there (the one call that may wait), then read just that, which the
-// call serves from what it holds.
+// much is there (the one call that may wait), then take no more than that,
+// without waiting. Only a query that finds nothing marks the end of the
+// body: a read may bring nothing although the query counted bytes, and that
+// 0 taken for the end would lose the rest of a body that only the closing of
+// its connection ends. Such a read hands on what the block holds, or, with
+// nothing gathered yet, asks again after a slice, up to the limit. A read
+// that completes on WinInet's thread reports its count in the buffers it was
+// given; InternetReadFile's own count may be set to 0 after that completion.
 Result Request::read(DWORD& size, StepReport& report) {
     size = 0;
     Shared* const shared = shared_;
+    const DWORD started = GetTickCount();
     while (size < block_bytes) {
         shared->available = 0;
         const Result asked = run(
             [&] { return InternetQueryDataAvailable(request_, &shared->available, 0, 0); },
             report, Completion::counts_bytes);
-        if (asked != Result::done) return asked;
+        if (asked != Result::succeeded) return asked;
         if (shared->available == 0) break;  // the end of the body
-        const DWORD wanted = shared->available < block_bytes - size ? shared->available
-                                                                    : block_bytes - size;
-        shared->bytes_read = 0;
-        const Result read = run(
-            [&] {
-                return InternetReadFile(request_, shared->block + size, wanted,
-                                        &shared->bytes_read);
-            },
-            report);
-        if (read != Result::done) return read;
-        if (shared->bytes_read == 0) break;
-        size += shared->bytes_read;
+        shared->read = {};
+        shared->read.dwStructSize = sizeof shared->read;
+        shared->read.lpvBuffer = shared->block + size;
+        shared->read.dwBufferLength =
+            shared->available < block_bytes - size ? shared->available : block_bytes - size;
+        const Result read =
+            run([&] { return InternetReadFileExA(request_, &shared->read, IRF_NO_WAIT, 0); },
+                report);
+        if (read != Result::succeeded) return read;
+        size += shared->read.dwBufferLength;
+        if (shared->read.dwBufferLength > 0) continue;
+        if (size > 0) break;
+        if (GetTickCount() - started >= limit_) return Result::failed;
+        if (wait_responsively(nullptr, slice_milliseconds, report) == Wait::cancelled)
+            return Result::cancelled;
     }
-    return Result::done;
+    return Result::succeeded;
 }
 
 const char* Request::block() const { return shared_->block; }

@@ -13,19 +13,20 @@
 
 namespace async_internet {
 
-enum class Result { done, failed, cancelled };
+enum class Result { succeeded, failed, cancelled };
+// How a wait ends: its event came, its time ran out, or the person cancelled.
+enum class Wait { signalled, timed_out, cancelled };
 
 constexpr DWORD block_bytes = 65536;
 
 // The root handle of an asynchronous session, with the status callback that
-// every request below it reports to; null when WinInet cannot give one.
-HINTERNET open_session(const char* user_agent);
+// every request below it reports to, and limit_milliseconds for each
+// connect, send and receive; null when WinInet cannot give one.
+HINTERNET open_session(const char* user_agent, DWORD limit_milliseconds);
 
 // Waits up to milliseconds for event (null: only the time), draining the
-// window's queue every slice. done when the event came or the time ran out
-// (timed_out tells which), cancelled as soon as the person cancels.
-Result wait_responsively(HANDLE event, DWORD milliseconds, StepReport& report,
-                         bool* timed_out = nullptr);
+// window's queue every slice; cancelled as soon as the person cancels.
+Wait wait_responsively(HANDLE event, DWORD milliseconds, StepReport& report);
 
 class Request {
 public:

@@ -50,7 +50,8 @@ constexpr DWORD request_flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WR
 static_assert(request_flags == 0x84000000u, "reload, no cache write, nothing else");
 
 enum class Outcome {
-    complete,
+    keep_going,  // this step is done: the download goes on
+    downloaded,  // the whole package is in the file
     no_downloader,
     no_url,
     no_file,
@@ -145,15 +146,6 @@ bool split_url(const std::string& url, UrlParts& parts) {
     return !parts.host.empty();
 }
 
-// Gives a connect, a send and every receive of the handle the same limit.
-void limit_waits(HINTERNET handle) {
-    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                         INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-        DWORD timeout = network_timeout_milliseconds;
-        InternetSetOptionA(handle, option, &timeout, sizeof timeout);
-    }
-}
-
 // The package file and where it stands: the bytes of the package received
 // so far follow start, the file's position when the download began.
 struct PackageFile {
@@ -186,10 +178,12 @@ Resumption resumption_of(HINTERNET request, std::uint64_t content_length) {
     return resumption;
 }
 
-enum class Body { complete, broke, write_failed, cancelled, refused, unverified };
+// keep_going: the block is taken, read the next. whole: the body ended, and
+// all of it is there.
+enum class Body { keep_going, whole, broke, write_failed, cancelled, refused, unverified };
 
 // The block loop over an open request: take is given each block and end
-// the body's end; each answers complete to go on, or how the body ends. The
+// the body's end; take answers keep_going, or how the body ends. The
 // window is served between blocks, and a cancel stops the loop at the next
 // block boundary. A read that fails or waits past the limit breaks the body
 // off; it takes the bytes it had gathered with it, so the rest is asked for
@@ -203,7 +197,7 @@ Body read_blocks(Request& request, StepReport& report, Take take, End end) {
         if (read == Result::failed) return Body::broke;
         if (size == 0) return end();
         const Body taken = take(request.block(), size);
-        if (taken != Body::complete) return taken;
+        if (taken != Body::keep_going) return taken;
         report.process_pending_messages();
         if (report.cancel_requested()) return Body::cancelled;
     }
@@ -250,7 +244,7 @@ Body transfer_body(Request& request, PackageFile& package, BlockConsumer* consum
         if (package.content_length > 0)
             report.set_progress(static_cast<int>(
                 download_progress_position(package.received, package.content_length)));
-        return Body::complete;
+        return Body::keep_going;
     };
     // WinInet reports a connection that drops mid-body as the end of the
     // body. A body shorter than the package the publisher signed is a failed
@@ -259,7 +253,7 @@ Body transfer_body(Request& request, PackageFile& package, BlockConsumer* consum
         if (!package.check->stream_complete()) return Body::broke;
         // The last bytes may still sit in the stream's buffer; a disk that
         // fills up now must not pass for a complete package.
-        return std::fflush(package.file) == 0 ? Body::complete : Body::write_failed;
+        return std::fflush(package.file) == 0 ? Body::whole : Body::write_failed;
     };
     return read_blocks(request, report, take, end);
 }
@@ -290,41 +284,71 @@ Body read_range(Request& request, std::uint64_t length, std::string& bytes, Step
     const auto take = [&](const char* block, DWORD size) {
         if (range.size() + size > length) return Body::broke;
         range.append(block, size);
-        return Body::complete;
+        return Body::keep_going;
     };
     const auto end = [&] {
         if (range.size() < length) return Body::broke;
         bytes.insert(0, range);
-        return Body::complete;
+        return Body::whole;
     };
     return read_blocks(request, report, take, end);
 }
 
+// The session and the connection to the package's host, with the flags of
+// every request on it; the host's handle closes before the session's.
+struct Connection {
+    InternetHandle internet;
+    InternetHandle host;
+    UrlParts url;
+    DWORD flags = request_flags;
+};
+
+Outcome open_connection(const std::string& package_url, Connection& connection) {
+    connection.internet.reset(
+        async_internet::open_session(user_agent, network_timeout_milliseconds));
+    if (!connection.internet) return Outcome::no_downloader;
+    UrlParts& url = connection.url;
+    if (!split_url(package_url, url)) return Outcome::no_url;
+    connection.host.reset(InternetConnectA(connection.internet.get(), url.host.c_str(), url.port,
+                                           nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection.host) return Outcome::no_url;
+    if (url.secure) connection.flags |= INTERNET_FLAG_SECURE;
+    return Outcome::keep_going;
+}
+
+// Sends a GET of object with headers on request; a host that gives no
+// answer is a URL that cannot be opened.
+Outcome ask(const Connection& connection, Request& request, const std::string& object,
+            const std::string& headers, StepReport& report) {
+    const Result sent =
+        request.send(connection.host.get(), object, connection.flags, headers, report);
+    if (sent == Result::cancelled) return Outcome::cancelled;
+    return sent == Result::succeeded ? Outcome::keep_going : Outcome::no_url;
+}
+
 // The publisher's statement of the package, fetched from beside it with the
 // package's agent, flags and proxy, its signature checked, into check.
-Outcome fetch_statement(HINTERNET connection, const UrlParts& url, DWORD flags,
-                        StepReport& report, PackageCheck& check) {
+Outcome fetch_statement(const Connection& connection, StepReport& report, PackageCheck& check) {
     Request request(network_timeout_milliseconds);
-    const Result sent = request.send(connection, url.signature_object, flags, "", report);
-    if (sent == Result::cancelled) return Outcome::cancelled;
-    if (sent != Result::done) return Outcome::no_url;
+    const Outcome sent = ask(connection, request, connection.url.signature_object, "", report);
+    if (sent != Outcome::keep_going) return sent;
     std::string text;
     const auto take = [&](const char* block, DWORD size) {
         if (text.size() + size > signature_file_limit) return Body::unverified;
         text.append(block, size);
-        return Body::complete;
+        return Body::keep_going;
     };
-    const Body body = read_blocks(request, report, take, [] { return Body::complete; });
+    const Body body = read_blocks(request, report, take, [] { return Body::whole; });
     if (body == Body::cancelled) return Outcome::cancelled;
     if (body == Body::unverified) return Outcome::unverified;
-    if (body != Body::complete) return Outcome::read_failed;
+    if (body != Body::whole) return Outcome::read_failed;
     SignedStatement signed_statement;
     if (!parse_signed_statement(text, signed_statement) ||
-        signed_statement.statement.file_name != url.file_name ||
+        signed_statement.statement.file_name != connection.url.file_name ||
         !publisher_signed(signed_statement.digest, signed_statement.signature))
         return Outcome::unverified;
     check = PackageCheck(std::move(signed_statement.statement));
-    return Outcome::complete;
+    return Outcome::keep_going;
 }
 
 // A length the host announces is the one the publisher signed.
@@ -338,8 +362,8 @@ bool length_is_signed(const PackageFile& package) {
 // the gap before them), and the directory read from them. consumer is the
 // body's once the directory is ready; it stays null when the directory
 // cannot be read from what came, and the body is then fetched whole for the
-// extraction from the file. Any outcome but complete ends the download.
-Outcome take_directory(HINTERNET connection, const UrlParts& url, DWORD flags, Request& request,
+// extraction from the file. Any outcome but keep_going ends the download.
+Outcome take_directory(const Connection& connection, Request& request,
                        std::uint64_t package_size, const std::string& validator,
                        std::uint64_t tail_offset, const PackageCheck& check,
                        PackageDirectory& directory, BlockConsumer*& consumer, StepReport& report,
@@ -347,7 +371,7 @@ Outcome take_directory(HINTERNET connection, const UrlParts& url, DWORD flags, R
     std::string tail;
     Body range = read_range(request, package_size - tail_offset, tail, report);
     if (range == Body::cancelled) return Outcome::cancelled;
-    if (range != Body::complete) return Outcome::complete;
+    if (range != Body::whole) return Outcome::keep_going;
     // Nothing of the tail is read before each of its chunks has matched.
     if (!check.holds(tail_offset, tail.data(), tail.size())) return Outcome::unverified;
     for (int asks = 0; asks < 2; ++asks) {
@@ -355,68 +379,66 @@ Outcome take_directory(HINTERNET connection, const UrlParts& url, DWORD flags, R
         switch (directory.read_directory(package_size, tail_offset, tail, need_from, refusal)) {
             case PackageDirectory::Answer::ready:
                 consumer = directory.consumer();
-                return Outcome::complete;
+                return Outcome::keep_going;
             case PackageDirectory::Answer::refused: return Outcome::refused;
-            case PackageDirectory::Answer::cannot_follow: return Outcome::complete;
+            case PackageDirectory::Answer::cannot_follow: return Outcome::keep_going;
             case PackageDirectory::Answer::need_more: need_from = check.chunk_start(need_from); break;
         }
         if (asks > 0 || need_from >= tail_offset ||
             package_size - need_from > directory_bytes_limit) {
-            return Outcome::complete;
+            return Outcome::keep_going;
         }
         request.close();
         const std::string headers = "Range: bytes=" + std::to_string(need_from) + "-" +
                                     std::to_string(tail_offset - 1) + "\r\nIf-Range: " +
                                     validator + "\r\n";
-        const Result sent = request.send(connection, url.object, flags, headers, report);
-        if (sent == Result::cancelled) return Outcome::cancelled;
+        const Outcome sent = ask(connection, request, connection.url.object, headers, report);
+        if (sent == Outcome::cancelled) return sent;
         std::uint64_t first = 0, last = 0, size = 0;
-        if (sent != Result::done || !answered_range(request.handle(), first, last, size) ||
+        if (sent != Outcome::keep_going || !answered_range(request.handle(), first, last, size) ||
             first != need_from || last != tail_offset - 1 || size != package_size)
-            return Outcome::complete;
+            return Outcome::keep_going;
         range = read_range(request, tail_offset - need_from, tail, report);
         if (range == Body::cancelled) return Outcome::cancelled;
-        if (range != Body::complete) return Outcome::complete;
+        if (range != Body::whole) return Outcome::keep_going;
         if (!check.holds(need_from, tail.data(), tail_offset - need_from))
             return Outcome::unverified;
         tail_offset = need_from;
     }
-    return Outcome::complete;
+    return Outcome::keep_going;
 }
 
 // After the body broke off: waits, asks for the rest, and stands request at
 // the first byte still missing (or at byte 0 of a package the host replaced
 // meanwhile). Up to reconnects_in_a_row tries; read_failed when none answers.
-Outcome reconnect(HINTERNET connection, const UrlParts& url, DWORD flags, Request& request,
-                  PackageFile& package, Resumption& resumption, BlockConsumer* consumer,
-                  int& failures, const std::string& package_url, StepReport& report,
-                  std::string& refusal) {
+Outcome reconnect(const Connection& connection, Request& request, PackageFile& package,
+                  Resumption& resumption, BlockConsumer* consumer, int& failures,
+                  const std::string& package_url, StepReport& report, std::string& refusal) {
     for (; failures < reconnects_in_a_row; ++failures) {
         request.close();
         report.set_status("Connection lost. Reconnecting...", package_url);
         if (async_internet::wait_responsively(nullptr, first_reconnect_wait_milliseconds << failures,
-                                              report) == Result::cancelled)
+                                              report) == async_internet::Wait::cancelled)
             return Outcome::cancelled;
         const std::string headers = "Range: bytes=" + std::to_string(package.received) +
                                     "-\r\nIf-Range: " + resumption.validator + "\r\n";
-        const Result sent = request.send(connection, url.object, flags, headers, report);
-        if (sent == Result::cancelled) return Outcome::cancelled;
-        if (sent != Result::done) continue;
+        const Outcome sent = ask(connection, request, connection.url.object, headers, report);
+        if (sent == Outcome::cancelled) return sent;
+        if (sent != Outcome::keep_going) continue;
         const DWORD code = status_code_of(request.handle());
         const std::string expected_range = "bytes " + std::to_string(package.received) + "-";
         if (code == 206 &&
             header_text(request.handle(), HTTP_QUERY_CONTENT_RANGE).rfind(expected_range, 0) == 0) {
             ++failures;  // until the body brings new bytes
             report.set_status("Downloading Quellmark...", package_url);
-            return Outcome::complete;
+            return Outcome::keep_going;
         }
         if (code == 200) {
             ++failures;
             // Another package: the old bytes are worth nothing, and the
             // publisher signed it in a statement of its own.
-            const Outcome signed_anew =
-                fetch_statement(connection, url, flags, report, *package.check);
-            if (signed_anew != Outcome::complete) return signed_anew;
+            const Outcome signed_anew = fetch_statement(connection, report, *package.check);
+            if (signed_anew != Outcome::keep_going) return signed_anew;
             if (!restart_package(package)) return Outcome::write_failed;
             if (consumer && !consumer->start_over(refusal)) return Outcome::refused;
             package.content_length = content_length_of(request.handle());
@@ -425,32 +447,24 @@ Outcome reconnect(HINTERNET connection, const UrlParts& url, DWORD flags, Reques
             report.set_status("Downloading Quellmark...", package_url);
             report.show_transfer(0, package.content_length);
             report.set_progress(0);
-            return Outcome::complete;
+            return Outcome::keep_going;
         }
     }
     return Outcome::read_failed;
 }
 
-// The whole download with every Internet handle owned here, closed in
-// reverse opening order on every return. open_package gives the file once the
-// host has answered (null when it cannot); it stays its giver's. A known
-// length that does not fit the volume of package_path ends it before the file
-// is asked for, with space_message set.
-//
-// WinInet runs asynchronously: no call here waits on the network for more
-// than a slice, and the window is served between slices.
 // The body over an open request, picked up again where it broke off while
 // the host answers ranges.
-Outcome fetch_body(HINTERNET connection, const UrlParts& url, DWORD flags, Request& request,
-                   PackageFile& package, BlockConsumer* consumer,
-                   const std::string& package_url, StepReport& report, std::string& refusal) {
+Outcome fetch_body(const Connection& connection, Request& request, PackageFile& package,
+                   BlockConsumer* consumer, const std::string& package_url, StepReport& report,
+                   std::string& refusal) {
     Resumption resumption = resumption_of(request.handle(), package.content_length);
     int failures = 0;
     for (;;) {
         const std::uint64_t received_before = package.received;
-        const Body body = transfer_body(request, package, consumer, report, refusal);
-        switch (body) {
-            case Body::complete: return Outcome::complete;
+        switch (transfer_body(request, package, consumer, report, refusal)) {
+            case Body::keep_going:
+            case Body::whole: return Outcome::downloaded;
             case Body::write_failed: return Outcome::write_failed;
             case Body::cancelled: return Outcome::cancelled;
             case Body::refused: return Outcome::refused;
@@ -459,72 +473,103 @@ Outcome fetch_body(HINTERNET connection, const UrlParts& url, DWORD flags, Reque
         }
         if (!resumption.possible) return Outcome::read_failed;
         if (package.received > received_before) failures = 0;
-        const Outcome reconnected =
-            reconnect(connection, url, flags, request, package, resumption, consumer,
-                      failures, package_url, report, refusal);
-        if (reconnected != Outcome::complete) return reconnected;
+        const Outcome reconnected = reconnect(connection, request, package, resumption, consumer,
+                                              failures, package_url, report, refusal);
+        if (reconnected != Outcome::keep_going) return reconnected;
     }
 }
 
-// The whole download with every Internet handle owned here, closed in
-// reverse opening order on every return. open_package gives the file once the
-// host has answered (null when it cannot); it stays its giver's. A known
-// length that does not fit the volume of package_path ends it before the file
-// is asked for, with space_message set.
-//
-// With directory, the first request asks for the package's tail, and the
-// directory is read from it before the body is asked for, from byte 0 and
-// only if it is still the same package. A host that answers the tail with
-// the whole package (200) answers no ranges: that answer is the download.
-//
-// WinInet runs asynchronously: no call here waits on the network for more
-// than a slice, and the window is served between slices.
-template <typename OpenPackage>
-Outcome fetch(const std::string& package_url, const std::string& package_path,
-              OpenPackage open_package, BlockConsumer* consumer, PackageDirectory* directory,
-              StepReport& report, std::string& space_message, std::string& refusal) {
-    const InternetHandle internet(async_internet::open_session(user_agent));
-    if (!internet) return Outcome::no_downloader;
-    limit_waits(internet.get());
-    UrlParts url;
-    if (!split_url(package_url, url)) return Outcome::no_url;
-    const InternetHandle connection(InternetConnectA(internet.get(), url.host.c_str(), url.port,
-                                                     nullptr, nullptr, INTERNET_SERVICE_HTTP, 0,
-                                                     0));
-    if (!connection) return Outcome::no_url;
-    const DWORD flags = request_flags | (url.secure ? INTERNET_FLAG_SECURE : 0);
-    // What the publisher signed comes first: no byte of the package is used
-    // before it is checked against it.
-    PackageCheck check;
-    const Outcome signed_statement = fetch_statement(connection.get(), url, flags, report, check);
-    if (signed_statement != Outcome::complete) return signed_statement;
-
-    // The tail from the first byte of a chunk, so that each of its chunks
-    // can be checked whole.
+// Asks for the package's tail, from the first byte of a chunk so that each
+// of its chunks can be checked whole. tail tells whether the host answered
+// with it: then tail_offset is where it starts and package_size the
+// package's size. A host that answers with the whole package (200) answers
+// no ranges: that answer is the download. One that answers neither is asked
+// plainly, as a setup that knows nothing of ranges would.
+Outcome ask_for_tail(const Connection& connection, const PackageCheck& check, Request& request,
+                     StepReport& report, bool& tail, std::uint64_t& tail_offset,
+                     std::uint64_t& package_size) {
     const std::uint64_t signed_size = check.size();
-    const bool ask_tail = directory && signed_size > 0;
     const std::uint64_t tail_from =
         check.chunk_start(signed_size > tail_bytes ? signed_size - tail_bytes : 0);
     const std::string tail_request =
-        ask_tail ? "Range: bytes=" + std::to_string(tail_from) + "-\r\n" : "";
-    Request request(network_timeout_milliseconds);
-    Result sent = request.send(connection.get(), url.object, flags, tail_request, report);
-    if (sent == Result::cancelled) return Outcome::cancelled;
-    if (sent != Result::done) return Outcome::no_url;
+        signed_size > 0 ? "Range: bytes=" + std::to_string(tail_from) + "-\r\n" : "";
+    const Outcome sent = ask(connection, request, connection.url.object, tail_request, report);
+    if (sent != Outcome::keep_going) return sent;
+    std::uint64_t tail_last = 0;
+    tail = signed_size > 0 &&
+           answered_range(request.handle(), tail_offset, tail_last, package_size) &&
+           tail_offset == tail_from && tail_last + 1 == package_size &&
+           package_size == signed_size;
+    if (tail || status_code_of(request.handle()) == 200) return Outcome::keep_going;
+    request.close();
+    return ask(connection, request, connection.url.object, "", report);
+}
 
-    std::uint64_t tail_offset = 0, tail_last = 0, package_size = 0;
-    const bool tail = ask_tail &&
-                      answered_range(request.handle(), tail_offset, tail_last, package_size) &&
-                      tail_offset == tail_from && tail_last + 1 == package_size &&
-                      package_size == signed_size;
-    if (directory && !tail && status_code_of(request.handle()) != 200) {
-        // Neither the tail nor the package: ask plainly, as a setup that
-        // knows nothing of ranges would.
-        request.close();
-        sent = request.send(connection.get(), url.object, flags, "", report);
-        if (sent == Result::cancelled) return Outcome::cancelled;
-        if (sent != Result::done) return Outcome::no_url;
+// The body once the tail is in: the directory is read from the tail, then
+// the body is asked for from byte 0, and only as the same package. Without a
+// validator the host cannot promise the package whose directory was read, so
+// none is read.
+Outcome body_after_tail(const Connection& connection, Request& request, PackageFile& package,
+                        std::uint64_t tail_offset, PackageDirectory& directory,
+                        const std::string& package_url, StepReport& report,
+                        std::string& refusal) {
+    BlockConsumer* consumer = nullptr;
+    const std::string validator = validator_of(request.handle());
+    if (!validator.empty()) {
+        const Outcome read =
+            take_directory(connection, request, package.content_length, validator, tail_offset,
+                           *package.check, directory, consumer, report, refusal);
+        if (read != Outcome::keep_going) return read;
     }
+    request.close();
+    std::string headers = "Range: bytes=0-\r\n";
+    if (!validator.empty()) headers += "If-Range: " + validator + "\r\n";
+    const Outcome sent = ask(connection, request, connection.url.object, headers, report);
+    if (sent != Outcome::keep_going) return sent;
+    std::uint64_t first = 0, last = 0, size = 0;
+    if (!answered_range(request.handle(), first, last, size) || first != 0 ||
+        size != package.content_length) {
+        // Another package (200): the directory read is not its directory,
+        // and the publisher signed it in a statement of its own.
+        if (consumer && !consumer->start_over(refusal)) return Outcome::refused;
+        consumer = nullptr;
+        const Outcome signed_anew = fetch_statement(connection, report, *package.check);
+        if (signed_anew != Outcome::keep_going) return signed_anew;
+    }
+    package.content_length = content_length_of(request.handle());
+    if (!length_is_signed(package)) return Outcome::unverified;
+    if (!platform::seek_to(package.file, package.start)) return Outcome::write_failed;
+    const Outcome body =
+        fetch_body(connection, request, package, consumer, package_url, report, refusal);
+    // What stays is what the body brought, as much as it brought.
+    if (!cut_after_received(package) && body == Outcome::downloaded) return Outcome::write_failed;
+    return body;
+}
+
+// The whole download, every Internet handle owned here and closed in
+// reverse opening order on every return. A known length that does not fit
+// the volume of package_path ends it before the file is looked at, with
+// space_message set; a null file is reported once the host has answered.
+//
+// WinInet runs asynchronously: no call here waits on the network for more
+// than a slice, and the window is served between slices.
+Outcome fetch(const std::string& package_url, const std::string& package_path, std::FILE* file,
+              PackageDirectory& directory, StepReport& report, std::string& space_message,
+              std::string& refusal) {
+    Connection connection;
+    const Outcome connected = open_connection(package_url, connection);
+    if (connected != Outcome::keep_going) return connected;
+    // What the publisher signed comes first: no byte of the package is used
+    // before it is checked against it.
+    PackageCheck check;
+    const Outcome signed_statement = fetch_statement(connection, report, check);
+    if (signed_statement != Outcome::keep_going) return signed_statement;
+    Request request(network_timeout_milliseconds);
+    bool tail = false;
+    std::uint64_t tail_offset = 0, package_size = 0;
+    const Outcome asked =
+        ask_for_tail(connection, check, request, report, tail, tail_offset, package_size);
+    if (asked != Outcome::keep_going) return asked;
 
     PackageFile package;
     package.check = &check;
@@ -533,52 +578,17 @@ Outcome fetch(const std::string& package_url, const std::string& package_path,
     space_message = disk_space_shortfall("There is not enough free disk space for the download.",
                                          package_path, package.content_length);
     if (!space_message.empty()) return Outcome::no_space;
-    package.file = open_package();
-    if (!package.file) return Outcome::no_file;
-    const std::int64_t start = platform::tell(package.file);
+    if (!file) return Outcome::no_file;
+    package.file = file;
+    const std::int64_t start = platform::tell(file);
     package.start = start > 0 ? static_cast<std::uint64_t>(start) : 0;
 
     report.set_status("Downloading Quellmark...", package_url);
     report.process_pending_messages();
     if (report.cancel_requested()) return Outcome::cancelled;
-    if (!tail) {
-        return fetch_body(connection.get(), url, flags, request, package, consumer, package_url,
-                          report, refusal);
-    }
-
-    const std::string validator = validator_of(request.handle());
-    if (!validator.empty()) {
-        const Outcome read = take_directory(connection.get(), url, flags, request,
-                                            package.content_length, validator, tail_offset,
-                                            check, *directory, consumer, report, refusal);
-        if (read != Outcome::complete) return read;
-    }
-    // The body from its first byte over the tail. Without a validator the
-    // host cannot promise the package whose directory was read.
-    request.close();
-    std::string headers = "Range: bytes=0-\r\n";
-    if (!validator.empty()) headers += "If-Range: " + validator + "\r\n";
-    sent = request.send(connection.get(), url.object, flags, headers, report);
-    if (sent == Result::cancelled) return Outcome::cancelled;
-    if (sent != Result::done) return Outcome::no_url;
-    std::uint64_t first = 0, last = 0, size = 0;
-    if (!answered_range(request.handle(), first, last, size) || first != 0 ||
-        size != package.content_length) {
-        // Another package (200): the directory read is not its directory,
-        // and the publisher signed it in a statement of its own.
-        if (consumer && !consumer->start_over(refusal)) return Outcome::refused;
-        consumer = nullptr;
-        const Outcome signed_anew = fetch_statement(connection.get(), url, flags, report, check);
-        if (signed_anew != Outcome::complete) return signed_anew;
-    }
-    package.content_length = content_length_of(request.handle());
-    if (!length_is_signed(package)) return Outcome::unverified;
-    if (!platform::seek_to(package.file, package.start)) return Outcome::write_failed;
-    const Outcome body = fetch_body(connection.get(), url, flags, request, package, consumer,
-                                    package_url, report, refusal);
-    // What stays is what the body brought, as much as it brought.
-    if (!cut_after_received(package) && body == Outcome::complete) return Outcome::write_failed;
-    return body;
+    if (!tail) return fetch_body(connection, request, package, nullptr, package_url, report, refusal);
+    return body_after_tail(connection, request, package, tail_offset, directory, package_url,
+                           report, refusal);
 }
 
 const char* message_for(Outcome outcome) {
@@ -586,13 +596,14 @@ const char* message_for(Outcome outcome) {
         case Outcome::no_downloader: return "Could not initialize the downloader.";
         case Outcome::no_url: return "Could not open the download URL.";
         case Outcome::no_file: return "Could not create the temporary download file.";
-        case Outcome::no_space: break;
         case Outcome::read_failed: return "The download failed.";
         case Outcome::write_failed: return "Could not write the downloaded data.";
         case Outcome::cancelled: return cancelled_message;
         case Outcome::unverified: return package_unverified_message;
-        case Outcome::refused: break;
-        case Outcome::complete: break;
+        case Outcome::no_space:
+        case Outcome::refused:
+        case Outcome::keep_going:
+        case Outcome::downloaded: break;
     }
     return "";
 }
@@ -608,65 +619,14 @@ Outcome cancel_wins(Outcome outcome, StepReport& report) {
 }  // namespace
 
 bool download_package(const std::string& package_url, const std::string& package_path,
-                      StepReport& report, std::string& error_message) {
-    platform::File file;
+                      std::FILE* package, PackageDirectory& directory, StepReport& report,
+                      std::string& error_message) {
     std::string space_message, refusal;
-    Outcome outcome = fetch(
-        package_url, package_path,
-        [&] {
-            file.reset(platform::open_file(package_path, "wb"));
-            return file.get();
-        },
-        nullptr, nullptr, report, space_message, refusal);
-    file.reset();
-    if (outcome == Outcome::complete) return true;
-    if (outcome == Outcome::no_space) {
-        error_message = space_message;
-        return false;
-    }
-    outcome = cancel_wins(outcome, report);
-    // Only a cancel removes the file, and only once every handle is closed.
-    // A failed transfer keeps its partial file for inspection.
-    if (outcome == Outcome::cancelled) platform::delete_file(package_path);
-    error_message = message_for(outcome);
-    return false;
-}
-
-bool download_package(const std::string& package_url, const std::string& package_path,
-                      std::FILE* package, StepReport& report, std::string& error_message) {
-    return download_package(package_url, package_path, package, nullptr, report, error_message);
-}
-
-namespace {
-
-// The download into the caller's open package file, with the outcome put
-// into words.
-bool fetch_into(const std::string& package_url, const std::string& package_path,
-                std::FILE* package, BlockConsumer* consumer, PackageDirectory* directory,
-                StepReport& report, std::string& error_message) {
-    std::string space_message, refusal;
-    const Outcome outcome = fetch(
-        package_url, package_path, [package] { return package; }, consumer, directory, report,
-        space_message, refusal);
-    if (outcome == Outcome::complete) return true;
+    const Outcome outcome =
+        fetch(package_url, package_path, package, directory, report, space_message, refusal);
+    if (outcome == Outcome::downloaded) return true;
     if (outcome == Outcome::no_space) error_message = space_message;
     else if (outcome == Outcome::refused) error_message = refusal;
     else error_message = message_for(cancel_wins(outcome, report));
     return false;
-}
-
-}  // namespace
-
-bool download_package(const std::string& package_url, const std::string& package_path,
-                      std::FILE* package, BlockConsumer* consumer, StepReport& report,
-                      std::string& error_message) {
-    return fetch_into(package_url, package_path, package, consumer, nullptr, report,
-                      error_message);
-}
-
-bool download_package(const std::string& package_url, const std::string& package_path,
-                      std::FILE* package, PackageDirectory& directory, StepReport& report,
-                      std::string& error_message) {
-    return fetch_into(package_url, package_path, package, nullptr, &directory, report,
-                      error_message);
 }

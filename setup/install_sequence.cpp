@@ -6,6 +6,7 @@
 
 #include "paths/folder_check.h"
 #include "paths/install_folder.h"
+#include "download/package_url.h"
 #include "paths/install_locations.h"
 #include "paths/path_operations.h"
 #include "platform/platform.h"

@@ -17,8 +17,9 @@ public:
     TempPackage(const TempPackage&) = delete;
     TempPackage& operator=(const TempPackage&) = delete;
 
-    // Makes the folder and "QuellmarkFull.zip" in it, open for reading and
-    // writing. False when either cannot be made; nothing of it stays then.
+    // Makes the folder, named at random in the user's temporary folder, and
+    // "QuellmarkFull.zip" in it, open for reading and writing. False when
+    // either cannot be made; nothing of it stays then.
     bool create();
 
     // The open file; null before create and after a failed one.

@@ -1,5 +1,5 @@
 // The texts of the two pages, drawn onto the window's off-screen image.
-#include "paths/install_locations.h"
+#include "download/package_url.h"
 #include "ui/gdi_scope.h"
 #include "ui/setup_window.h"
 #include "ui/url_host.h"

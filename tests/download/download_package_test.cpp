@@ -1,8 +1,8 @@
-// download_package against the local HTTPS package host, reached by the
-// production host name through the prefix's system proxy, with the test CA
-// trusted only inside the test prefix. Each case serves its own file, so the
-// host's log tells the cases apart.
-#include "download/download_package.h"
+// download_package, the entry point the install calls, against the local
+// HTTPS package host, reached by the production host name through the
+// prefix's system proxy, with the test CA trusted only inside the test
+// prefix. Each case serves its own file, so the host's log tells the cases
+// apart.
 
 #include <windows.h>
 #include <shlobj.h>
@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
 #include "tests/download/local_package_host.h"
 #include "tests/download/system_proxy.h"
 #include "tests/download/test_windows.h"
+#include "tests/support/download_to_path.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/small_drive.h"
 
@@ -28,6 +28,45 @@ using test_support::file_exists;
 using test_support::read_file;
 
 constexpr size_t one_million = 1000000;
+
+// Rebuilds the package from the blocks it is handed, as an extraction that
+// runs behind the download sees it; refuses the block that reaches
+// refuse_at.
+class RecordingConsumer : public BlockConsumer {
+public:
+    bool take_block(std::uint64_t offset, const char* bytes, std::size_t size,
+                    std::string& error_message) override {
+        if (offset != package.size()) gaps = true;
+        package.append(bytes, size);
+        if (package.size() < refuse_at) return true;
+        error_message = "The package is damaged.";
+        return false;
+    }
+    bool start_over(std::string&) override {
+        package.clear();
+        ++start_overs;
+        return true;
+    }
+    std::string package;
+    std::size_t refuse_at = SIZE_MAX;
+    bool gaps = false;
+    int start_overs = 0;
+};
+
+// Records each tail it is given, and hands the body to its consumer.
+class RecordingDirectory : public PackageDirectory {
+public:
+    Answer read_directory(std::uint64_t, std::uint64_t tail_offset, const std::string& tail,
+                          std::uint64_t&, std::string&) override {
+        tails.push_back(tail_offset);
+        tail_bytes = tail;
+        return Answer::ready;
+    }
+    BlockConsumer* consumer() override { return &body; }
+    std::vector<std::uint64_t> tails;
+    std::string tail_bytes;
+    RecordingConsumer body;
+};
 
 class DownloadPackage : public ::testing::Test {
 protected:
@@ -41,7 +80,7 @@ protected:
     }
 
     bool download(const std::string& url) {
-        return download_package(url, package_path, report, message);
+        return download_package(url, package_path, directory, report, message);
     }
 
     // The file was closed: nobody else holds it open.
@@ -57,6 +96,7 @@ protected:
     test_support::ScratchFolder scratch;
     std::string package_path = scratch.at("QuellmarkFull.zip");
     download_test::RecordingProgressBar bar;
+    RecordingDirectory directory;
     SetupWindow window;
     WindowReport report{window};
     std::string message = "untouched";
@@ -110,8 +150,10 @@ TEST_F(DownloadPackage, WithContentLengthFillsHalfTheBarAndStoresTheBodyExactly)
     EXPECT_EQ(bar.shown_position(), 50);
     EXPECT_EQ(files_in_internet_cache(), cached_before);
 
+    EXPECT_TRUE(directory.body.package == body);
+    // The tail (a package within one chunk is all tail), then the body.
     const auto requests = host.requests_for(case_path());
-    ASSERT_EQ(requests.size(), 1u);
+    ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].method, "GET");
     EXPECT_EQ(requests[0].user_agent, "QuellmarkSetup");
     EXPECT_TRUE(host.came_through_proxy(requests[0]));
@@ -127,7 +169,7 @@ TEST_F(DownloadPackage, ABodyThatTricklesInArrivesWholeInOneRequest) {
     ASSERT_TRUE(download(host.url("/_slow/1" + case_path())));
 
     EXPECT_TRUE(read_file(package_path) == body);
-    EXPECT_EQ(host.requests_for("/_slow/1" + case_path()).size(), 1u);
+    EXPECT_EQ(host.requests_for("/_slow/1" + case_path()).size(), 2u);  // the tail, the body
 }
 
 TEST_F(DownloadPackage, WithoutContentLengthLeavesTheBarAtZero) {
@@ -151,6 +193,25 @@ TEST_F(DownloadPackage, WithoutContentLengthStillServesTheWindowAndHonoursCancel
     EXPECT_GE(user.ticks(), 4);
     EXPECT_TRUE(bar.positions().empty());
     EXPECT_FALSE(file_exists(package_path));
+}
+
+// A body without a length ends where the host closes the connection: in
+// odd-sized pieces with pauses between them, every one arrives whole.
+TEST_F(DownloadPackage, BodiesEndedByClosingTheConnectionArriveWholeEveryTime) {
+    const std::string body = package_bytes(200003, 19);
+    host.publish(case_path(), body);
+    const struct { int piece, pause_ms; } pacings[] = {
+        {97, 0}, {1021, 1}, {3001, 1}, {4093, 2}, {7919, 0}, {16411, 3}, {65537, 5}, {100003, 20}};
+    for (int round = 0; round < 3; ++round) {
+        for (const auto& pacing : pacings) {
+            const std::string url = host.url("/_nolength/_pieces/" + std::to_string(pacing.piece) +
+                                             "/_slow/" + std::to_string(pacing.pause_ms) +
+                                             case_path());
+            SCOPED_TRACE(url);
+            ASSERT_TRUE(download(url)) << message;
+            EXPECT_TRUE(read_file(package_path) == body);
+        }
+    }
 }
 
 TEST_F(DownloadPackage, EmptyBodyGivesAnEmptyPackage) {
@@ -182,9 +243,9 @@ TEST_F(DownloadPackage, RedirectsAreFollowed) {
         const std::string redirecting = std::string("/_redirect/") + code + case_path();
         ASSERT_TRUE(download(host.url(redirecting)));
         EXPECT_TRUE(read_file(package_path) == body);
-        EXPECT_EQ(host.requests_for(redirecting).size(), 1u);
+        EXPECT_EQ(host.requests_for(redirecting).size(), 2u);  // the tail, the body
     }
-    EXPECT_EQ(host.requests_for(case_path()).size(), 3u);
+    EXPECT_EQ(host.requests_for(case_path()).size(), 6u);
 }
 
 // A host that answers no ranges cannot be asked for the rest.
@@ -206,38 +267,14 @@ TEST_F(DownloadPackage, BodyCutShortFailsAndKeepsThePartialFile) {
     }
 }
 
-// Rebuilds the package from the blocks it is handed, as an extraction that
-// runs behind the download sees it; refuses the block that reaches
-// refuse_at.
-class RecordingConsumer : public BlockConsumer {
-public:
-    bool take_block(std::uint64_t offset, const char* bytes, std::size_t size,
-                    std::string& error_message) override {
-        if (offset != package.size()) gaps = true;
-        package.append(bytes, size);
-        if (package.size() < refuse_at) return true;
-        error_message = "The package is damaged.";
-        return false;
-    }
-    bool start_over(std::string&) override {
-        package.clear();
-        ++start_overs;
-        return true;
-    }
-    std::string package;
-    std::size_t refuse_at = SIZE_MAX;
-    bool gaps = false;
-    int start_overs = 0;
-};
-
-// The first body is cut after a fifth: the rest is asked for with a range
-// and the version's ETag, and the file and the consumer continue where they
-// stopped, while the status says so.
+// The tail is asked for from the first byte of its chunk and read as the
+// directory. The first body is cut after a fifth: the rest is asked for with
+// a range and the version's ETag, and the file and the consumer continue
+// where they stopped, while the status says so.
 TEST_F(DownloadPackage, ABrokenBodyIsResumedWhereItStopped) {
-    const std::string body = package_bytes(one_million, 11);
+    const std::string body = package_bytes(2500000, 11);
     host.publish(case_path(), body);
-    platform::File file(platform::create_new_file(package_path));
-    RecordingConsumer consumer;
+    const RecordingConsumer& consumer = directory.body;
     download_test::UserAtTheWindow user(window, 50, 1000);
     std::vector<std::string> headlines;
     // The first headline, and the wait to reconnect (which lasts a second).
@@ -248,11 +285,10 @@ TEST_F(DownloadPackage, ABrokenBodyIsResumedWhereItStopped) {
         if (first || (!headlines.empty() && waiting)) headlines.push_back(window.headline);
     };
 
-    ASSERT_TRUE(download_package(host.url("/_cuts/1" + case_path()), package_path, file.get(),
-                                 &consumer, report, message))
-        << message;
+    ASSERT_TRUE(download(host.url("/_cuts/1" + case_path()))) << message;
 
-    file.reset();
+    EXPECT_EQ(directory.tails, std::vector<std::uint64_t>{2097152});
+    EXPECT_TRUE(directory.tail_bytes == body.substr(2097152));
     EXPECT_TRUE(read_file(package_path) == body);
     EXPECT_TRUE(consumer.package == body);
     EXPECT_FALSE(consumer.gaps);
@@ -265,36 +301,33 @@ TEST_F(DownloadPackage, ABrokenBodyIsResumedWhereItStopped) {
                                                    "Connection lost. Reconnecting...",
                                                    "Downloading Quellmark..."}));
     const auto requests = host.requests_for("/_cuts/1" + case_path());
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].range, "");
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].range, "bytes=2097152-");
+    EXPECT_EQ(requests[1].range, "bytes=0-");
     // From the first byte missing: at most the fifth that was sent.
-    ASSERT_EQ(requests[1].range.rfind("bytes=", 0), 0u);
-    const unsigned long resumed_at = std::stoul(requests[1].range.substr(6));
+    ASSERT_EQ(requests[2].range.rfind("bytes=", 0), 0u);
+    const unsigned long resumed_at = std::stoul(requests[2].range.substr(6));
     EXPECT_GT(resumed_at, 0u);
-    EXPECT_LE(resumed_at, 200000u);
-    EXPECT_EQ(requests[1].range, "bytes=" + std::to_string(resumed_at) + "-");
-    EXPECT_EQ(requests[1].if_range.front(), '"');  // an ETag, not a date
+    EXPECT_LE(resumed_at, 500000u);
+    EXPECT_EQ(requests[2].range, "bytes=" + std::to_string(resumed_at) + "-");
+    for (int i : {1, 2}) EXPECT_EQ(requests[i].if_range.front(), '"');  // an ETag, not a date
 }
 
 // The package is replaced on the host while the setup waits to reconnect:
 // the host answers the range with the whole new package, and the download
 // starts over, file and consumer alike.
 TEST_F(DownloadPackage, APackageReplacedAfterABreakIsFetchedAnew) {
-    host.publish(case_path(), package_bytes(one_million, 12));
+    host.publish(case_path(), package_bytes(2500000, 12));
     const std::string replacement = package_bytes(700000, 13);
-    platform::File file(platform::create_new_file(package_path));
-    RecordingConsumer consumer;
+    const RecordingConsumer& consumer = directory.body;
     download_test::UserAtTheWindow user(window, 50, 1000);
     user.on_tick = [&] {
         if (window.headline == "Connection lost. Reconnecting..." && consumer.start_overs == 0)
             host.publish(case_path(), replacement);
     };
 
-    ASSERT_TRUE(download_package(host.url("/_cuts/1" + case_path()), package_path, file.get(),
-                                 &consumer, report, message))
-        << message;
+    ASSERT_TRUE(download(host.url("/_cuts/1" + case_path()))) << message;
 
-    file.reset();
     EXPECT_TRUE(read_file(package_path) == replacement);
     EXPECT_TRUE(consumer.package == replacement);
     EXPECT_GE(consumer.start_overs, 1);
@@ -307,35 +340,17 @@ TEST_F(DownloadPackage, APackageReplacedAfterABreakIsFetchedAnew) {
 TEST_F(DownloadPackage, AConsumerThatRefusesABlockStopsTheDownload) {
     const std::string body = package_bytes(one_million, 14);
     host.publish(case_path(), body);
-    platform::File file(platform::create_new_file(package_path));
-    RecordingConsumer consumer;
-    consumer.refuse_at = 300000;
+    const RecordingConsumer& consumer = directory.body;
+    directory.body.refuse_at = 300000;
 
-    EXPECT_FALSE(download_package(host.url(case_path()), package_path, file.get(), &consumer,
-                                  report, message));
+    EXPECT_FALSE(download(host.url(case_path())));
 
-    file.reset();
     EXPECT_EQ(message, "The package is damaged.");
     const std::string partial = read_file(package_path);
     EXPECT_GE(partial.size(), consumer.package.size());
     EXPECT_TRUE(body.compare(0, partial.size(), partial) == 0);
     EXPECT_LT(consumer.package.size(), body.size());
 }
-
-// Reads no directory, and hands the body to its consumer.
-class RecordingDirectory : public PackageDirectory {
-public:
-    Answer read_directory(std::uint64_t, std::uint64_t tail_offset, const std::string& tail,
-                          std::uint64_t&, std::string&) override {
-        tails.push_back(tail_offset);
-        tail_bytes = tail;
-        return Answer::ready;
-    }
-    BlockConsumer* consumer() override { return &body; }
-    std::vector<std::uint64_t> tails;
-    std::string tail_bytes;
-    RecordingConsumer body;
-};
 
 // Whatever does not hold of the publisher's statement stops the download
 // before the bytes it covers are handed on: the tail before the directory
@@ -360,21 +375,17 @@ TEST_F(DownloadPackage, APackageThatIsNotWhatThePublisherSignedIsRefusedBeforeIt
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.misbehaviour);
-        platform::File file(platform::create_new_file(package_path));
-        RecordingDirectory directory;
+        directory = RecordingDirectory();
 
-        EXPECT_FALSE(download_package(host.url(test.misbehaviour + case_path()), package_path,
-                                      file.get(), directory, report, message));
+        EXPECT_FALSE(download(host.url(test.misbehaviour + case_path())));
 
-        file.reset();
         EXPECT_EQ(message, package_unverified_message);
         EXPECT_EQ(directory.tails.size(), test.tail_read ? 1u : 0u);
         if (test.tail_read) EXPECT_TRUE(directory.tail_bytes == body.substr(2 * chunk));
         EXPECT_EQ(directory.body.package.size(), test.handed_on);
         EXPECT_TRUE(directory.body.package == body.substr(0, test.handed_on));
-        const std::string kept = read_file(package_path);
+        const std::string kept = file_exists(package_path) ? read_file(package_path) : "";
         EXPECT_TRUE(kept.size() >= test.handed_on && kept.size() < size);
-        DeleteFileA(package_path.c_str());
     }
     const auto resumed = host.requests_for("/_cuts/1/_tamper/1500000" + case_path());
     ASSERT_EQ(resumed.size(), 3u);  // the tail, the body, the rest of the body
@@ -475,8 +486,9 @@ TEST_F(DownloadPackage, CancelWhileTheHostIsSilentEndsTheWaitAtOnce) {
 }
 
 TEST_F(DownloadPackage, CancelDuringTheTransferStopsAtTheNextBlockAndDeletesTheFile) {
-    host.publish(case_path(), package_bytes(one_million, 10));
-    download_test::UserAtTheWindow user(window, 100, 3, "Downloading Quellmark...");
+    host.publish(case_path(), package_bytes(2500000, 10));
+    // Past the tail, which the bar does not count.
+    download_test::UserAtTheWindow user(window, 100, 10, "Downloading Quellmark...");
 
     EXPECT_FALSE(download(host.url("/_slow/20" + case_path())));
 

@@ -1,15 +1,17 @@
 // The real install path without the window: the production package URL is
-// fetched from the local host through the prefix's proxy, and the package is
-// extracted into an install folder. The package and the tree it was made from
+// fetched from the local host through the prefix's proxy and delivered into
+// an install folder, its directory read from the tail and each entry
+// extracted as it arrives. The package and the tree it was made from
 // come from tests/tools/make_test_package.py (a fixture of this test).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 
-#include "download/download_package.h"
-#include "paths/install_locations.h"
+#include "download/package_url.h"
+#include "paths/install_folder.h"
 #include "paths/path_operations.h"
+#include "setup/package_delivery.h"
 #include "tests/download/local_package_host.h"
 #include "tests/download/test_windows.h"
 #include "tests/support/package_extraction.h"
@@ -35,7 +37,7 @@ std::string path_of(const std::string& url) {
     return url.substr(url.find('/', url.find("://") + 3));
 }
 
-TEST(InstallPath, DownloadsAndExtractsThePackageFromTheProductionUrl) {
+TEST(InstallPath, DeliversThePackageFromTheProductionUrlIntoTheInstallFolder) {
     download_test::LocalPackageHost host;
     test_support::ScratchFolder scratch;
     download_test::RecordingProgressBar bar;
@@ -45,14 +47,17 @@ TEST(InstallPath, DownloadsAndExtractsThePackageFromTheProductionUrl) {
     const std::string package = scratch.at("Temp\\QuellmarkFull.zip");
     const std::string install_folder = scratch.at("Games\\The Annals of Quellmark");
     ASSERT_TRUE(create_directory_tree(scratch.at("Temp")));
-    ASSERT_TRUE(create_directory_tree(install_folder));
+    InstallFolder folder;
+    ASSERT_EQ(open_install_folder(install_folder, folder), platform::EntryResult::done);
+    platform::File file(platform::open_file(package, "w+b"));
 
     std::string message;
-    ASSERT_TRUE(download_package(package_url(), package, report, message)) << message;
-    ASSERT_FALSE(bar.positions().empty());
-    EXPECT_EQ(bar.positions().back(), 50);
     std::vector<InstalledFile> installed;
-    ASSERT_TRUE(extract_package(package, install_folder, report, message, installed)) << message;
+    std::size_t entries_done = 0;
+    ASSERT_EQ(deliver_package(package_url(), package, file.get(), folder, 0, report, message,
+                              installed, entries_done),
+              Delivery::extracted)
+        << message;
     EXPECT_EQ(bar.positions().back(), 100);
 
     const std::string tree = host.state_path("package-tree");
@@ -67,7 +72,7 @@ TEST(InstallPath, DownloadsAndExtractsThePackageFromTheProductionUrl) {
     }
 
     const auto requests = host.requests_for(path_of(package_url()));
-    ASSERT_EQ(requests.size(), 1u);
+    ASSERT_EQ(requests.size(), 2u);  // the tail, the body
     EXPECT_EQ(requests[0].user_agent, "QuellmarkSetup");
     EXPECT_TRUE(host.came_through_proxy(requests[0]));
 }

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "paths/install_locations.h"
+#include "download/package_url.h"
 #include "tests/support/scratch_folder.h"
 
 namespace download_test {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "download/package_statement.h"
+#include "download/package_url.h"
 #include "download/sha256.h"
 
 #ifdef _WIN32
@@ -90,6 +91,14 @@ std::string statement_of(const std::string& bytes, const std::string& name = "Qu
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
     const std::size_t at = text.find(from);
     return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+TEST(PackageUrl, IsTheBaseUrlThenThePackageName) {
+    const std::string url = package_url();
+    ASSERT_GT(url.size(), sizeof "QuellmarkFull.zip");
+    EXPECT_EQ(url.rfind("https://", 0), 0u);
+    EXPECT_EQ(url, std::string(package_base_url) + "QuellmarkFull.zip");
+    EXPECT_EQ(url.substr(url.size() - 18), "/QuellmarkFull.zip");
 }
 
 TEST(PackageStatement, ReadsWhatTheSignerWritesAndNothingElse) {

@@ -7,11 +7,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <regex>
 #include <set>
 #include <vector>
 
+#include "download/package_url.h"
 #include "paths/install_locations.h"
 #include "platform/platform.h"
+#include "setup/temp_package.h"
 #include "tests/setup/scripted_steps.h"
 #include "tests/support/scratch_folder.h"
 
@@ -347,6 +350,23 @@ TEST_F(InstallSequence, FolderTextIsUsedExactlyAsTyped) {
     script.typed_folder = scratch.path() + "\\Two  Spaces\\Games/Mixed";
     EXPECT_EQ(run_install(), 0);
     EXPECT_EQ(journal.extract_install_folder, script.typed_folder);
+}
+
+TEST(TempPackage, EachIsNewAndNamedAtRandomInTheTemporaryFolder) {
+    TempPackage packages[2];
+    ASSERT_TRUE(packages[0].create() && packages[1].create());
+    const std::string temp = platform::temp_folder();
+    for (TempPackage& package : packages) {
+        const std::string folder = package.path().substr(0, package.path().rfind('\\'));
+        ASSERT_EQ(folder.size(), temp.size() + 26) << folder;
+        EXPECT_EQ(folder.substr(0, temp.size()), temp);
+        EXPECT_TRUE(std::regex_match(folder.substr(temp.size()),
+                                     std::regex("Quellmark-[0-9A-F]{16}"))) << folder;
+        EXPECT_TRUE(folder_exists(folder));
+        package.remove();
+        EXPECT_FALSE(folder_exists(folder));
+    }
+    EXPECT_NE(packages[0].path(), packages[1].path());
 }
 
 }  // namespace

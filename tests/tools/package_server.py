@@ -16,6 +16,8 @@ Any number of these prefixes may come first, in any order:
 
   /_nolength/          no Content-Length; the body ends when the connection closes
   /_slow/<ms>/         the body in 16 KiB pieces, <ms> milliseconds apart
+  /_pieces/<bytes>/    the body in pieces of <bytes> (with /_slow/, the pieces
+                       that pause)
   /_cut/<bytes>/       announce the whole length, send <bytes> of the body, then
                        (a second later) reset the connection
   /_cuts/<n>/          the first <n> bodies of this version of the file that
@@ -95,6 +97,7 @@ class Behaviour:
     def __init__(self):
         self.send_length = True
         self.slow_ms = 0
+        self.piece = 0
         self.cut_at = None
         self.redirect_code = None
         self.silent = False
@@ -127,6 +130,9 @@ def parse_behaviour(raw_path):
             parts = parts[2:]
         elif head == "_slow" and len(parts) > 1 and parts[1].isdigit():
             behaviour.slow_ms = int(parts[1])
+            parts = parts[2:]
+        elif head == "_pieces" and len(parts) > 1 and parts[1].isdigit() and int(parts[1]) > 0:
+            behaviour.piece = int(parts[1])
             parts = parts[2:]
         elif head == "_cut" and len(parts) > 1 and parts[1].isdigit():
             behaviour.cut_at = int(parts[1])
@@ -313,7 +319,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def send_bytes(self, path, first, limit, behaviour):
         """Sends limit bytes of the file from first on, paced as asked."""
-        piece = PIECE if behaviour.slow_ms or self.server.rate else BLOCK
+        piece = behaviour.piece or (PIECE if behaviour.slow_ms or self.server.rate else BLOCK)
         started = time.monotonic()
         sent = 0
         with open(path, "rb") as source:
