@@ -25,7 +25,7 @@ void limit_waits(HINTERNET handle, DWORD milliseconds) {
 struct Request::Shared {
     volatile LONG references = 1;
     volatile LONG call_pending = 0;
-    HANDLE completed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    platform::KernelHandle completed{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
     DWORD error = ERROR_SUCCESS;
     BOOL succeeded = TRUE;
     INTERNET_BUFFERSA read = {};
@@ -35,7 +35,6 @@ struct Request::Shared {
 
     void release() {
         if (InterlockedDecrement(&references) != 0) return;
-        if (completed) CloseHandle(completed);
         delete this;
     }
 };
@@ -51,22 +50,21 @@ void CALLBACK on_status(HINTERNET, DWORD_PTR context, DWORD status, LPVOID infor
     const auto* const result = static_cast<const INTERNET_ASYNC_RESULT*>(information);
     shared->succeeded = static_cast<BOOL>(result->dwResult);
     shared->error = result->dwError;
-    SetEvent(shared->completed);
+    SetEvent(shared->completed.get());
     shared->release();
 }
 
 }  // namespace
 
 HINTERNET open_session(const char* user_agent, DWORD limit_milliseconds) {
-    HINTERNET session =
-        InternetOpenA(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
+    InternetHandle session(
+        InternetOpenA(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC));
     if (!session) return nullptr;
-    limit_waits(session, limit_milliseconds);
-    if (InternetSetStatusCallbackA(session, on_status) == INTERNET_INVALID_STATUS_CALLBACK) {
-        InternetCloseHandle(session);
+    limit_waits(session.get(), limit_milliseconds);
+    if (InternetSetStatusCallbackA(session.get(), on_status) == INTERNET_INVALID_STATUS_CALLBACK) {
         return nullptr;
     }
-    return session;
+    return session.release();
 }
 
 Wait wait_responsively(HANDLE event, DWORD milliseconds, StepReport& report) {
@@ -96,10 +94,10 @@ Result Request::run(Call call, StepReport& report, Completion completion) {
         // sets the event in a moment: taken now, it cannot end the next
         // call's wait with this call's result.
         if (InterlockedExchange(&shared_->call_pending, 0) == 1) shared_->release();
-        else WaitForSingleObject(shared_->completed, limit_);
+        else WaitForSingleObject(shared_->completed.get(), limit_);
         return finished ? Result::succeeded : Result::failed;
     }
-    const Wait waited = wait_responsively(shared_->completed, limit_, report);
+    const Wait waited = wait_responsively(shared_->completed.get(), limit_, report);
     if (waited == Wait::cancelled) return Result::cancelled;
     if (waited == Wait::timed_out) return Result::failed;
     if (completion == Completion::counts_bytes) {
@@ -118,16 +116,16 @@ Result Request::send(HINTERNET connection, const std::string& object, DWORD flag
     shared_ = new Shared;
     if (!shared_->completed) return Result::failed;
     shared_->headers = headers;
-    request_ = HttpOpenRequestA(connection, "GET", object.c_str(), nullptr, nullptr, nullptr, flags,
-                                reinterpret_cast<DWORD_PTR>(shared_));
+    request_.reset(HttpOpenRequestA(connection, "GET", object.c_str(), nullptr, nullptr, nullptr,
+                                    flags, reinterpret_cast<DWORD_PTR>(shared_)));
     if (!request_) return Result::failed;
     // Some WinInet implementations give a request none of the limits of the
     // handles above it.
-    limit_waits(request_, limit_);
+    limit_waits(request_.get(), limit_);
     Shared* const shared = shared_;
     return run(
         [&] {
-            return HttpSendRequestA(request_,
+            return HttpSendRequestA(request_.get(),
                                     shared->headers.empty() ? nullptr : shared->headers.c_str(),
                                     static_cast<DWORD>(shared->headers.size()), nullptr, 0);
         },
@@ -153,7 +151,7 @@ Result Request::read(DWORD& size, StepReport& report) {
     while (size < block_bytes) {
         shared->available = 0;
         const Result asked = run(
-            [&] { return InternetQueryDataAvailable(request_, &shared->available, 0, 0); },
+            [&] { return InternetQueryDataAvailable(request_.get(), &shared->available, 0, 0); },
             report, Completion::counts_bytes);
         if (asked != Result::succeeded) return asked;
         if (shared->available == 0) break;  // the end of the body
@@ -163,7 +161,7 @@ Result Request::read(DWORD& size, StepReport& report) {
         shared->read.dwBufferLength =
             shared->available < block_bytes - size ? shared->available : block_bytes - size;
         const Result read =
-            run([&] { return InternetReadFileExA(request_, &shared->read, IRF_NO_WAIT, 0); },
+            run([&] { return InternetReadFileExA(request_.get(), &shared->read, IRF_NO_WAIT, 0); },
                 report);
         if (read != Result::succeeded) return read;
         size += shared->read.dwBufferLength;
@@ -179,8 +177,7 @@ Result Request::read(DWORD& size, StepReport& report) {
 const char* Request::block() const { return shared_->block; }
 
 void Request::close() {
-    if (request_) InternetCloseHandle(request_);
-    request_ = nullptr;
+    request_.reset();
     if (shared_) shared_->release();
     shared_ = nullptr;
 }

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "download/internet_handle.h"
+#include "platform/kernel_handle.h"
 #include "report/step_report.h"
 
 namespace async_internet {
@@ -44,7 +46,7 @@ public:
     // Reads the next block of the body; size 0 is its end.
     Result read(DWORD& size, StepReport& report);
     const char* block() const;
-    HINTERNET handle() const { return request_; }
+    HINTERNET handle() const { return request_.get(); }
 
     // Closes the request. A call still pending may complete later on
     // WinInet's own thread: what it writes to stays alive until then.
@@ -62,7 +64,7 @@ private:
     Result run(Call call, StepReport& report, Completion completion = Completion::by_error);
 
     DWORD limit_;
-    HINTERNET request_ = nullptr;
+    InternetHandle request_;
     Shared* shared_ = nullptr;
 };
 

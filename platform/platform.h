@@ -44,20 +44,6 @@ std::int64_t tell(std::FILE* file);
 // system or the size could not be set.
 bool cut_file_here(std::FILE* file);
 
-// Removes a file; callers never act on the outcome.
-void delete_file(const std::string& path);
-
-// Creates path as a new file, open for reading and writing ("w+b"). A name
-// that is taken, by a file, a folder or a link, fails: nothing that exists is
-// opened, and a link at path is never followed. While the file is open, no
-// other program may write, rename or delete it (Windows).
-std::FILE* create_new_file(const std::string& path);
-
-// True when path names a link: on Windows anything that carries a reparse
-// point (a junction, a symbolic link, a mount point), elsewhere a symbolic
-// link. False when nothing is there.
-bool is_link(const std::string& path);
-
 // Fills buffer with size bytes from the system's random source; false when
 // it gave none.
 bool random_bytes(void* buffer, std::size_t size);
@@ -121,9 +107,6 @@ private:
 };
 
 
-// The user's temporary folder as the system reports it (with its trailing
-// separator), or empty when it is not reported or does not fit 260 bytes.
-std::string temp_folder();
 
 // Dispatches every message waiting for this thread's windows; never blocks.
 // The keys of dialog (Tab, Enter, Escape) move the focus between its

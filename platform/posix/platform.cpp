@@ -60,26 +60,10 @@ bool seek_to_end(std::FILE* file) { return ::fseeko(file, 0, SEEK_END) == 0; }
 
 std::int64_t tell(std::FILE* file) { return ::ftello(file); }
 
-void delete_file(const std::string& path) { ::unlink(native_path(path).c_str()); }
-
 bool cut_file_here(std::FILE* file) {
     if (std::fflush(file) != 0) return false;
     const off_t position = ::ftello(file);
     return position >= 0 && ::ftruncate(::fileno(file), position) == 0;
-}
-
-std::FILE* create_new_file(const std::string& path) {
-    const int descriptor =
-        ::open(native_path(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (descriptor == -1) return nullptr;
-    std::FILE* file = ::fdopen(descriptor, "w+b");
-    if (!file) ::close(descriptor);
-    return file;
-}
-
-bool is_link(const std::string& path) {
-    struct stat status;
-    return ::lstat(native_path(path).c_str(), &status) == 0 && S_ISLNK(status.st_mode);
 }
 
 void close_folder(std::intptr_t native) { ::close(static_cast<int>(native)); }
@@ -289,14 +273,6 @@ bool ansi_from_code_point(std::uint32_t code_point, std::string& ansi) {
         ansi += static_cast<char>(0x80 | (code_point & 0x3F));
     }
     return true;
-}
-
-std::string temp_folder() {
-    const char* dir = std::getenv("TMPDIR");
-    std::string folder = (dir && *dir) ? dir : "/tmp";
-    if (folder.size() >= 260) return {};
-    if (folder.back() != '/') folder += '/';
-    return folder;
 }
 
 void drain_message_queue(WindowHandle) {

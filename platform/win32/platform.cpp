@@ -88,35 +88,10 @@ bool seek_to_end(std::FILE* file) { return _fseeki64(file, 0, SEEK_END) == 0; }
 
 std::int64_t tell(std::FILE* file) { return _ftelli64(file); }
 
-void delete_file(const std::string& path) { DeleteFileA(path.c_str()); }
-
 bool cut_file_here(std::FILE* file) {
     if (std::fflush(file) != 0) return false;
     const __int64 position = _ftelli64(file);
     return position >= 0 && _chsize_s(_fileno(file), position) == 0;
-}
-
-std::FILE* create_new_file(const std::string& path) {
-    // Others may read (a virus scanner, say) but neither write nor delete nor
-    // rename; the reparse-point flag opens a link in the name's place itself,
-    // which CREATE_NEW then refuses as taken.
-    const HANDLE handle =
-        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
-    if (descriptor == -1) {
-        CloseHandle(handle);
-        return nullptr;
-    }
-    std::FILE* file = _fdopen(descriptor, "w+b");
-    if (!file) _close(descriptor);
-    return file;
-}
-
-bool is_link(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 namespace {
@@ -620,13 +595,6 @@ bool ansi_from_code_point(std::uint32_t code_point, std::string& ansi) {
     if (length <= 0) return false;
     ansi.append(bytes, static_cast<std::size_t>(length));
     return true;
-}
-
-std::string temp_folder() {
-    char buffer[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, buffer);
-    buffer[MAX_PATH - 1] = '\0';
-    return buffer;
 }
 
 void drain_message_queue(WindowHandle dialog) {

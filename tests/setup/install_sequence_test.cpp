@@ -23,6 +23,14 @@ using test_support::folder_exists;
 using test_support::ScratchFolder;
 
 namespace {
+// The user's temporary folder as the ANSI calls see it, with its separator.
+std::string temp_folder() {
+    char buffer[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, buffer);
+    buffer[MAX_PATH - 1] = '\0';
+    return buffer;
+}
+
 
 const char kept_suffix[] = "\n\nThe downloaded zip was kept here for inspection:\n";
 
@@ -31,9 +39,9 @@ std::set<std::string> package_folders() {
     namespace fs = std::filesystem;
     std::set<std::string> folders;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(platform::temp_folder(), error)) {
+    for (const auto& entry : fs::directory_iterator(temp_folder(), error)) {
         const std::string name = entry.path().filename().string();
-        if (name.rfind("Quellmark-", 0) == 0) folders.insert(platform::temp_folder() + name);
+        if (name.rfind("Quellmark-", 0) == 0) folders.insert(temp_folder() + name);
     }
     return folders;
 }
@@ -355,7 +363,7 @@ TEST_F(InstallSequence, FolderTextIsUsedExactlyAsTyped) {
 TEST(TempPackage, EachIsNewAndNamedAtRandomInTheTemporaryFolder) {
     TempPackage packages[2];
     ASSERT_TRUE(packages[0].create() && packages[1].create());
-    const std::string temp = platform::temp_folder();
+    const std::string temp = temp_folder();
     for (TempPackage& package : packages) {
         const std::string folder = package.path().substr(0, package.path().rfind('\\'));
         ASSERT_EQ(folder.size(), temp.size() + 26) << folder;
