@@ -187,6 +187,6 @@ import .Lwininet, InternetConnectA, 32
 import .Lwininet, InternetCrackUrlA, 16
 import .Lwininet, InternetOpenA, 20
 import .Lwininet, InternetQueryDataAvailable, 16
-import .Lwininet, InternetReadFile, 16
+import .Lwininet, InternetReadFileExA, 16
 import .Lwininet, InternetSetOptionA, 16
 import .Lwininet, InternetSetStatusCallbackA, 8, 0, -1
