@@ -881,7 +881,8 @@ class SetupEndToEnd(unittest.TestCase):
         self.assert_removed(files, FOLDER)
 
     def test_a_drive_too_small_is_refused_before_the_body(self):
-        drive = os.path.join(os.path.dirname(os.path.abspath(WORK)), "small-drive-d")
+        # D: of the setup's own prefix, on a drive that no other test reads.
+        drive = os.path.join(os.path.dirname(os.path.abspath(WORK)), "small-drive-f")
         if not os.path.ismount(drive):
             self.skipTest("needs the small drive that tests/tools/small-drive.sh mounts (as root)")
         link = os.path.join(prefix(), "dosdevices", "d:")
