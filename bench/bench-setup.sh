@@ -4,8 +4,8 @@
 # proxy; beside it, in the same run, curl through the same proxy plus
 # `unzip -q -o`, and a bare WinInet loop for the download alone.
 #
-#   bash bench/bench-setup.sh [--keep] [--rate MBPS] [--cuts N] [--against BUILD] [a] [b]
-#                                                   (both packages when none is named)
+#   bash bench/bench-setup.sh [--keep] [--rate MBPS] [--cuts N] [--against BUILD] [--split]
+#                             [a] [b]               (both packages when none is named)
 #
 # --rate MBPS: the package host sends every body, to the setup and to curl
 # alike, at no more than MBPS megabytes (10^6 bytes) a second, as a home line
@@ -14,7 +14,11 @@
 # bytes the host served to it are printed beside the package's size.
 # --against BUILD: the QuellmarkSetup.exe of another build folder (of an
 # earlier commit, say) installs the same package in the same run, and the two
-# times are printed side by side.
+# times are printed side by side. --split: a build of the same sources that
+# times its phases (QUELLMARK_PHASE_CLOCK, in build/PRESET-phases) installs the
+# package once more, and where its time went is printed: waiting, reading,
+# checking, inflating, CRC-32, writing, the files, the list, the window and
+# the rest.
 #
 # Packages (made once in build/bench-setup/packages, removed unless --keep):
 #   a  about 400 MB out of 2,000 files, half random (stored), half text (deflated)
@@ -27,14 +31,16 @@ keep=""
 rate=0
 cuts=0
 against=""
+split=""
 names=()
-usage() { echo "usage: bench-setup.sh [--keep] [--rate MBPS] [--cuts N] [--against BUILD] [a] [b]" >&2; exit 2; }
+usage() { echo "usage: bench-setup.sh [--keep] [--rate MBPS] [--cuts N] [--against BUILD] [--split] [a] [b]" >&2; exit 2; }
 while [ $# -gt 0 ]; do
   case $1 in
     --keep) keep=1; shift ;;
     --rate) [ $# -gt 1 ] || usage; rate=$2; shift 2 ;;
     --cuts) [ $# -gt 1 ] || usage; cuts=$2; shift 2 ;;
     --against) [ $# -gt 1 ] || usage; against=$(cd "$2" && pwd); shift 2 ;;
+    --split) split=1; shift ;;
     a|b) names+=("$1"); shift ;;
     *) usage ;;
   esac
@@ -51,6 +57,15 @@ cmake --preset "$QM_WINDOWS_PRESET" >/dev/null
 cmake --build --preset "$QM_WINDOWS_PRESET" --target QuellmarkSetup prefix_network window_probe \
   wininet_loop file_floor >/dev/null
 base_url=$(sed -n 's/^QUELLMARK_PACKAGE_BASE_URL:STRING=//p' "$build/CMakeCache.txt")
+split_build=""
+if [ -n "$split" ]; then
+  split_build=$root/build/$QM_WINDOWS_PRESET-phases
+  toolchain=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' "$build/CMakeCache.txt")
+  cmake -S . -B "$split_build" -G Ninja --toolchain "$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DQUELLMARK_TESTS=OFF -DQUELLMARK_PHASE_CLOCK=ON -DQUELLMARK_PACKAGE_BASE_URL="$base_url" \
+    >/dev/null 2>&1
+  cmake --build "$split_build" --target QuellmarkSetup >/dev/null
+fi
 url_path=$(python3 -c 'import sys, urllib.parse; p = urllib.parse.urlsplit(sys.argv[1]).path; print(p if p.endswith("/") else p + "/")' "$base_url")
 
 export QUELLMARK_WINEPREFIX=$work/wineprefix WINEPREFIX=$work/wineprefix
@@ -83,5 +98,5 @@ bash tests/tools/package-host.sh start "$state" --base-url "$base_url" \
 
 packages=()
 for name in "${names[@]}"; do packages+=("$name=$work/packages/$name.zip"); done
-QUELLMARK_BENCH_CUTS=$cuts QUELLMARK_BENCH_AGAINST=$against \
+QUELLMARK_BENCH_CUTS=$cuts QUELLMARK_BENCH_AGAINST=$against QUELLMARK_BENCH_SPLIT=$split_build \
   python3 bench/timed_install.py "$root/$build" "$work" "$state/host.env" "$url_path" "${packages[@]}"

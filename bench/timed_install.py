@@ -13,6 +13,9 @@ host and the display. Prints one block per package and a summary table.
 With QUELLMARK_BENCH_CUTS=N, the host breaks the first N bodies it sends to
 the setup (not to curl or the loop) after a fifth of the package each, and
 the bytes it served to the setup are printed beside the package's size.
+With QUELLMARK_BENCH_SPLIT=BUILD_DIR, the setup of that build (one made with
+QUELLMARK_PHASE_CLOCK) installs once more, and where its time went is printed
+phase by phase.
 """
 import glob
 import os
@@ -219,13 +222,14 @@ def last_body_end_since(work, since):
     return last
 
 
-def setup_run(build, work, prefix, temp_dir, package_size, entry_count, setup_build=None):
+def setup_run(build, work, prefix, temp_dir, package_size, entry_count, setup_build=None,
+              env=None):
     """One install by clicks, of setup_build's setup if given: (seconds to
     the final box, download seconds, peak memory in KiB)."""
     shutil.rmtree(os.path.join(prefix, "drive_c", INSTALL_FOLDER), ignore_errors=True)
     setup = gui.Setup(os.path.join(setup_build or build, "QuellmarkSetup.exe"),
                       os.path.join(build, "tests", "tools", "window_probe.exe"),
-                      os.path.join(TOOLS, "wine-run.sh"))
+                      os.path.join(TOOLS, "wine-run.sh"), env=env)
     try:
         if not setup.wait_for_window():
             raise SystemExit("the setup window did not appear")
@@ -268,6 +272,34 @@ def setup_run(build, work, prefix, temp_dir, package_size, entry_count, setup_bu
         return boxed - clicked, download, extraction, records, watch.peak_kib, phases
     finally:
         setup.kill()
+
+
+PHASE_FILE = "quellmark-phases.txt"
+
+
+def phase_split(build, work, prefix, temp_dir, size, entries, split_build):
+    """One install by the phase-timing build: its click-to-box seconds and
+    its phases as (name, seconds), in the order it wrote them."""
+    written = os.path.join(prefix, "drive_c", PHASE_FILE)
+    if os.path.exists(written):
+        os.remove(written)
+    total = setup_run(build, work, prefix, temp_dir, size, entries, split_build,
+                      env={"QUELLMARK_PHASE_FILE": "C:\\" + PHASE_FILE})[0]
+    with open(written) as f:
+        phases = [(name, float(seconds)) for name, seconds in (line.split() for line in f)]
+    return total, phases
+
+
+def print_split(total, phases):
+    timed = dict(phases).pop("total")
+    covered = sum(seconds for name, seconds in phases if name != "total")
+    print("  where the time went (the phase-timing build, %.2f s click to box; %.2f s "
+          "from the start of the install):" % (total, timed))
+    for name, seconds in phases:
+        if name != "total":
+            print("    %-10s %6.2f s  %5.1f%%" % (name, seconds, 100 * seconds / timed))
+    print("    %-10s %6.2f s  %5.1f%%  (the setup's own work between the phases)" %
+          ("other", timed - covered, 100 * (timed - covered) / timed))
 
 
 def main():
@@ -313,6 +345,9 @@ def main():
         against = os.environ.get("QUELLMARK_BENCH_AGAINST")
         if against:
             against_total = setup_run(build, work, prefix, temp_dir, size, entries, against)[0]
+        split_build = os.environ.get("QUELLMARK_BENCH_SPLIT")
+        split = (phase_split(build, work, prefix, temp_dir, size, entries, split_build)
+                 if split_build else None)
         print("package %s: %d files, %.0f MB zipped, %.0f MB out" %
               (name, entries, size / 1e6, out_bytes / 1e6))
         print("  setup, click to final box:  %7.2f s   (download %.2f s, extraction %.2f s, "
@@ -341,6 +376,8 @@ def main():
         sys.stdout.flush()
         print("  setup / (loop + CreateFileA floor): %.2f   setup / (loop + by-handle floor): %.2f" %
               (total / (loop + floor), total / (loop + by_handles)))
+        if split:
+            print_split(*split)
         rows.append((name, total, curl + unzip, download, loop, peak))
         # The setup's least possible time under Wine: the bare loop's download
         # and the files' creation, beside the native tools.

@@ -1,5 +1,7 @@
 #include "download/async_request.h"
 
+#include "report/phase_clock.h"
+
 namespace async_internet {
 namespace {
 
@@ -72,6 +74,7 @@ Wait wait_responsively(HANDLE event, DWORD milliseconds, StepReport& report) {
     for (;;) {
         const DWORD waited = GetTickCount() - started;
         const DWORD slice = milliseconds - (waited < milliseconds ? waited : milliseconds);
+        PhaseTimer waiting(Phase::waiting);
         const DWORD outcome = MsgWaitForMultipleObjects(event ? 1 : 0, &event, FALSE,
                                                         slice < slice_milliseconds ? slice
                                                                                    : slice_milliseconds,
@@ -112,6 +115,7 @@ Result Request::run(Call call, StepReport& report, Completion completion) {
 
 Result Request::send(HINTERNET connection, const std::string& object, DWORD flags,
                      const std::string& headers, StepReport& report) {
+    PhaseTimer reading(Phase::reading);
     close();
     shared_ = new Shared;
     if (!shared_->completed) return Result::failed;
@@ -145,6 +149,7 @@ Result Request::send(HINTERNET connection, const std::string& object, DWORD flag
 // that completes on WinInet's thread reports its count in the buffers it was
 // given; InternetReadFile's own count may be set to 0 after that completion.
 Result Request::read(DWORD& size, StepReport& report) {
+    PhaseTimer reading(Phase::reading);
     size = 0;
     Shared* const shared = shared_;
     const DWORD started = GetTickCount();

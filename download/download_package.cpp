@@ -18,6 +18,7 @@
 #include "download/signature_check.h"
 #include "paths/disk_space.h"
 #include "platform/platform.h"
+#include "report/phase_clock.h"
 
 namespace {
 
@@ -224,14 +225,15 @@ Body transfer_body(Request& request, PackageFile& package, BlockConsumer* consum
     const auto checked = [&](std::uint64_t offset, const char* bytes, std::size_t size) {
         if (!consumer) return true;
         // The consumer may read the file: the chunk is there first.
-        if (std::fflush(package.file) != 0) {
+        if (PhaseTimer writing(Phase::writing); std::fflush(package.file) != 0) {
             flush_failed = true;
             return false;
         }
         return hand_on(*consumer, offset, bytes, size, report, refusal);
     };
     const auto take = [&](const char* block, DWORD size) {
-        if (std::fwrite(block, 1, size, package.file) < size) return Body::write_failed;
+        if (PhaseTimer writing(Phase::writing); std::fwrite(block, 1, size, package.file) < size)
+            return Body::write_failed;
         switch (package.check->add(block, size, checked)) {
             case PackageCheck::Step::taken: break;
             case PackageCheck::Step::mismatch: return Body::unverified;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "report/phase_clock.h"
+
 #if (defined(__i386__) || defined(__x86_64__)) && !defined(QUELLMARK_PORTABLE_SHA256)
 #include <cpuid.h>
 #include <immintrin.h>
@@ -157,6 +159,7 @@ void Sha256::restart() {
 }
 
 void Sha256::add(const void* bytes, std::size_t size) {
+    PhaseTimer checking(Phase::checking);
     const unsigned char* at = static_cast<const unsigned char*>(bytes);
     total_ += size;
     if (pending_size_ > 0) {
@@ -179,6 +182,7 @@ void Sha256::add(const void* bytes, std::size_t size) {
 }
 
 Sha256Digest Sha256::finish() {
+    PhaseTimer checking(Phase::checking);
     const std::uint64_t bits = total_ * 8;
     unsigned char padding[72] = {0x80};
     const std::size_t zeros = (pending_size_ < 56 ? 56 : 120) - pending_size_;

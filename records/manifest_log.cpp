@@ -2,7 +2,10 @@
 
 #include <cstdio>
 
+#include "report/phase_clock.h"
+
 void ManifestLog::file_to_be_made(const std::string& name) {
+    PhaseTimer listing(Phase::listing);
     named_any_ = true;
     if (given_up_ || !list_) return;
     // Flushed line by line: the file is made right after, and a kill then

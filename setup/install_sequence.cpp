@@ -15,6 +15,7 @@
 #include "records/install_records.h"
 #include "records/manifest.h"
 #include "records/manifest_log.h"
+#include "report/phase_clock.h"
 #include "report/shown_texts.h"
 #include "setup/package_delivery.h"
 #include "setup/temp_package.h"
@@ -149,11 +150,13 @@ void write_records(InstallRun& run) {
     if (!uninstaller_written || !manifest_written || !run.folder.protected_access) {
         message += incomplete_records_note;
     }
+    write_phase_totals();
     run.window.finish(message, true);
 }
 
 int install_into(SetupWindow& window, const std::string& install_path) {
     InstallRun run(window);
+    start_phase_clock();
     if (!open_and_check_folder(run, install_path) || !deliver_and_extract(run)) return 1;
     write_records(run);
     return 0;

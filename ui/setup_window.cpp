@@ -1,5 +1,6 @@
 #include "ui/setup_window.h"
 
+#include "report/phase_clock.h"
 #include "report/shown_texts.h"
 
 namespace {
@@ -46,11 +47,13 @@ void SetupWindow::request_status_repaint(bool immediately) {
 }
 
 void SetupWindow::process_pending_messages() {
+    PhaseTimer window(Phase::window);
     if (status_repaint_pending) request_status_repaint(false);
     platform::drain_message_queue(main_window);
 }
 
 void SetupWindow::set_status(const std::string& headline_text, const std::string& detail_text) {
+    PhaseTimer window(Phase::window);
     // A new headline starts a new step: the last status of the step before
     // reaches the screen first, however quickly it was replaced.
     const bool new_step = headline_text != headline;
@@ -69,6 +72,7 @@ void SetupWindow::set_status(const std::string& headline_text, const std::string
 }
 
 void SetupWindow::set_progress(int position) {
+    PhaseTimer window(Phase::window);
     // The bar repaints on every position message, even an unchanged one.
     if (position != progress_position) {
         progress_position = position;
@@ -78,6 +82,7 @@ void SetupWindow::set_progress(int position) {
 }
 
 void SetupWindow::show_transfer(std::uint64_t received, std::uint64_t total) {
+    PhaseTimer window(Phase::window);
     const std::uint64_t now = platform::milliseconds_now();
     const bool first = transfer.empty();
     transfer.add(received, total, now);

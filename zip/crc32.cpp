@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include "report/phase_clock.h"
+
 #if defined(__i386__) || defined(__x86_64__)
 #include <immintrin.h>
 #define QUELLMARK_FOLDED_CRC32 1
@@ -136,6 +138,7 @@ bool can_fold() {
 }  // namespace
 
 std::uint32_t update_crc32(std::uint32_t crc, const unsigned char* bytes, std::size_t count) {
+    PhaseTimer crc32(Phase::crc32);
 #ifdef QUELLMARK_FOLDED_CRC32
     if (count >= 64 && can_fold()) {
         const std::size_t folded = count & ~static_cast<std::size_t>(15);

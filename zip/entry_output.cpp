@@ -1,5 +1,6 @@
 #include "zip/entry_output.h"
 
+#include "report/phase_clock.h"
 #include "zip/crc32.h"
 
 bool EntryOutput::write(const unsigned char* bytes, std::size_t count, const char* write_failure,
@@ -7,6 +8,7 @@ bool EntryOutput::write(const unsigned char* bytes, std::size_t count, const cha
     const bool fits = count <= room();
     const std::size_t allowed = fits ? count : static_cast<std::size_t>(room());
     if (allowed > 0) {
+        PhaseTimer writing(Phase::writing);
         if (std::fwrite(bytes, 1, allowed, file_) != allowed) {
             error_message = write_failure;
             return false;

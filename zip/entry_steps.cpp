@@ -5,6 +5,7 @@
 
 #include "paths/install_locations.h"
 #include "paths/path_operations.h"
+#include "report/phase_clock.h"
 #include "zip/entry_decoder.h"
 #include "zip/inflate_entry.h"
 #include "zip/little_endian.h"
@@ -118,6 +119,7 @@ bool local_header_data_offset(const unsigned char* header, const ZipEntry& entry
 
 bool close_entry_output(platform::File& target, const ZipEntry& entry,
                         const EntryOutput& output, std::string& error_message) {
+    PhaseTimer files(Phase::files);
     if (!platform::close_file(target)) {
         error_message =
             entry.method == zip_record::method::stored ? stored_copy_failure : inflate_write_failure;

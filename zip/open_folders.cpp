@@ -1,6 +1,7 @@
 #include "zip/open_folders.h"
 
 #include "paths/path_operations.h"
+#include "report/phase_clock.h"
 
 namespace {
 constexpr char folder_failure[] = "Could not create the install folder.";
@@ -22,6 +23,7 @@ const platform::FolderHandle* OpenFolders::open(const std::string& relative,
 // If the file cannot be created, a folder may have been removed behind the
 // walk's back, so the folders are opened anew and the file tried once more.
 platform::File OpenFolders::create_file(const std::string& name, std::string& error_message) {
+    PhaseTimer files(Phase::files);
     const std::string folder = parent_folder(name), file_name = final_component(name);
     const std::string target = join_path(install_.path, name);
     if (install_.ledger) install_.ledger->file_to_be_made(name);
@@ -57,6 +59,7 @@ platform::File OpenFolders::create_file(const std::string& name, std::string& er
 // Opening the name as a folder, without making it, looks at it through its
 // own handle: only an empty name answers missing.
 bool OpenFolders::holds(const std::string& name) {
+    PhaseTimer files(Phase::files);
     const std::string folder = parent_folder(name);
     std::string unused;
     const platform::FolderHandle* parent = open(folder, unused);
