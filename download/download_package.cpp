@@ -43,6 +43,8 @@ constexpr std::uint64_t tail_bytes = 68 * 1024;
 // directory is read; a directory larger than this (the host states its size)
 // is read from the package file after the download instead.
 constexpr std::uint64_t directory_bytes_limit = 32 * 1024 * 1024;
+// Between blocks the window is served at most this often: a screen's frame.
+constexpr ULONGLONG drain_interval_milliseconds = 16;
 
 // Always a fresh copy from the host, and nothing left in the cache. No other
 // flag: redirects are followed and certificate errors are not ignored. An
@@ -191,6 +193,7 @@ enum class Body { keep_going, whole, broke, write_failed, cancelled, refused, un
 // from the end of the last whole block.
 template <typename Take, typename End>
 Body read_blocks(Request& request, StepReport& report, Take take, End end) {
+    ULONGLONG drained = GetTickCount64();
     for (;;) {
         DWORD size = 0;
         const Result read = request.read(size, report);
@@ -199,7 +202,15 @@ Body read_blocks(Request& request, StepReport& report, Take take, End end) {
         if (size == 0) return end();
         const Body taken = take(request.block(), size);
         if (taken != Body::keep_going) return taken;
-        report.process_pending_messages();
+        // Each drain is a round trip to the window system even when nothing
+        // waits, and on a fast line blocks come thousands a second: the
+        // window is served as often as a screen can show it, and a Cancel it
+        // takes stops the next block.
+        const ULONGLONG now = GetTickCount64();
+        if (now - drained >= drain_interval_milliseconds) {
+            drained = now;
+            report.process_pending_messages();
+        }
         if (report.cancel_requested()) return Body::cancelled;
     }
 }
@@ -241,9 +252,14 @@ Body transfer_body(Request& request, PackageFile& package, BlockConsumer* consum
                 if (flush_failed) return Body::write_failed;
                 return report.cancel_requested() ? Body::cancelled : Body::refused;
         }
+        const std::uint64_t before = package.received;
         package.received += size;
         report.show_transfer(package.received, package.content_length);
-        if (package.content_length > 0)
+        // The bar moves a step in hundreds of blocks; only a new step is
+        // worth its message.
+        if (package.content_length > 0 &&
+            download_progress_position(package.received, package.content_length) !=
+                download_progress_position(before, package.content_length))
             report.set_progress(static_cast<int>(
                 download_progress_position(package.received, package.content_length)));
         return Body::keep_going;
