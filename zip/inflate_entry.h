@@ -38,8 +38,10 @@ public:
     bool finish(std::string& error_message) const override;
     const char* read_failure() const override { return "Could not read compressed data."; }
 
-private:
+    // zlib's stream and the output buffer (inflate_entry.cpp).
     struct State;
+
+private:
     std::unique_ptr<State> state_;
     EntryOutput& output_;
     const std::string& name_;

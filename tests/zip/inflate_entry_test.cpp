@@ -137,6 +137,24 @@ TEST(InflateEntry, FailsStreamsThatDoNotReachTheirEnd) {
               "Could not read compressed data.");
 }
 
+// zlib's state outlives an entry, for the next one: a stream abandoned in its
+// middle or broken must leave nothing that the next entry decodes with.
+TEST(InflateEntry, AStreamStoppedOrBrokenLeavesNothingToTheNextEntry) {
+    const std::string data = noise(200000, 6) + repetitive(200000);
+    for (const std::string& payload : {deflate_raw(data).substr(0, 100000), std::string("\x07", 1)}) {
+        ExtractionSandbox stopped_sandbox;
+        Entry stopped = deflated("stopped.bin", data);
+        stopped.use_payload = true;
+        stopped.payload = payload;
+        EXPECT_FALSE(stopped_sandbox.extract(build_zip({stopped})).ok);
+
+        ExtractionSandbox sandbox;
+        const Outcome outcome = sandbox.extract(build_zip({deflated("whole.bin", data)}));
+        ASSERT_TRUE(outcome.ok) << outcome.message;
+        EXPECT_TRUE(test_support::read_file(sandbox.installed("whole.bin")) == data);
+    }
+}
+
 TEST(InflateEntry, IgnoresBytesAfterTheEndOfTheStream) {
     ExtractionSandbox sandbox;
     const std::string data = repetitive(100000);
