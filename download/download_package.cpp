@@ -255,13 +255,14 @@ Body transfer_body(Request& request, PackageFile& package, BlockConsumer* consum
         const std::uint64_t before = package.received;
         package.received += size;
         report.show_transfer(package.received, package.content_length);
-        // The bar moves a step in hundreds of blocks; only a new step is
+        // The bar takes a step only every many blocks; only a new step is
         // worth its message.
-        if (package.content_length > 0 &&
-            download_progress_position(package.received, package.content_length) !=
-                download_progress_position(before, package.content_length))
-            report.set_progress(static_cast<int>(
-                download_progress_position(package.received, package.content_length)));
+        if (package.content_length > 0) {
+            const std::uint32_t position =
+                download_progress_position(package.received, package.content_length);
+            if (position != download_progress_position(before, package.content_length))
+                report.set_progress(static_cast<int>(position));
+        }
         return Body::keep_going;
     };
     // WinInet reports a connection that drops mid-body as the end of the
