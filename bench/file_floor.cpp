@@ -37,7 +37,7 @@ const platform::FolderHandle* open_folder(std::map<std::string, platform::Folder
                                     true, child) != platform::EntryResult::done) {
         return nullptr;
     }
-    return &(open[relative] = std::move(child));
+    return &open.emplace(relative, std::move(child)).first->second;
 }
 
 bool write_through_handles(const std::string& target,

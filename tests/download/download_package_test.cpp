@@ -381,7 +381,9 @@ TEST_F(DownloadPackage, APackageThatIsNotWhatThePublisherSignedIsRefusedBeforeIt
 
         EXPECT_EQ(message, package_unverified_message);
         EXPECT_EQ(directory.tails.size(), test.tail_read ? 1u : 0u);
-        if (test.tail_read) EXPECT_TRUE(directory.tail_bytes == body.substr(2 * chunk));
+        if (test.tail_read) {
+            EXPECT_TRUE(directory.tail_bytes == body.substr(2 * chunk));
+        }
         EXPECT_EQ(directory.body.package.size(), test.handed_on);
         EXPECT_TRUE(directory.body.package == body.substr(0, test.handed_on));
         const std::string kept = file_exists(package_path) ? read_file(package_path) : "";
